@@ -1,0 +1,64 @@
+// Binary record files: one record from the first byte, fields packed
+// little-endian with no padding. Records are built field by field into a byte
+// buffer, never by copying a C++ struct.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Appends fields to a record's bytes.
+class RecordWriter {
+ public:
+  void Byte(uint8_t v);
+  void Integer(int16_t v);
+  void Long(int32_t v);
+  // Fixed-width text: cut to `width` bytes, padded with spaces.
+  void FixedText(std::string_view text, size_t width);
+  // Variable-length text: 16-bit little-endian byte count, then the bytes.
+  void VarText(std::string_view text);
+  void Raw(std::string_view bytes);
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+  void Clear() { bytes_.clear(); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+// Reads fields from a record's bytes; reading past the end yields zeros.
+class RecordReader {
+ public:
+  RecordReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  uint8_t Byte();
+  int16_t Integer();
+  int32_t Long();
+  std::string FixedText(size_t width);
+  size_t position() const { return pos_; }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+// A record file that could not be opened, read or written; what() says why.
+class RecordFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Writes `bytes` from the first byte of the file at `path` (a tool path,
+// resolved without regard to case). The file is created when missing and
+// never shortened, so a longer old file keeps its tail. Only ordinary files
+// are opened; nothing ever blocks on a FIFO. A file that this call created
+// and could not fill is removed again. Throws RecordFileError.
+void WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes);
+
+// Reads up to `size` bytes from the first byte of the file at `path` into
+// `out` (resized to `size`; bytes the file lacks are zero) and returns how
+// many bytes the file delivered. A missing file is created empty first, as the
+// host's binary open does. Throws RecordFileError.
+size_t ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>& out);

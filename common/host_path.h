@@ -1,0 +1,28 @@
+// Case-insensitive resolution of the tools' "\"-separated paths on a
+// case-sensitive file system. Every file and folder access of the tools goes
+// through ResolvePath, so callers may keep building paths the way the game
+// server's own tools always did: program folder + "\Items\Item" + N + ".dat".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Turns a path built with "\" (or "/") separators into the host path to open.
+// Doubled separators count as one. Each component that exists is matched
+// exactly first, otherwise by the first case-insensitive (ASCII) match in
+// byte order of the names; components that do not exist keep the spelling
+// given, so a file or folder is created with the caller's spelling.
+std::string ResolvePath(std::string_view path);
+
+// Creates the folder named by `path` (a trailing separator is allowed).
+// Returns false, changing nothing, when it exists already in any case or
+// its parent is missing, like the host's MkDir.
+bool CreateFolder(std::string_view path);
+
+// Tells the resolver that the caller created `hostPath` itself, so cached
+// listings of its folder stay valid without being read again.
+void NoteCreated(const std::string& hostPath);
+
+// ASCII-only case folding, as the host's file names and profile names use.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+std::string UpperAscii(std::string_view s);

@@ -1,0 +1,53 @@
+// Private-profile (INI) files, read and written byte for byte the way the
+// game server's host reads and writes them. Values are single-byte text and
+// pass through unchanged.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+// The longest value a read returns; longer values come back cut to this.
+inline constexpr size_t kMaxIniValue = 4999;
+
+// The value of `key` in the first section named `section` of `file` (a tool
+// path, resolved without regard to case). "" when the file, the section or
+// the key is missing. A parsed copy of the file is kept and reused while the
+// file on disk is unchanged (same device, inode, size and modification time),
+// so many reads of one large file cost one parse.
+std::string ReadIniKey(std::string_view file, std::string_view section, std::string_view key);
+
+// Sets `key` in `section` of `file`, creating the file, the section or the key
+// where missing and changing no other byte of the file. The new content is
+// written to a temporary file beside it and renamed over it, so the file is
+// never left half-written. Fails, changing nothing, for a missing folder, a
+// path that is a folder or not an ordinary file, or a read-only file (no
+// owner write bit). Returns true when the file holds the value afterwards;
+// on failure, `error` (when given) says why.
+bool WriteIniKey(std::string_view file, std::string_view section, std::string_view key,
+                 std::string_view value, std::string* error = nullptr);
+
+// Several writes to one file, each with exactly the effect of WriteIniKey,
+// applied in memory and put on disk at once by Commit: one read and at most
+// one crash-safe write however many keys are set.
+class ProfileEdit {
+ public:
+  explicit ProfileEdit(std::string_view file);
+  ~ProfileEdit();
+  ProfileEdit(const ProfileEdit&) = delete;
+  ProfileEdit& operator=(const ProfileEdit&) = delete;
+
+  void Set(std::string_view section, std::string_view key, std::string_view value);
+
+  // Writes the file when any Set changed it; nothing at all otherwise.
+  // Returns false, leaving the file as it was, when it cannot be written
+  // (same rules as WriteIniKey); `error` (when given) says why.
+  bool Commit(std::string* error = nullptr);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Drops every cached parse (tests that rewrite files within one clock tick).
+void ForgetProfileCache();

@@ -1,0 +1,10 @@
+// The folder every path of the tools is built on.
+#pragma once
+
+#include <string>
+
+// The folder that holds the running executable, with no trailing separator
+// (except "/" itself). Tests point it at a scratch server folder with
+// SetProgramFolder; an empty argument restores the executable's folder.
+std::string ProgramFolder();
+void SetProgramFolder(const std::string& folder);

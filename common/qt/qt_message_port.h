@@ -1,0 +1,16 @@
+// QMessageBox behind the MessagePort interface.
+#pragma once
+
+#include "message_port.h"
+
+class QWidget;
+
+class QtMessagePort : public MessagePort {
+ public:
+  explicit QtMessagePort(QWidget* parent) : parent_(parent) {}
+  MsgAnswer Show(const std::string& prompt, const std::string& title, MsgButtons buttons,
+                 MsgIcon icon) override;
+
+ private:
+  QWidget* parent_;
+};

@@ -1,0 +1,50 @@
+// What a conversion job sees of the converter window. The window implements
+// it with real widgets; tests implement it with plain values.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "message_port.h"
+
+namespace vostrel {
+
+// The six pages of the converter, in tab order.
+enum class Page { Items = 0, Spells = 1, Signs = 2, Shops = 3, NPCs = 4, Maps = 5 };
+
+class JobUi {
+ public:
+  virtual ~JobUi() = default;
+  // Lets the window's event loop process pending events once.
+  virtual void PumpEventsOnce() = 0;
+  // Sets the value of the shared progress bar (0 to 100).
+  virtual void SetProgress(uint8_t percent) = 0;
+  // Sets the caption of a page's status label.
+  virtual void SetStatus(Page page, const std::string& caption) = 0;
+  // True once the user asked to close the window: a job then stops after
+  // the record at hand.
+  virtual bool StopRequested() = 0;
+  // Modal message boxes.
+  virtual MessagePort& Messages() = 0;
+};
+
+// The shared progress percentage, written by every job once per record.
+extern uint8_t ProgressPercent;
+
+// N out of `max` in percent, divided in double precision and rounded half to
+// even (3 of 8 gives 38). Stores it in ProgressPercent and shows it.
+void ReportProgress(JobUi& ui, int32_t n, int16_t max);
+
+// Reads a typed maximum with the numeric text rule. A value outside the
+// signed 16-bit range is refused: a message box says the maximum must be a
+// whole number from 1 to 32767, and the result is empty. A value below 1
+// (blanks, letters, 0, negative) is returned as it is and runs no record.
+std::optional<int16_t> ReadMaximum(const std::string& text, JobUi& ui);
+
+// The texts every page shows.
+inline constexpr const char* kStatusInitiated = "Conversion initiated...";
+inline constexpr const char* kStatusCompleted = "Conversion completed.";
+inline constexpr const char* kTitleFileNotFound = "File not found";
+
+}  // namespace vostrel

@@ -1,0 +1,24 @@
+// A MessagePort for tests: records every box and answers from a queue
+// (Ok, or the next queued answer for a Yes/No box; No when none is queued).
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "message_port.h"
+
+struct ShownMessage {
+  std::string prompt;
+  std::string title;
+  MsgButtons buttons;
+  MsgIcon icon;
+};
+
+class RecordingMessages : public MessagePort {
+ public:
+  MsgAnswer Show(const std::string& prompt, const std::string& title, MsgButtons buttons,
+                 MsgIcon icon) override;
+  std::vector<ShownMessage> shown;
+  std::deque<MsgAnswer> answers;
+};
