@@ -1,0 +1,54 @@
+// Shop conversion: section SHOP<N> of shops.ini to the profile file
+// Shops\Shop<N>.dat, same section, 52 keys.
+#include <string>
+
+#include "binary_record.h"
+#include "modConvert.h"
+#include "profile.h"
+#include "program_folder.h"
+#include "text_util.h"
+
+namespace vostrel {
+
+namespace {
+
+constexpr int kShopSlots = 8;
+constexpr const char* kSlotStems[] = {"GiveItem", "GiveValue", "Give2Item",
+                                      "Give2Value", "GetItem", "GetValue"};
+
+// The server expects a number in every trade key, so an empty one becomes "0".
+std::string ZeroWhenEmpty(std::string value) { return value.empty() ? "0" : value; }
+
+}  // namespace
+
+void ConvertShop(int32_t n) {
+  const std::string source = ProgramFolder() + "\\shops.ini";
+  const std::string relTarget = "Shops\\Shop" + Dec(n) + ".dat";
+  const std::string target = ProgramFolder() + "\\" + relTarget;
+  const std::string section = "SHOP" + Dec(n);
+  auto read = [&](const std::string& key) { return ReadIniKey(source, section, key); };
+
+  // All 52 keys go into one edit and reach the disk in a single crash-safe
+  // write; other keys and sections of an existing shop file are kept. Values
+  // are copied as bytes, never parsed.
+  ProfileEdit edit(target);
+  edit.Set(section, "Name", read("Name"));
+  edit.Set(section, "JoinSay", read("JoinSay"));
+  edit.Set(section, "LeaveSay", read("LeaveSay"));
+  edit.Set(section, "FixesItems", ZeroWhenEmpty(read("FixesItems")));
+  for (int slot = 1; slot <= kShopSlots; ++slot) {
+    for (const char* stem : kSlotStems) {
+      const std::string key = stem + Dec(slot);
+      edit.Set(section, key, ZeroWhenEmpty(read(key)));
+    }
+  }
+
+  // A shop file that cannot be written must show up among the skipped
+  // records rather than pass as converted.
+  std::string error;
+  if (!edit.Commit(&error)) {
+    throw RecordFileError("cannot write " + relTarget + (error.empty() ? "" : ": " + error));
+  }
+}
+
+}  // namespace vostrel
