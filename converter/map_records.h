@@ -1,6 +1,7 @@
 // The legacy (2936 bytes) and converted (4105 bytes) map layouts.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
