@@ -1,0 +1,136 @@
+#include "binary_record.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "host_path.h"
+
+void RecordWriter::Byte(uint8_t v) { bytes_.push_back(v); }
+
+void RecordWriter::Integer(int16_t v) {
+  uint16_t u = static_cast<uint16_t>(v);
+  bytes_.push_back(static_cast<uint8_t>(u & 0xFF));
+  bytes_.push_back(static_cast<uint8_t>(u >> 8));
+}
+
+void RecordWriter::Long(int32_t v) {
+  uint32_t u = static_cast<uint32_t>(v);
+  for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<uint8_t>((u >> (8 * i)) & 0xFF));
+}
+
+void RecordWriter::FixedText(std::string_view text, size_t width) {
+  for (size_t i = 0; i < width; ++i)
+    bytes_.push_back(i < text.size() ? static_cast<uint8_t>(text[i]) : uint8_t{' '});
+}
+
+void RecordWriter::VarText(std::string_view text) {
+  // Texts come from profile reads of at most 4999 bytes, so the count fits.
+  if (text.size() > 0xFFFF) throw RecordFileError("text of " + std::to_string(text.size()) +
+                                                  " bytes is too long for its length field");
+  uint16_t n = static_cast<uint16_t>(text.size());
+  bytes_.push_back(static_cast<uint8_t>(n & 0xFF));
+  bytes_.push_back(static_cast<uint8_t>(n >> 8));
+  Raw(text);
+}
+
+void RecordWriter::Raw(std::string_view bytes) { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
+
+uint8_t RecordReader::Byte() {
+  uint8_t v = pos_ < size_ ? data_[pos_] : 0;
+  ++pos_;
+  return v;
+}
+
+int16_t RecordReader::Integer() {
+  uint16_t lo = Byte(), hi = Byte();
+  return static_cast<int16_t>(static_cast<uint16_t>(lo | (hi << 8)));
+}
+
+int32_t RecordReader::Long() {
+  uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(Byte()) << (8 * i);
+  return static_cast<int32_t>(v);
+}
+
+std::string RecordReader::FixedText(size_t width) {
+  std::string s;
+  s.reserve(width);
+  for (size_t i = 0; i < width; ++i) s.push_back(static_cast<char>(Byte()));
+  return s;
+}
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& host, const std::string& what, int err = 0) {
+  std::string msg = "cannot " + what + " " + host;
+  if (err) msg += ": " + std::string(std::strerror(err));
+  throw RecordFileError(msg);
+}
+
+// Opens an existing ordinary file, or creates it when `host` does not exist.
+// Sets `created` when this call made the file.
+int OpenOrdinary(const std::string& host, int flags, bool needWrite, bool& created) {
+  struct stat st;
+  created = false;
+  if (stat(host.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) Fail(host, "open what is not an ordinary file:");
+    // The owner's write bit decides, as it does for profile files: running as
+    // root must not let the tools write over a file the operator protected.
+    if (needWrite && !(st.st_mode & S_IWUSR)) Fail(host, "write read-only file");
+    int fd = open(host.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) Fail(host, "open", errno);
+    return fd;
+  }
+  int fd = open(host.c_str(), flags | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) Fail(host, "create", errno);
+  created = true;
+  NoteCreated(host);
+  return fd;
+}
+
+}  // namespace
+
+void WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes) {
+  const std::string host = ResolvePath(path);
+  bool created = false;
+  int fd = OpenOrdinary(host, O_RDWR, true, created);
+  size_t done = 0;
+  int err = 0;
+  while (done < bytes.size()) {
+    ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      err = n < 0 ? errno : EIO;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (close(fd) != 0 && err == 0) err = errno;
+  if (err != 0) {
+    if (created) unlink(host.c_str());
+    Fail(host, "write", err);
+  }
+}
+
+size_t ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>& out) {
+  const std::string host = ResolvePath(path);
+  out.assign(size, 0);
+  bool created = false;
+  int fd = OpenOrdinary(host, O_RDONLY, false, created);
+  size_t done = 0;
+  int err = 0;
+  while (done < size) {
+    ssize_t n = pread(fd, out.data() + done, size - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) err = errno;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  close(fd);
+  if (err != 0) Fail(host, "read", err);
+  return done;
+}

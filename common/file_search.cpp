@@ -1,0 +1,128 @@
+#include "file_search.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string>
+
+#include "host_path.h"
+#include "program_folder.h"
+
+namespace {
+
+bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Splits a search path into its folder and its last component; a path that
+// ends in a separator searches for "*" in that folder.
+void SplitPattern(std::string_view pattern, std::string_view& folder, std::string_view& name) {
+  size_t i = pattern.size();
+  while (i > 0 && !IsSep(pattern[i - 1])) --i;
+  folder = pattern.substr(0, i);
+  name = pattern.substr(i);
+  if (name.empty()) name = "*";
+}
+
+bool HasWildcards(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
+
+// An ordinary file, following a symbolic link to what it names.
+bool IsOrdinaryFile(const std::string& hostPath) {
+  struct stat st;
+  return stat(hostPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string HostFolder(std::string_view folder) {
+  if (folder.empty()) return ".";
+  return ResolvePath(folder);
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+}  // namespace
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+  // "*.*" means every name, with or without a dot, as on the host.
+  if (pattern == "*.*") pattern = "*";
+  size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || UpperChar(pattern[p]) == UpperChar(name[n]))) {
+      ++p, ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::string FindFirstFile(std::string_view pattern) {
+  std::string_view folder, name;
+  SplitPattern(pattern, folder, name);
+  if (!HasWildcards(name)) {
+    // A plain name: resolve it directly instead of listing the folder.
+    if (name.front() == '.') return "";
+    std::string host = ResolvePath(pattern);
+    if (!IsOrdinaryFile(host)) return "";
+    return host.substr(host.rfind('/') + 1);
+  }
+  std::string hostFolder = HostFolder(folder);
+  DIR* dir = opendir(hostFolder.c_str());
+  if (!dir) return "";
+  std::string found;
+  while (dirent* e = readdir(dir)) {
+    std::string entry = e->d_name;
+    if (entry.empty() || entry[0] == '.' || !WildcardMatch(name, entry)) continue;
+    bool regular = e->d_type == DT_REG ||
+                   ((e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) &&
+                    IsOrdinaryFile(Join(hostFolder, entry)));
+    if (regular) {
+      found = entry;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+bool FileIsPresent(std::string_view name, bool rawPath) {
+  std::string path = rawPath ? std::string(name) : ProgramFolder() + "\\" + std::string(name);
+  return !FindFirstFile(path).empty();
+}
+
+std::vector<std::string> ListFolder(std::string_view pattern) {
+  std::string_view folder, name;
+  SplitPattern(pattern, folder, name);
+  std::vector<std::string> names;
+  std::string hostFolder = HostFolder(folder);
+  DIR* dir = opendir(hostFolder.c_str());
+  if (!dir) return names;
+  bool dot = false, dotdot = false;
+  while (dirent* e = readdir(dir)) {
+    std::string entry = e->d_name;
+    if (entry == ".") dot = true;
+    else if (entry == "..") dotdot = true;
+    else if (WildcardMatch(name, entry)) names.push_back(std::move(entry));
+  }
+  closedir(dir);
+  // The host lists by upper-cased name; equal forms keep a fixed order.
+  std::vector<std::pair<std::string, std::string>> keyed;
+  keyed.reserve(names.size());
+  for (std::string& n : names) keyed.emplace_back(UpperAscii(n), std::move(n));
+  std::sort(keyed.begin(), keyed.end());
+  std::vector<std::string> listed;
+  listed.reserve(keyed.size() + 2);
+  if (dot && WildcardMatch(name, ".")) listed.push_back(".");
+  if (dotdot && WildcardMatch(name, "..")) listed.push_back("..");
+  for (auto& k : keyed) listed.push_back(std::move(k.second));
+  return listed;
+}

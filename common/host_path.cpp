@@ -1,0 +1,171 @@
+#include "host_path.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "program_folder.h"
+
+namespace {
+
+char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+// A folder's names by their upper-cased form, kept while the folder is
+// unchanged, so that resolving a name whose case differs (or that does not
+// exist yet) in a folder of tens of thousands of files costs no listing.
+struct FolderIndex {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  timespec mtime{};
+  std::unordered_map<std::string, std::string> byUpper;  // first name in byte order
+};
+
+bool SameStamp(const FolderIndex& ix, const struct stat& st) {
+  return ix.dev == st.st_dev && ix.ino == st.st_ino && ix.mtime.tv_sec == st.st_mtim.tv_sec &&
+         ix.mtime.tv_nsec == st.st_mtim.tv_nsec;
+}
+
+void Stamp(FolderIndex& ix, const struct stat& st) {
+  ix.dev = st.st_dev;
+  ix.ino = st.st_ino;
+  ix.mtime = st.st_mtim;
+}
+
+void AddName(FolderIndex& ix, const std::string& name) {
+  auto [it, inserted] = ix.byUpper.try_emplace(UpperAscii(name), name);
+  if (!inserted && name < it->second) it->second = name;
+}
+
+std::unordered_map<std::string, FolderIndex>& Indexes() {
+  static std::unordered_map<std::string, FolderIndex> indexes;
+  return indexes;
+}
+
+// The index of `folder`, read again when the folder changed; null when the
+// folder cannot be listed.
+const FolderIndex* IndexOf(const std::string& folder) {
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+  auto& indexes = Indexes();
+  auto it = indexes.find(folder);
+  if (it != indexes.end() && SameStamp(it->second, st)) return &it->second;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return nullptr;
+  if (indexes.size() > 64) indexes.clear();  // a handful of folders is all the tools use
+  FolderIndex& ix = indexes[folder];
+  ix.byUpper.clear();
+  Stamp(ix, st);
+  while (dirent* e = readdir(dir)) {
+    std::string name = e->d_name;
+    if (name != "." && name != "..") AddName(ix, name);
+  }
+  closedir(dir);
+  return &ix;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder == "/") return "/" + name;
+  return folder + "/" + name;
+}
+
+// Splits at "\" and "/", dropping empty components.
+std::vector<std::string> Components(std::string_view path) {
+  std::vector<std::string> parts;
+  size_t i = 0;
+  while (i < path.size()) {
+    while (i < path.size() && IsSep(path[i])) ++i;
+    size_t start = i;
+    while (i < path.size() && !IsSep(path[i])) ++i;
+    if (i > start) parts.emplace_back(path.substr(start, i - start));
+  }
+  return parts;
+}
+
+}  // namespace
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (UpperChar(a[i]) != UpperChar(b[i])) return false;
+  return true;
+}
+
+std::string UpperAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = UpperChar(c);
+  return out;
+}
+
+std::string ResolvePath(std::string_view path) {
+  // The program folder is a host path already; start from it when the path
+  // is built on it, which saves a lookup per component on every record.
+  std::string resolved;
+  std::string_view rest = path;
+  const std::string base = ProgramFolder();
+  if (!base.empty() && path.substr(0, base.size()) == base &&
+      (path.size() == base.size() || IsSep(path[base.size()]) || base == "/")) {
+    resolved = base;
+    rest = path.substr(base.size());
+  } else if (!path.empty() && IsSep(path[0])) {
+    resolved = "/";
+  }
+  bool parentExists = true;
+  for (const std::string& part : Components(rest)) {
+    std::string exact = Join(resolved, part);
+    if (!parentExists || part == "." || part == "..") {
+      resolved = exact;
+      continue;
+    }
+    struct stat st;
+    if (lstat(exact.c_str(), &st) == 0) {
+      resolved = exact;
+      continue;
+    }
+    const FolderIndex* ix = IndexOf(resolved.empty() ? std::string(".") : resolved);
+    const std::string* match = nullptr;
+    if (ix) {
+      auto hit = ix->byUpper.find(UpperAscii(part));
+      if (hit != ix->byUpper.end()) match = &hit->second;
+    }
+    if (match) {
+      resolved = Join(resolved, *match);
+    } else {
+      resolved = exact;
+      parentExists = false;  // nothing below a missing component exists either
+    }
+  }
+  if (resolved.empty()) resolved = ".";
+  return resolved;
+}
+
+void NoteCreated(const std::string& hostPath) {
+  size_t slash = hostPath.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : hostPath.substr(0, slash);
+  std::string name = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
+  auto& indexes = Indexes();
+  auto it = indexes.find(folder);
+  if (it == indexes.end()) return;
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0) {
+    indexes.erase(it);
+    return;
+  }
+  AddName(it->second, name);
+  Stamp(it->second, st);
+}
+
+bool CreateFolder(std::string_view path) {
+  std::string host = ResolvePath(path);
+  struct stat st;
+  if (lstat(host.c_str(), &st) == 0) return false;
+  if (mkdir(host.c_str(), 0777) != 0) return false;
+  NoteCreated(host);
+  return true;
+}

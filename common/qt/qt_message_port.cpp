@@ -1,0 +1,17 @@
+#include "qt_message_port.h"
+
+#include <QMessageBox>
+
+#include "ansi_text.h"
+
+MsgAnswer QtMessagePort::Show(const std::string& prompt, const std::string& title,
+                              MsgButtons buttons, MsgIcon icon) {
+  QMessageBox box(icon == MsgIcon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon,
+                  AnsiToQString(title), AnsiToQString(prompt),
+                  buttons == MsgButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No)
+                                               : QMessageBox::StandardButtons(QMessageBox::Ok),
+                  parent_);
+  int answer = box.exec();
+  if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
+  return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+}
