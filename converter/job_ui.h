@@ -46,5 +46,9 @@ std::optional<int16_t> ReadMaximum(const std::string& text, JobUi& ui);
 inline constexpr const char* kStatusInitiated = "Conversion initiated...";
 inline constexpr const char* kStatusCompleted = "Conversion completed.";
 inline constexpr const char* kTitleFileNotFound = "File not found";
+// The box of ReadMaximum for a maximum beyond the signed 16-bit range.
+inline constexpr const char* kPromptBadMaximum =
+    "The maximum must be a whole number from 1 to 32767.";
+inline constexpr const char* kTitleBadMaximum = "Invalid maximum";
 
 }  // namespace vostrel

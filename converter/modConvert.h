@@ -40,6 +40,9 @@ struct SkippedRecord {
   std::string reason;
 };
 
+// The title of the box that lists the records a job skipped.
+inline constexpr const char* kTitleSkipped = "Records not converted";
+
 // Jobs: create the output folder where needed, convert records 1 to the
 // kind's maximum (letting the event loop run once before each record, and
 // reporting progress after it), then set the status to "Conversion

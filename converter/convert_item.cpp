@@ -1,0 +1,44 @@
+#include <string>
+
+#include "binary_record.h"
+#include "modConvert.h"
+#include "numeric_text.h"
+#include "profile.h"
+#include "program_folder.h"
+#include "text_util.h"
+
+namespace vostrel {
+
+namespace {
+
+// A fixed-width text field: cut to `width` characters, padded with spaces.
+std::string Fixed(std::string text, size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+}  // namespace
+
+void ConvertItem(int32_t n) {
+  const std::string source = ProgramFolder() + "\\items.ini";
+  const std::string target = ProgramFolder() + "\\Items\\Item" + Dec(n) + ".dat";
+  const std::string section = "ITEM" + Dec(n);
+  ItemRec& rec = ItemTable.at(n);
+  auto read = [&](const char* key) { return ReadIniKey(source, section, key); };
+
+  // Each value lands in the field of its own key; a value that does not fit
+  // ends the record here, with the fields before it already stored.
+  rec.Name = Fixed(read("Name"), 20);
+  rec.Pic = ToInteger(read("Pic"), "Pic");
+  rec.Type = ToByte(read("Type"), "Type");
+  rec.Data1 = ToLong(read("Data1"), "Data1");
+  rec.Data2 = ToLong(read("Data2"), "Data2");
+  rec.Data3 = ToLong(read("Data3"), "Data3");
+  rec.ClassReq = ToByte(read("ClassReq"), "ClassReq");
+  rec.GuildReq = Fixed(read("GuildReq"), 20);
+  rec.LevelReq = ToLong(read("LevelReq"), "LevelReq");
+
+  WriteRecordFile(target, ItemRecBytes(rec));
+}
+
+}  // namespace vostrel
