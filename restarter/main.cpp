@@ -1,0 +1,12 @@
+// Ruvane: restarts the game server beside it after a fixed delay.
+#include <QApplication>
+
+#include "frmMain.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  ruvane::frmMain window;
+  if (!window.frmMain_Form_Load()) return 0;
+  window.show();
+  return app.exec();
+}

@@ -1,0 +1,66 @@
+// Starting the game server as a process of its own that outlives Ruvane.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ruvane {
+
+// The host path of server.exe in the program folder, whatever the case of
+// its name on disk.
+std::string ServerPath();
+
+// How a file is to be started: the argument vector of the first attempt and,
+// when that one finds the file is no program the kernel can run, of a second.
+struct LaunchPlan {
+  std::vector<std::string> argv;
+  std::vector<std::string> fallbackArgv;  // empty: no second attempt
+};
+
+// What is known about the file to start, gathered before deciding.
+struct FileFacts {
+  bool runnable = false;     // an ordinary file the caller may execute
+  bool windowsImage = false; // its first two bytes are "MZ"
+};
+
+// Decides how to start `path`. A runnable file is started directly; a Windows
+// program that is not runnable by itself goes through `wine` (the host path
+// of the wine program, "" when there is none). A runnable Windows program
+// the kernel turns away is retried through wine when wine is there.
+// Anything else is started directly so that the host reports why it cannot.
+LaunchPlan PlanLaunch(const std::string& path, const FileFacts& facts, const std::string& wine);
+
+// The facts about the file at `path` (all false when it cannot be read).
+FileFacts ExamineFile(const std::string& path);
+
+// The first executable ordinary file called `name` in the folders of `path`
+// (a PATH-style list); "" when there is none.
+std::string FindOnPath(const std::string& name, const std::string& path);
+
+// The outcome of a start: error 0 means the program is running.
+struct StartResult {
+  int error = 0;            // the host's error number (errno)
+  std::string description;  // the host's text for it
+  bool ok() const { return error == 0; }
+};
+
+// Starts `plan` without waiting: the program gets no arguments beyond the
+// plan's, our working folder and environment, a session of its own, no file
+// descriptor of ours above 2, and is not our child (it is never a zombie of
+// ours). Returns once the program has been exec'd or has failed to be.
+StartResult StartDetached(const LaunchPlan& plan);
+
+// How the window starts the server; tests substitute their own.
+class ServerStarter {
+ public:
+  virtual ~ServerStarter() = default;
+  virtual StartResult StartServer() = 0;
+};
+
+// Starts ServerPath() as planned from the file's facts and the PATH.
+class ProcessServerStarter : public ServerStarter {
+ public:
+  StartResult StartServer() override;
+};
+
+}  // namespace ruvane
