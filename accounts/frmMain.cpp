@@ -1,0 +1,205 @@
+#include "frmMain.h"
+
+#include <cmath>
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "ansi_text.h"
+#include "file_search.h"
+#include "program_folder.h"
+#include "qt_message_port.h"
+
+namespace calmet {
+
+namespace {
+
+// The layout is kept in twips, as the window was designed; 15 twips a pixel.
+constexpr int kTwipsPerPixel = 15;
+
+QRect Twips(int left, int top, int width, int height) {
+  return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+               height / kTwipsPerPixel);
+}
+
+QFont FormFont(double points, bool bold) {
+  QFont f(QStringLiteral("MS Sans Serif"));
+  f.setPointSizeF(points);
+  f.setBold(bold);
+  return f;
+}
+
+const char* const kCharacterObjectSuffix[kCharacters] = {"1", "2", "3"};
+
+}  // namespace
+
+// Lets the wipe move the selection and the bar of this window.
+class frmMain::WindowWipeUi : public WipeUi {
+ public:
+  explicit WindowWipeUi(frmMain& w) : w_(w) {}
+  void SelectAccount(int position) override { w_.lstAccounts_->setCurrentRow(position); }
+  void SetProgress(float percent) override {
+    w_.prgbarProgress_->setValue(static_cast<int>(std::lround(percent)));
+    // The wipe keeps the event loop waiting, so paint the bar now.
+    w_.prgbarProgress_->repaint();
+    if (w_.wipeObserver_) w_.wipeObserver_(percent);
+  }
+  MessagePort& Messages() override { return *w_.messages_; }
+
+ private:
+  frmMain& w_;
+};
+
+frmMain::frmMain(MessagePort* messages, QWidget* parent) : QMainWindow(parent) {
+  if (messages) {
+    messages_ = messages;
+  } else {
+    ownMessages_ = std::make_unique<QtMessagePort>(this);
+    messages_ = ownMessages_.get();
+  }
+  BuildControls();
+  Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::BuildControls() {
+  setWindowTitle(QStringLiteral("Nolvaria Calmet"));
+  setFont(FormFont(8.25, false));
+
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->setObjectName(QStringLiteral("mnuFile"));
+
+  auto* client = new QWidget(this);
+  client->setFixedSize(8760 / kTwipsPerPixel, 8130 / kTwipsPerPixel);
+  setCentralWidget(client);
+
+  lblTAccounts_ = new QLabel(client);
+  lblTAccounts_->setObjectName(QStringLiteral("lblTAccounts"));
+  lblTAccounts_->setGeometry(Twips(0, 0, 1815, 255));
+
+  lstAccounts_ = new QListWidget(client);
+  lstAccounts_->setObjectName(QStringLiteral("lstAccounts"));
+  lstAccounts_->setGeometry(Twips(0, 240, 3255, 6300));
+  lstAccounts_->setFont(FormFont(9.75, true));
+  lstAccounts_->setSortingEnabled(false);
+  lstAccounts_->setSelectionMode(QAbstractItemView::SingleSelection);
+
+  cmdClear_ = new QPushButton(QStringLiteral("Delete all items from player inventories"), client);
+  cmdClear_->setObjectName(QStringLiteral("cmdClear"));
+  cmdClear_->setGeometry(Twips(0, 6600, 2895, 375));
+
+  prgbarProgress_ = new QProgressBar(client);
+  prgbarProgress_->setObjectName(QStringLiteral("prgbarProgress"));
+  prgbarProgress_->setGeometry(Twips(0, 7800, 3975, 255));
+  prgbarProgress_->setRange(0, 100);
+  prgbarProgress_->setValue(0);
+  prgbarProgress_->setTextVisible(false);
+
+  const int frameTops[kCharacters] = {120, 2760, 5400};
+  const char* const statCaptions[4] = {"Strength", "Defense", "Speed", "Magic"};
+  const char* const statPrefixes[4] = {"lblSTR", "lblDEF", "lblSPD", "lblMAGI"};
+  const int statTops[4] = {150, 720, 1320, 1920};
+  for (int c = 0; c < kCharacters; ++c) {
+    const QString n = QString::fromLatin1(kCharacterObjectSuffix[c]);
+    auto* frame = new QGroupBox(AnsiToQString(DefaultCaption(c + 1)), client);
+    frame->setObjectName(QStringLiteral("fraChar") + n);
+    frame->setGeometry(Twips(4080, frameTops[c], 4575, 2535));
+    frame->setFont(FormFont(8.25, true));
+    fraChar_[c] = frame;
+
+    auto* list = new QListWidget(frame);
+    list->setObjectName(QStringLiteral("lstChar") + n);
+    list->setGeometry(Twips(120, 240, 2655, 2205));
+    list->setFont(FormFont(8.25, false));
+    lstChar_[c] = list;
+
+    std::array<QLabel*, 4> labels{};
+    for (int s = 0; s < 4; ++s) {
+      auto* stat = new QGroupBox(QString::fromLatin1(statCaptions[s]), frame);
+      stat->setGeometry(Twips(3000, statTops[s], 1215, 495));
+      stat->setFont(FormFont(8.25, true));
+      auto* label = new QLabel(stat);
+      label->setObjectName(QString::fromLatin1(statPrefixes[s]) + n);
+      label->setGeometry(Twips(120, 240, 855, 255));
+      label->setFont(FormFont(8.25, true));
+      label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+      labels[s] = label;
+    }
+    lblSTR_[c] = labels[0];
+    lblDEF_[c] = labels[1];
+    lblSPD_[c] = labels[2];
+    lblMAGI_[c] = labels[3];
+  }
+
+  // Selection, by the user or by code, shows the account. Focus alone moves
+  // the current row without selecting, and must not.
+  connect(lstAccounts_, &QListWidget::itemSelectionChanged, this, &frmMain::lstAccounts_Click);
+  connect(cmdClear_, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
+}
+
+void frmMain::Form_Load() {
+  listing_ = ListAccounts(ProgramFolder() + "\\Accounts\\");
+  for (const std::string& line : listing_.lines) lstAccounts_->addItem(AnsiToQString(line));
+  lblTAccounts_->setText(AnsiToQString(listing_.label));
+  if (!FileIsPresent("\\Items\\", false)) {
+    messages_->Show("Please place this in the same folder as the server for optimal results.",
+                    "Warning", MsgButtons::Ok, MsgIcon::None);
+  }
+}
+
+int frmMain::SelectedRow() const {
+  const QModelIndexList rows = lstAccounts_->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void frmMain::lstAccounts_Click() {
+  const int row = SelectedRow();
+  if (row < 0 || static_cast<size_t>(row) >= listing_.files.size()) return;
+  // Each position reaches its own file, whatever case the list shows.
+  if (std::optional<AccountView> view = ShowAccount(listing_.files[row])) ShowView(*view);
+}
+
+void frmMain::ShowView(const AccountView& view) {
+  for (int c = 0; c < kCharacters; ++c) {
+    const CharacterView& ch = view.characters[c];
+    fraChar_[c]->setTitle(AnsiToQString(ch.caption));
+    lblSTR_[c]->setText(AnsiToQString(ch.str));
+    lblDEF_[c]->setText(AnsiToQString(ch.def));
+    lblSPD_[c]->setText(AnsiToQString(ch.spd));
+    lblMAGI_[c]->setText(AnsiToQString(ch.magi));
+    QStringList lines;
+    lines.reserve(static_cast<qsizetype>(ch.inventory.size()));
+    for (const std::string& line : ch.inventory) lines.append(AnsiToQString(line));
+    lstChar_[c]->clear();
+    lstChar_[c]->addItems(lines);
+  }
+}
+
+void frmMain::cmdClear_Click() {
+  if (messages_->Show(kWipeQuestion, kWipeQuestionTitle, MsgButtons::YesNo, MsgIcon::None) !=
+      MsgAnswer::Yes) {
+    return;
+  }
+  lstAccounts_->setEnabled(false);
+  WindowWipeUi ui(*this);
+  if (!WipeInventories(listing_, ui).ran) return;  // the list stays greyed out
+  lstAccounts_Click();
+  prgbarProgress_->setValue(0);
+  lstAccounts_->setEnabled(true);
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  // Closing the window ends the program; nothing is saved or asked.
+  event->accept();
+  QCoreApplication::quit();
+}
+
+}  // namespace calmet

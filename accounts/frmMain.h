@@ -1,0 +1,66 @@
+// The account inspector's window: the account list, the three character
+// frames and the wipe button. It reads its controls, calls modGeneral and
+// shows what comes back; the module holds the logic.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include <QMainWindow>
+
+#include "message_port.h"
+#include "modGeneral.h"
+
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+
+namespace calmet {
+
+class frmMain : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Builds the window and runs its start (list, then the items-folder
+  // warning). `messages` answers the boxes; null means real message boxes.
+  explicit frmMain(MessagePort* messages = nullptr, QWidget* parent = nullptr);
+  ~frmMain() override;
+
+  // Called after each account of a wipe, once the bar shows `percent`.
+  void SetWipeObserver(std::function<void(float percent)> observer) {
+    wipeObserver_ = std::move(observer);
+  }
+
+ public slots:
+  void lstAccounts_Click();
+  void cmdClear_Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  class WindowWipeUi;
+
+  void BuildControls();
+  void Form_Load();
+  int SelectedRow() const;
+  void ShowView(const AccountView& view);
+
+  std::unique_ptr<MessagePort> ownMessages_;
+  MessagePort* messages_;
+  AccountListing listing_;
+  std::function<void(float)> wipeObserver_;
+
+  QLabel* lblTAccounts_ = nullptr;
+  QListWidget* lstAccounts_ = nullptr;
+  QPushButton* cmdClear_ = nullptr;
+  QProgressBar* prgbarProgress_ = nullptr;
+  std::array<QGroupBox*, kCharacters> fraChar_{};
+  std::array<QListWidget*, kCharacters> lstChar_{};
+  std::array<QLabel*, kCharacters> lblSTR_{}, lblDEF_{}, lblSPD_{}, lblMAGI_{};
+};
+
+}  // namespace calmet
