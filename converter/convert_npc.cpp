@@ -11,6 +11,17 @@
 
 namespace vostrel {
 
+namespace {
+
+// A fixed-width text field, as the record holds it: cut to `width`
+// characters, padded with spaces.
+std::string Fixed(std::string text, size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+}  // namespace
+
 void ConvertNPC(int32_t n) {
   // The table has no element 0; a negative N would wrap to a huge index.
   if (n < 1) throw std::out_of_range("NPC " + Dec(n) + " lies outside the NPC table");
@@ -25,8 +36,8 @@ void ConvertNPC(int32_t n) {
 
   // Legacy read order (SpawnTime before Behavior); each value lands in the
   // field of its own name. An overflow writes nothing.
-  rec.Name = read("Name").substr(0, 20);
-  rec.AttackSay = read("AttackSay").substr(0, 255);
+  rec.Name = Fixed(read("Name"), 20);
+  rec.AttackSay = Fixed(read("AttackSay"), 255);
   rec.Sprite = ToLong(read("Sprite"), "Sprite");
   rec.SpawnSecs = ToLong(read("SpawnSecs"), "SpawnSecs");
   rec.SpawnTime = ToByte(read("SpawnTime"), "SpawnTime");

@@ -11,6 +11,17 @@
 
 namespace vostrel {
 
+namespace {
+
+// A fixed-width text field, as the record holds it: cut to `width`
+// characters, padded with spaces.
+std::string Fixed(std::string text, size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+}  // namespace
+
 void ConvertSpell(int32_t n) {
   // The table has no element 0; a negative N would wrap to a huge index.
   if (n < 1) throw std::out_of_range("spell " + Dec(n) + " lies outside the spell table");
@@ -24,7 +35,7 @@ void ConvertSpell(int32_t n) {
   // Keys are read in the legacy order; each lands in the field of its own
   // name. An overflow leaves the fields already stored with their new values
   // and writes nothing.
-  rec.Name = read("Name").substr(0, 20);
+  rec.Name = Fixed(read("Name"), 20);
   rec.Type = ToByte(read("Type"), "Type");
   rec.Data1 = ToInteger(read("Data1"), "Data1");
   rec.Data2 = ToInteger(read("Data2"), "Data2");
@@ -32,7 +43,7 @@ void ConvertSpell(int32_t n) {
   rec.Data4 = ToInteger(read("Data4"), "Data4");
   rec.Data5 = ToInteger(read("Data5"), "Data5");
   rec.ClassReq = ToByte(read("ClassReq"), "ClassReq");
-  rec.GuildReq = read("GuildReq").substr(0, 20);
+  rec.GuildReq = Fixed(read("GuildReq"), 20);
   rec.LevelReq = ToByte(read("LevelReq"), "LevelReq");
 
   WriteRecordFile(target, SpellRecBytes(rec));
