@@ -1,0 +1,141 @@
+#include "atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <utility>
+
+namespace {
+
+std::function<bool(const std::string&)>& WriteFault() {
+  static std::function<bool(const std::string&)> fault;
+  return fault;
+}
+
+void SetError(std::string* error, const std::string& what, int err) {
+  if (error) *error = what + ": " + std::strerror(err);
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Follows symbolic links (a dangling one too) to the path whose file is to
+// be replaced. Gives up after a sane number of hops, as the system does.
+bool FollowLinks(std::string path, std::string* target, std::string* error) {
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      *target = std::move(path);
+      return true;
+    }
+    std::string link(4096, '\0');
+    ssize_t n = readlink(path.c_str(), link.data(), link.size());
+    if (n < 0) {
+      SetError(error, "cannot read link " + path, errno);
+      return false;
+    }
+    link.resize(static_cast<size_t>(n));
+    path = (!link.empty() && link[0] == '/') ? link : FolderOf(path) + "/" + link;
+  }
+  SetError(error, "too many links at " + path, ELOOP);
+  return false;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetWriteFaultForTesting(std::function<bool(const std::string& path)> fault) {
+  WriteFault() = std::move(fault);
+}
+
+bool ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes,
+                           std::string* error) {
+  std::string target;
+  if (!FollowLinks(hostPath, &target, error)) return false;
+
+  const std::string folder = FolderOf(target);
+  struct stat folderSt;
+  if (stat(folder.c_str(), &folderSt) != 0 || !S_ISDIR(folderSt.st_mode)) {
+    SetError(error, "missing folder " + folder, ENOENT);
+    return false;
+  }
+  struct stat old;
+  const bool exists = stat(target.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) {
+    SetError(error, target + " is not an ordinary file", EISDIR);
+    return false;
+  }
+
+  static unsigned counter = 0;
+  const std::string temp = folder + "/." + NameOf(target) + ".tmp-" +
+                           std::to_string(getpid()) + "-" + std::to_string(++counter);
+  // A new file gets the mode the umask leaves of 0666, as open() would give
+  // it; a replaced file gets its old bits back below.
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
+  if (fd < 0) {
+    SetError(error, "cannot create " + temp, errno);
+    return false;
+  }
+  auto fail = [&](const std::string& what, int err) {
+    close(fd);
+    unlink(temp.c_str());
+    SetError(error, what, err);
+    return false;
+  };
+
+  const auto& fault = WriteFault();
+  if (fault && fault(target)) return fail("cannot write " + temp, ENOSPC);
+  if (!WriteAll(fd, bytes)) return fail("cannot write " + temp, errno);
+  if (exists) {
+    // Keeping the owner needs privileges; without them the file is ours.
+    // The owner goes first: changing it may clear set-id bits.
+    if (old.st_uid != geteuid() || old.st_gid != getegid()) {
+      [[maybe_unused]] int ignored = fchown(fd, old.st_uid, old.st_gid);
+    }
+    if (fchmod(fd, old.st_mode & 07777) != 0) return fail("cannot set mode of " + temp, errno);
+  }
+  if (fsync(fd) != 0) return fail("cannot flush " + temp, errno);
+  if (close(fd) != 0) {
+    int err = errno;
+    unlink(temp.c_str());
+    SetError(error, "cannot close " + temp, err);
+    return false;
+  }
+  if (rename(temp.c_str(), target.c_str()) != 0) {
+    int err = errno;
+    unlink(temp.c_str());
+    SetError(error, "cannot replace " + target, err);
+    return false;
+  }
+  // Make the rename itself durable; a failure here leaves a complete file.
+  int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    fsync(dirFd);
+    close(dirFd);
+  }
+  return true;
+}

@@ -1,0 +1,58 @@
+// A profile file held in memory for editing in place: every byte that a
+// write does not have to change stays exactly as it was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class ProfileDocument {
+ public:
+  // `bytes` is the file's content ("" for a missing file). A UTF-8 byte-order
+  // mark is kept in front and never touched.
+  explicit ProfileDocument(std::string_view bytes);
+
+  // Sets `key` in the first section named `section`, as the host's writer
+  // does: an existing value is replaced where it stands, a new key goes after
+  // the section's last non-blank line, a new section at the end. Leading
+  // blanks of the value and of new names are dropped; each argument ends at
+  // a NUL. Returns false when the key already held the value, so that
+  // nothing needs to be written.
+  bool Set(std::string_view section, std::string_view key, std::string_view value);
+
+  // The file's bytes as they stand now.
+  std::string Serialize() const;
+
+ private:
+  enum Eol : uint8_t { kNone, kCrLf, kLf, kCr };
+  struct Line {
+    std::string text;  // without its line ending
+    Eol eol = kNone;
+    bool header = false;
+    uint32_t next = kEnd;
+  };
+  struct Section {
+    uint32_t start = 0;         // its header line (line 0 for the part before any header)
+    uint32_t lastNonBlank = 0;  // where a new key goes after
+    bool keysIndexed = false;
+    std::unordered_map<std::string, uint32_t> keys;  // upper-cased key -> first line
+  };
+  static constexpr uint32_t kEnd = 0xFFFFFFFFu;
+
+  void Load(std::string_view text);
+  void Reparse();
+  void IndexKeys(Section& section);
+  uint32_t InsertAfter(uint32_t at, std::string text);
+  void EnsureLineEnd(uint32_t at);
+  bool AppendSection(std::string_view name, std::string_view key, std::string_view value);
+
+  std::string prefix_;       // a UTF-8 byte-order mark, or ""
+  std::vector<Line> lines_;  // line 0 is an empty head before the first real line
+  uint32_t tail_ = 0;
+  std::vector<Section> sections_;  // section 0: the lines before any header
+  std::unordered_map<std::string, uint32_t> byName_;  // upper-cased name -> first section
+  Eol eol_ = kCrLf;       // the file's own line ending (its first one)
+  bool blankOnly_ = true;  // no header or key line: a write starts the file afresh
+};
