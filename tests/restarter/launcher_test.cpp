@@ -1,0 +1,294 @@
+// Starting server.exe: how the start is planned, and what the started
+// process gets (arguments, folder, environment, session, descriptors).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "program_folder.h"
+#include "recording_messages.h"
+#include "scratch_folder.h"
+#include "server_launcher.h"
+#include "startup_check.h"
+
+namespace fs = std::filesystem;
+
+namespace ruvane {
+namespace {
+
+void MakeRunnable(const std::string& path) { ASSERT_EQ(chmod(path.c_str(), 0755), 0); }
+
+// Waits until the started script has written `path` (it renames its output
+// into place when done). The limit only guards against a hang.
+bool AwaitFile(const std::string& path) {
+  for (int i = 0; i < 1000; ++i) {
+    if (fs::exists(path)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// True when this process has no child left, running or unreaped.
+bool NoChildren() { return waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD; }
+
+// A server.exe that records what it was started with into report.txt beside it.
+constexpr const char* kRecordingServer =
+    "#!/bin/sh\n"
+    "here=$(dirname \"$0\")\n"
+    "out=\"$here/report.tmp\"\n"
+    "echo \"argc=$#\" > \"$out\"\n"
+    "echo \"args=$*\" >> \"$out\"\n"
+    "echo \"cwd=$(pwd -P)\" >> \"$out\"\n"
+    "echo \"mark=$RUVANE_TEST_MARK\" >> \"$out\"\n"
+    "set -- $(cat /proc/$$/stat)\n"
+    "echo \"ppid=$4\" >> \"$out\"\n"
+    "echo \"sid=$6\" >> \"$out\"\n"
+    "ls -l /proc/$$/fd | sed -n 's/.* \\([0-9][0-9]*\\) -> \\(.*\\)$/fd=\\1 \\2/p' >> \"$out\"\n"
+    "mv \"$out\" \"$here/report.txt\"\n";
+
+TEST(PlanLaunchTest, ChoosesWineOnlyForWindowsProgramsTheHostCannotRun) {
+  const std::string path = "/srv/game/server.exe";
+  const std::string wine = "/usr/bin/wine";
+
+  LaunchPlan script = PlanLaunch(path, {.runnable = true, .windowsImage = false}, wine);
+  EXPECT_EQ(script.argv, std::vector<std::string>{path});
+  EXPECT_TRUE(script.fallbackArgv.empty());
+
+  LaunchPlan windows = PlanLaunch(path, {.runnable = false, .windowsImage = true}, wine);
+  EXPECT_EQ(windows.argv, (std::vector<std::string>{wine, path}));
+
+  // A plain file without the run bit is not handed to wine: the host's
+  // refusal is what gets reported.
+  LaunchPlan plain = PlanLaunch(path, {.runnable = false, .windowsImage = false}, wine);
+  EXPECT_EQ(plain.argv, std::vector<std::string>{path});
+  EXPECT_TRUE(plain.fallbackArgv.empty());
+
+  LaunchPlan noWine = PlanLaunch(path, {.runnable = false, .windowsImage = true}, "");
+  EXPECT_EQ(noWine.argv, std::vector<std::string>{path});
+  EXPECT_TRUE(noWine.fallbackArgv.empty());
+
+  // Run bit set on a Windows program: try it directly, wine if the kernel
+  // turns it away.
+  LaunchPlan both = PlanLaunch(path, {.runnable = true, .windowsImage = true}, wine);
+  EXPECT_EQ(both.argv, std::vector<std::string>{path});
+  EXPECT_EQ(both.fallbackArgv, (std::vector<std::string>{wine, path}));
+}
+
+TEST(ExamineFileTest, RecognisesWindowsProgramsAndTheRunBit) {
+  ScratchFolder dir;
+  dir.Write("win.exe", std::string("MZ\x90\0\3", 5));
+  dir.Write("zm.exe", "ZM");
+  dir.Write("short.exe", "M");
+  dir.Write("empty.exe", "");
+  dir.Write("script", "#!/bin/sh\n");
+  MakeRunnable(dir.At("script"));
+  dir.MakeDir("folder.exe");
+
+  FileFacts win = ExamineFile(dir.At("win.exe"));
+  EXPECT_TRUE(win.windowsImage);
+  EXPECT_FALSE(win.runnable);
+  EXPECT_FALSE(ExamineFile(dir.At("zm.exe")).windowsImage);
+  EXPECT_FALSE(ExamineFile(dir.At("short.exe")).windowsImage);
+  EXPECT_FALSE(ExamineFile(dir.At("empty.exe")).windowsImage);
+
+  FileFacts script = ExamineFile(dir.At("script"));
+  EXPECT_TRUE(script.runnable);
+  EXPECT_FALSE(script.windowsImage);
+
+  FileFacts folder = ExamineFile(dir.At("folder.exe"));
+  EXPECT_FALSE(folder.runnable);
+  FileFacts missing = ExamineFile(dir.At("missing.exe"));
+  EXPECT_FALSE(missing.runnable);
+  EXPECT_FALSE(missing.windowsImage);
+}
+
+TEST(FindOnPathTest, TakesTheFirstRunnableFileAndSkipsTheRest) {
+  ScratchFolder dir;
+  dir.Write("a/wine", "not runnable");
+  dir.MakeDir("b/wine");  // a folder of that name
+  dir.Write("c/wine", "#!/bin/sh\n");
+  MakeRunnable(dir.At("c/wine"));
+  dir.Write("d/wine", "#!/bin/sh\n");
+  MakeRunnable(dir.At("d/wine"));
+
+  std::string path = dir.At("a") + ":" + dir.At("b") + ":" + dir.At("c") + ":" + dir.At("d");
+  EXPECT_EQ(FindOnPath("wine", path), dir.At("c") + "/wine");
+  EXPECT_EQ(FindOnPath("wine", dir.At("a") + ":" + dir.At("b")), "");
+  EXPECT_EQ(FindOnPath("wine", dir.At("missing")), "");
+}
+
+TEST(ServerPathTest, FindsServerExeWhateverTheCaseOfItsName) {
+  ScratchFolder server;
+  server.Write("Server.EXE", "x");
+  EXPECT_EQ(ServerPath(), server.At("Server.EXE"));
+}
+
+// Runs `body` with the working folder changed to `folder`.
+template <typename F>
+void InFolder(const std::string& folder, F body) {
+  std::string previous = fs::current_path().string();
+  ASSERT_EQ(chdir(folder.c_str()), 0);
+  body();
+  ASSERT_EQ(chdir(previous.c_str()), 0);
+}
+
+TEST(StartServerTest, StartsADetachedProcessWithOurFolderAndEnvironmentOnly) {
+  ScratchFolder server;
+  ScratchFolder elsewhere;  // the working folder, not the server's
+  server.Write("server.exe", kRecordingServer);
+  MakeRunnable(server.At("server.exe"));
+  SetProgramFolder(server.path());
+  ASSERT_EQ(setenv("RUVANE_TEST_MARK", "inherited", 1), 0);
+
+  // Descriptors that a careless start would pass on: one plain, one pipe.
+  int leaky = open(server.At("server.exe").c_str(), O_RDONLY);
+  ASSERT_GE(leaky, 0);
+  int leakyPipe[2];
+  ASSERT_EQ(pipe(leakyPipe), 0);
+
+  StartResult result;
+  InFolder(elsewhere.path(), [&] { result = ProcessServerStarter().StartServer(); });
+  close(leaky);
+  close(leakyPipe[0]);
+  close(leakyPipe[1]);
+  unsetenv("RUVANE_TEST_MARK");
+
+  ASSERT_TRUE(result.ok()) << result.error << " " << result.description;
+  EXPECT_TRUE(NoChildren()) << "the intermediate process must be reaped and the server adopted";
+  ASSERT_TRUE(AwaitFile(server.At("report.txt")));
+
+  std::map<std::string, std::string> facts;
+  std::vector<std::pair<int, std::string>> fds;
+  std::istringstream report(server.Read("report.txt"));
+  for (std::string line; std::getline(report, line);) {
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = line.substr(0, eq);
+    std::string value = line.substr(eq + 1);
+    if (key == "fd") {
+      std::istringstream fields(value);
+      int fd = -1;
+      std::string target;
+      fields >> fd >> target;
+      fds.emplace_back(fd, target);
+    } else {
+      facts[key] = value;
+    }
+  }
+  EXPECT_EQ(facts["argc"], "0");
+  EXPECT_EQ(facts["cwd"], fs::canonical(elsewhere.path()).string());
+  EXPECT_EQ(facts["mark"], "inherited");
+  ASSERT_FALSE(facts["ppid"].empty());
+  EXPECT_NE(std::stol(facts["ppid"]), getpid());
+  ASSERT_FALSE(facts["sid"].empty());
+  EXPECT_NE(std::stol(facts["sid"]), getsid(0));
+  for (const auto& [fd, target] : fds) {
+    // Above the standard three, only the shell's own hold on its script.
+    if (fd > 2) {
+      EXPECT_EQ(fs::path(target).filename(), "server.exe") << fd << " -> " << target;
+      EXPECT_NE(target.find(server.path()), std::string::npos) << fd << " -> " << target;
+    }
+  }
+  const int fdsSeen = static_cast<int>(fds.size());
+  EXPECT_GE(fdsSeen, 3);
+}
+
+LaunchPlan Direct(const std::string& path) {
+  LaunchPlan plan;
+  plan.argv = {path};
+  return plan;
+}
+
+TEST(StartServerTest, ReportsTheHostsErrorWhenTheFileCannotBeStarted) {
+  ScratchFolder server;
+  server.Write("plain.exe", "no program");
+  server.Write("garbage.exe", "neither a script nor a binary");
+  MakeRunnable(server.At("garbage.exe"));
+  server.MakeDir("folder.exe");
+
+  StartResult plain = StartDetached(Direct(server.At("plain.exe")));
+  EXPECT_EQ(plain.error, EACCES);
+  EXPECT_EQ(plain.description, std::strerror(EACCES));
+
+  StartResult missing = StartDetached(Direct(server.At("missing.exe")));
+  EXPECT_EQ(missing.error, ENOENT);
+  EXPECT_EQ(missing.description, std::strerror(ENOENT));
+
+  // Not run through a shell behind the caller's back.
+  StartResult garbage = StartDetached(Direct(server.At("garbage.exe")));
+  EXPECT_EQ(garbage.error, ENOEXEC);
+
+  EXPECT_EQ(StartDetached(Direct(server.At("folder.exe"))).error, EACCES);
+  EXPECT_NE(StartDetached(LaunchPlan{}).error, 0);
+  EXPECT_TRUE(NoChildren());
+}
+
+TEST(StartServerTest, FallsBackWhenTheKernelTurnsTheFirstAttemptAway) {
+  ScratchFolder server;
+  server.Write("server.exe", "MZ not really a program");
+  MakeRunnable(server.At("server.exe"));
+  // Stands in for wine: records the file it was asked to run.
+  server.Write("runner", "#!/bin/sh\necho \"$1\" > \"$(dirname \"$0\")/ran.tmp\"\n"
+                         "mv \"$(dirname \"$0\")/ran.tmp\" \"$(dirname \"$0\")/ran.txt\"\n");
+  MakeRunnable(server.At("runner"));
+
+  LaunchPlan plan = PlanLaunch(server.At("server.exe"), ExamineFile(server.At("server.exe")),
+                               server.At("runner"));
+  StartResult result = StartDetached(plan);
+  ASSERT_TRUE(result.ok()) << result.description;
+  ASSERT_TRUE(AwaitFile(server.At("ran.txt")));
+  EXPECT_EQ(server.Read("ran.txt"), server.At("server.exe") + "\n");
+}
+
+TEST(StartupCheckTest, AsksForServerExeUnlessItIsAnOrdinaryFileBesideUs) {
+  {
+    ScratchFolder server;
+    server.Write("server.exe", "x");
+    RecordingMessages messages;
+    EXPECT_TRUE(CheckServerPresent(messages));
+    EXPECT_TRUE(messages.shown.empty());
+  }
+  {
+    ScratchFolder server;
+    server.Write("SERVER.exe", "x");
+    RecordingMessages messages;
+    EXPECT_TRUE(CheckServerPresent(messages));
+  }
+  for (const char* setup : {"missing", "folder"}) {
+    ScratchFolder server;
+    if (std::string(setup) == "folder") server.MakeDir("server.exe");
+    server.Write("other.exe", "x");
+    RecordingMessages messages;
+    EXPECT_FALSE(CheckServerPresent(messages)) << setup;
+    ASSERT_EQ(messages.shown.size(), 1u) << setup;
+    EXPECT_EQ(messages.shown[0].prompt, "Please put this in the same folder as server.exe");
+    EXPECT_EQ(messages.shown[0].title, "Server not found!");
+    EXPECT_EQ(messages.shown[0].icon, MsgIcon::Stop);
+    EXPECT_EQ(messages.shown[0].buttons, MsgButtons::Ok);
+  }
+}
+
+TEST(StartupCheckTest, StartErrorNamesNumberAndDescription) {
+  RecordingMessages messages;
+  ReportStartError(messages, {.error = 13, .description = "Permission denied"});
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_NE(messages.shown[0].prompt.find("13"), std::string::npos);
+  EXPECT_NE(messages.shown[0].prompt.find("Permission denied"), std::string::npos);
+  EXPECT_EQ(messages.shown[0].title, "Ruvane");
+  EXPECT_EQ(messages.shown[0].icon, MsgIcon::Stop);
+  EXPECT_EQ(messages.shown[0].buttons, MsgButtons::Ok);
+}
+
+}  // namespace
+}  // namespace ruvane

@@ -1,0 +1,208 @@
+// Ruvane's window: the start-up check, the three timers and how the program
+// ends, with the server start and the program's end recorded, not done.
+#include <QLabel>
+#include <QTimer>
+#include <QtTest>
+#include <optional>
+
+#include "frmMain.h"
+#include "recording_messages.h"
+#include "scratch_folder.h"
+
+namespace ruvane {
+namespace {
+
+class RecordingStarter : public ServerStarter {
+ public:
+  StartResult StartServer() override {
+    ++starts;
+    if (onStart) onStart();
+    return result;
+  }
+  int starts = 0;
+  StartResult result;
+  std::function<void()> onStart;
+};
+
+// A window wired to recorders.
+struct Harness {
+  explicit Harness(Intervals intervals = {}) {
+    frmMainDeps deps;
+    deps.messages = &messages;
+    deps.starter = &starter;
+    deps.endProgram = [this](int code) { endCodes.push_back(code); };
+    deps.intervals = intervals;
+    window.emplace(deps);
+  }
+  QLabel* status() { return window->findChild<QLabel*>("lblStatus"); }
+  QTimer* timer(const char* name) { return window->findChild<QTimer*>(name); }
+
+  RecordingMessages messages;
+  RecordingStarter starter;
+  std::vector<int> endCodes;
+  std::optional<frmMain> window;
+};
+
+}  // namespace
+
+class FrmMainTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { server_.emplace(); }
+  void cleanup() { server_.reset(); }
+
+  void startsPreparingWithOnlyTheWaitTimerRunning() {
+    server_->Write("server.exe", "x");
+    Harness h;
+    QCOMPARE(h.window->windowTitle(), QString("Ruvane"));
+    QVERIFY(h.status());
+    QCOMPARE(h.status()->text(), QString("Preparing to restart the server..."));
+    QCOMPARE(h.status()->font().pointSizeF(), 13.5);
+    QCOMPARE(h.status()->font().weight(), QFont::Normal);
+    QVERIFY(h.timer("tmrWait") && h.timer("tmrActivate") && h.timer("tmrEnd"));
+    QCOMPARE(h.timer("tmrWait")->interval(), 35000);
+    QCOMPARE(h.timer("tmrActivate")->interval(), 3000);
+    QCOMPARE(h.timer("tmrEnd")->interval(), 5000);
+
+    QVERIFY(h.window->frmMain_Form_Load());
+    QVERIFY(h.messages.shown.empty());
+    QVERIFY(h.timer("tmrWait")->isActive());
+    QVERIFY(!h.timer("tmrActivate")->isActive());
+    QVERIFY(!h.timer("tmrEnd")->isActive());
+    QVERIFY(h.endCodes.empty());
+  }
+
+  void missingServerShowsOnlyTheBoxAndEnds_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::newRow("missing") << "missing";
+    QTest::newRow("folder") << "folder";
+  }
+
+  void missingServerShowsOnlyTheBoxAndEnds() {
+    QFETCH(QString, setup);
+    if (setup == "folder") server_->MakeDir("server.exe");
+    Harness h;
+    QVERIFY(!h.window->frmMain_Form_Load());
+    QCOMPARE(h.messages.shown.size(), size_t{1});
+    QCOMPARE(h.messages.shown[0].prompt, std::string("Please put this in the same folder as server.exe"));
+    QCOMPARE(h.messages.shown[0].title, std::string("Server not found!"));
+    QVERIFY(h.messages.shown[0].icon == MsgIcon::Stop);
+    QVERIFY(h.messages.shown[0].buttons == MsgButtons::Ok);
+    QCOMPARE(h.endCodes, std::vector<int>{0});
+    QVERIFY(!h.window->isVisible());
+    QVERIFY(!h.timer("tmrWait")->isActive());
+    // Even a stray tick cannot start anything now.
+    h.window->frmMain_tmrWait_Timer();
+    h.window->frmMain_tmrActivate_Timer();
+    QCOMPARE(h.starter.starts, 0);
+  }
+
+  void sequenceAnnouncesStartsAndEnds() {
+    server_->Write("server.exe", "x");
+    Harness h;
+    QVERIFY(h.window->frmMain_Form_Load());
+
+    h.window->frmMain_tmrWait_Timer();
+    QCOMPARE(h.status()->text(), QString("Restarting the server..."));
+    QVERIFY(h.timer("tmrActivate")->isActive());
+    QVERIFY(h.timer("tmrWait")->isActive());
+    QCOMPARE(h.starter.starts, 0);
+
+    h.window->frmMain_tmrActivate_Timer();
+    QCOMPARE(h.starter.starts, 1);
+    QVERIFY(!h.timer("tmrActivate")->isActive());
+    QVERIFY(h.timer("tmrEnd")->isActive());
+    QVERIFY(h.timer("tmrWait")->isActive());
+    QVERIFY(h.endCodes.empty());
+    QVERIFY(h.messages.shown.empty());
+
+    h.window->frmMain_tmrEnd_Timer();
+    QCOMPARE(h.endCodes, std::vector<int>{0});
+    QVERIFY(h.window->ended());
+    QCOMPARE(h.starter.starts, 1);
+  }
+
+  void failedStartReportsTheErrorAndEndsWithoutTheEndTimer() {
+    server_->Write("server.exe", "x");
+    Harness h;
+    h.starter.result = {.error = 13, .description = "Permission denied"};
+    QVERIFY(h.window->frmMain_Form_Load());
+    h.window->frmMain_tmrWait_Timer();
+    h.window->frmMain_tmrActivate_Timer();
+
+    QCOMPARE(h.starter.starts, 1);
+    QCOMPARE(h.messages.shown.size(), size_t{1});
+    QVERIFY(h.messages.shown[0].prompt.find("13") != std::string::npos);
+    QVERIFY(h.messages.shown[0].prompt.find("Permission denied") != std::string::npos);
+    QVERIFY(h.messages.shown[0].icon == MsgIcon::Stop);
+    QVERIFY(h.messages.shown[0].buttons == MsgButtons::Ok);
+    QCOMPARE(h.endCodes.size(), size_t{1});
+    QVERIFY(h.endCodes[0] != 0);
+    for (const char* name : {"tmrWait", "tmrActivate", "tmrEnd"}) {
+      QVERIFY2(!h.timer(name)->isActive(), name);
+    }
+    // No second attempt.
+    h.window->frmMain_tmrActivate_Timer();
+    QCOMPARE(h.starter.starts, 1);
+  }
+
+  void closingBeforeTheStartEndsAndStartsNothing() {
+    server_->Write("server.exe", "x");
+    Harness h;
+    QVERIFY(h.window->frmMain_Form_Load());
+    h.window->show();
+    h.window->frmMain_tmrWait_Timer();  // announced, start pending
+    QVERIFY(h.window->close());
+
+    QCOMPARE(h.endCodes, std::vector<int>{0});
+    for (const char* name : {"tmrWait", "tmrActivate", "tmrEnd"}) {
+      QVERIFY2(!h.timer(name)->isActive(), name);
+    }
+    h.window->frmMain_tmrActivate_Timer();
+    QCOMPARE(h.starter.starts, 0);
+  }
+
+  void closingAfterTheStartEndsOnce() {
+    server_->Write("server.exe", "x");
+    Harness h;
+    QVERIFY(h.window->frmMain_Form_Load());
+    h.window->show();
+    h.window->frmMain_tmrWait_Timer();
+    h.window->frmMain_tmrActivate_Timer();
+    QVERIFY(h.window->close());
+    h.window->frmMain_tmrEnd_Timer();
+    QCOMPARE(h.endCodes, std::vector<int>{0});
+    QCOMPARE(h.starter.starts, 1);
+  }
+
+  // The timers themselves drive the sequence, in order, exactly once.
+  void timersRunTheWholeSequence() {
+    server_->Write("server.exe", "x");
+    Harness h({.wait = 40, .activate = 20, .end = 20});
+    QString statusAtStart;
+    bool endTimerRunningAtStart = true;
+    h.starter.onStart = [&] {
+      statusAtStart = h.status()->text();
+      endTimerRunningAtStart = h.timer("tmrEnd")->isActive();
+    };
+    QVERIFY(h.window->frmMain_Form_Load());
+    h.window->show();
+    QTRY_VERIFY_WITH_TIMEOUT(!h.endCodes.empty(), 10000);
+
+    QCOMPARE(h.starter.starts, 1);
+    QCOMPARE(statusAtStart, QString("Restarting the server..."));
+    QVERIFY(!endTimerRunningAtStart);
+    QCOMPARE(h.endCodes, std::vector<int>{0});
+    QVERIFY(!h.window->isVisible());
+    QVERIFY(h.messages.shown.empty());
+  }
+
+ private:
+  std::optional<ScratchFolder> server_;
+};
+
+}  // namespace ruvane
+
+QTEST_MAIN(ruvane::FrmMainTest)
+#include "tst_frmMain.moc"
