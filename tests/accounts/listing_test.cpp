@@ -1,0 +1,122 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "account_files.h"
+#include "modGeneral.h"
+#include "program_folder.h"
+#include "scratch_folder.h"
+
+namespace calmet {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+AccountListing ListScratch() { return ListAccounts(ProgramFolder() + "\\Accounts\\"); }
+
+TEST(RecaseNameTest, LowersAllThenRaisesWordStarts) {
+  EXPECT_EQ(RecaseName("BOB.INI"), "Bob.ini");
+  EXPECT_EQ(RecaseName("mary ann.ini"), "Mary Ann.ini");
+  EXPECT_EQ(RecaseName("o'neil.INI"), "O'neil.ini");
+  // Punctuation and digits start no new word.
+  EXPECT_EQ(RecaseName("ab_cd-ef.gh1ij"), "Ab_cd-ef.gh1ij");
+  // Every blank control character does.
+  EXPECT_EQ(RecaseName(std::string("a\tb\nc\vd\fe\rf g\0h", 15)),
+            std::string("A\tB\nC\vD\fE\rF G\0H", 15));
+  EXPECT_EQ(RecaseName(".ini"), ".ini");
+  EXPECT_EQ(RecaseName(""), "");
+}
+
+TEST(ListAccountsTest, KeepsIniFilesAndCountsThem) {
+  ScratchFolder s;
+  s.Write("Accounts/a.ini", "");
+  s.Write("Accounts/B.INI", "");
+  s.Write("Accounts/notes.txt", "");
+  AccountListing l = ListScratch();
+  EXPECT_EQ(l.lines, (Lines{"A.ini", "B.ini"}));
+  EXPECT_EQ(l.files, (Lines{"a.ini", "B.INI"}));
+  EXPECT_EQ(l.label, "Total Accounts: 2");
+  EXPECT_EQ(TotalAccounts, 2);
+}
+
+TEST(ListAccountsTest, RecasesWordsInNames) {
+  ScratchFolder s;
+  s.Write("Accounts/mary ann.ini", "");
+  s.Write("Accounts/o'neil.INI", "");
+  EXPECT_EQ(ListScratch().lines, (Lines{"Mary Ann.ini", "O'neil.ini"}));
+}
+
+TEST(ListAccountsTest, NoAccountsWhenFolderEmptyMissingOrHoldsOnlyAFolder) {
+  {
+    ScratchFolder s;
+    TotalAccounts = 7;
+    AccountListing l = ListScratch();
+    EXPECT_TRUE(l.lines.empty());
+    EXPECT_EQ(l.label, "No accounts found.");
+    EXPECT_EQ(TotalAccounts, 0);
+  }
+  {
+    ScratchFolder s;
+    s.MakeDir("Accounts/old");
+    TotalAccounts = 7;
+    AccountListing l = ListScratch();
+    EXPECT_TRUE(l.lines.empty());
+    EXPECT_EQ(l.label, "No accounts found.");
+    EXPECT_EQ(TotalAccounts, 0);
+  }
+}
+
+TEST(ListAccountsTest, OnlyNamesEndingInIniAfterRecasing) {
+  ScratchFolder s;
+  s.Write("Accounts/x.ini.bak", "");
+  s.Write("Accounts/ini", "");
+  s.Write("Accounts/.ini", "");
+  s.Write("Accounts/y.iniX", "");
+  AccountListing l = ListScratch();
+  EXPECT_EQ(l.lines, (Lines{".ini"}));
+  EXPECT_EQ(l.label, "Total Accounts: 1");
+}
+
+TEST(ListAccountsTest, FolderTextWithoutTrailingSeparator) {
+  ScratchFolder s;
+  s.Write("accounts/a.ini", "");
+  EXPECT_EQ(ListAccounts(ProgramFolder() + "\\Accounts").lines, (Lines{"A.ini"}));
+}
+
+TEST(ListAccountsTest, KeepsHostOrderNotTheOrderOfRecasedNames) {
+  ScratchFolder s;
+  // Host order is by upper-cased name: "AB.INI" < "A_B.INI" < "ZY.INI" <
+  // "ZZ.INI" < "[Y.INI". Sorting the shown names would put "A_b.ini" first.
+  for (const char* name : {"zz.ini", "[y.ini", "a_b.ini", "Zy.ini", "ab.INI"}) {
+    s.Write(std::string("Accounts/") + name, "");
+  }
+  EXPECT_EQ(ListScratch().lines, (Lines{"Ab.ini", "A_b.ini", "Zy.ini", "Zz.ini", "[y.ini"}));
+}
+
+TEST(ListAccountsTest, NamesDifferingOnlyInCaseKeepTheirOwnFiles) {
+  ScratchFolder s;
+  s.Write("Accounts/bob.ini", calmet_test::Section("CHAR1", {{"Name", "lower"}}));
+  s.Write("Accounts/BOB.INI", calmet_test::Section("CHAR1", {{"Name", "upper"}}));
+  AccountListing l = ListScratch();
+  ASSERT_EQ(l.lines, (Lines{"Bob.ini", "Bob.ini"}));
+  ASSERT_EQ(l.files.size(), 2u);
+  EXPECT_NE(l.files[0], l.files[1]);
+  for (size_t i = 0; i < 2; ++i) {
+    std::optional<AccountView> v = ShowAccount(l.files[i]);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->characters[0].caption, (l.files[i] == "bob.ini" ? "lower - " : "upper - "));
+  }
+}
+
+TEST(ListAccountsTest, PassesOverNamesThatWouldLeaveTheFolder) {
+  ScratchFolder s;
+  s.Write("Accounts/..\\..\\evil.ini", "");
+  s.Write("Accounts/good.ini", "");
+  AccountListing l = ListScratch();
+  EXPECT_EQ(l.lines, (Lines{"Good.ini"}));
+  EXPECT_EQ(TotalAccounts, 1);
+}
+
+}  // namespace
+}  // namespace calmet

@@ -1,0 +1,270 @@
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "account_files.h"
+#include "atomic_file.h"
+#include "modGeneral.h"
+#include "profile.h"
+#include "program_folder.h"
+#include "recording_messages.h"
+#include "scratch_folder.h"
+
+namespace calmet {
+namespace {
+
+using calmet_test::Section;
+
+// Records what the wipe asks of the window, and what the view would show at
+// each step.
+class RecordingWipeUi : public WipeUi {
+ public:
+  void SelectAccount(int position) override {
+    selected.push_back(position);
+    flagWhenSelected.push_back(WipeInProgress);
+    viewFrozen = viewFrozen && !ShowAccount("a.ini");
+  }
+  void SetProgress(float percent) override { progress.push_back(percent); }
+  MessagePort& Messages() override { return messages; }
+
+  std::vector<int> selected;
+  std::vector<bool> flagWhenSelected;
+  std::vector<float> progress;
+  bool viewFrozen = true;
+  RecordingMessages messages;
+};
+
+AccountListing ListScratch() { return ListAccounts(ProgramFolder() + "\\Accounts\\"); }
+
+std::string Read(const std::string& file, const std::string& section, const std::string& key) {
+  return ReadIniKey(ProgramFolder() + "\\Accounts\\" + file, section, key);
+}
+
+// Checks that all 900 inventory keys of `file` read "0".
+void ExpectWiped(const std::string& file) {
+  int notZero = 0;
+  for (int c = 1; c <= 3; ++c) {
+    for (int slot = 1; slot <= 100; ++slot) {
+      for (const char* prefix : {"InvItemNum", "InvItemVal", "InvItemDur"}) {
+        if (Read(file, "CHAR" + std::to_string(c), prefix + std::to_string(slot)) != "0") ++notZero;
+      }
+    }
+  }
+  EXPECT_EQ(notZero, 0) << file;
+}
+
+// The file's lines (line ends kept) that are not inventory keys.
+std::vector<std::string> OtherLines(const std::string& bytes) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    end = end == std::string::npos ? bytes.size() : end + 1;
+    std::string line = bytes.substr(start, end - start);
+    if (line.rfind("InvItem", 0) != 0) out.push_back(line);
+    start = end;
+  }
+  return out;
+}
+
+size_t CountInventoryLines(const std::string& bytes) {
+  size_t n = 0;
+  for (size_t p = bytes.find("InvItem"); p != std::string::npos; p = bytes.find("InvItem", p + 1)) ++n;
+  return n;
+}
+
+TEST(WipeTest, TwoAccountsGetEveryInventoryKeyZeroed) {
+  ScratchFolder s;
+  s.MakeDir("Items");
+  s.Write("Items/Item5.dat", calmet_test::ItemFile("5", "Sword", "1"));
+  s.Write("Accounts/a.ini", Section("CHAR1", {{"Name", "Bob"}, {"InvItemNum1", "5"},
+                                              {"InvItemVal1", "3"}, {"InvItemDur1", "9"}}));
+  s.Write("Accounts/b.ini", Section("CHAR2", {{"InvItemNum100", "5"}}));
+  AccountListing l = ListScratch();
+  RecordingWipeUi ui;
+  WipeResult r = WipeInventories(l, ui);
+
+  EXPECT_TRUE(r.ran);
+  EXPECT_TRUE(r.failed.empty());
+  ExpectWiped("a.ini");
+  ExpectWiped("b.ini");
+  EXPECT_EQ(CountInventoryLines(s.Read("Accounts/a.ini")), 900u);
+  EXPECT_EQ(ui.progress, (std::vector<float>{50.0f, 100.0f}));
+  EXPECT_EQ(ui.selected, (std::vector<int>{0, 1, 0}));
+  EXPECT_EQ(ui.flagWhenSelected, (std::vector<bool>{true, true, true}));
+  EXPECT_TRUE(ui.viewFrozen);
+  ASSERT_EQ(ui.messages.shown.size(), 1u);
+  EXPECT_EQ(ui.messages.shown[0].prompt, "Inventory wipe completed.");
+  EXPECT_EQ(ui.messages.shown[0].title, "Inventories cleared.");
+  EXPECT_EQ(ui.messages.shown[0].buttons, MsgButtons::Ok);
+  EXPECT_EQ(ui.messages.shown[0].icon, MsgIcon::None);
+  EXPECT_FALSE(WipeInProgress);
+
+  std::optional<AccountView> v = ShowAccount("a.ini");
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->characters[0].inventory[0], "1: <free item slot>");
+}
+
+TEST(WipeTest, ProgressIsTheShareOfAccountsDone) {
+  ScratchFolder s;
+  for (const char* n : {"a", "b", "c"}) s.Write(std::string("Accounts/") + n + ".ini", "");
+  RecordingWipeUi ui;
+  WipeInventories(ListScratch(), ui);
+  EXPECT_EQ(ui.progress, (std::vector<float>{static_cast<float>(100.0 / 3), static_cast<float>(200.0 / 3),
+                                             100.0f}));
+}
+
+TEST(WipeTest, EveryOtherByteStays) {
+  ScratchFolder s;
+  const std::string before =
+      "; written by the server\r\n"
+      "[General]\r\n"
+      "Password=  secret \r\n"
+      "InvItemNum1=44\r\n"
+      "\r\n"
+      "[CHAR1]\r\n"
+      "Name=Bob\r\n"
+      "Level=12\r\n"
+      "Access=3\r\n"
+      "STR=10\r\n"
+      "DEF=11\r\n"
+      "SPEED=12\r\n"
+      "MAGI=13\r\n"
+      "InvItemNum1=5\r\n"
+      "InvItemVal1 = 100\r\n"
+      "Extra=keep me\r\n"
+      "\r\n"
+      "[CHAR2]\n"
+      "Name=Ann\n"
+      "InvItemNum50=7\n"
+      "[Bank]\r\n"
+      "InvItemNum1=9\r\n"
+      "[CHAR3]\r\n"
+      "Name=Cy\r\n";
+  s.Write("Accounts/bob.ini", before);
+  RecordingWipeUi ui;
+  ASSERT_TRUE(WipeInventories(ListScratch(), ui).failed.empty());
+  const std::string after = s.Read("Accounts/bob.ini");
+  ExpectWiped("bob.ini");
+  EXPECT_EQ(OtherLines(after), OtherLines(before));
+  // Inventory keys of other sections are not touched.
+  EXPECT_EQ(Read("bob.ini", "General", "InvItemNum1"), "44");
+  EXPECT_EQ(Read("bob.ini", "Bank", "InvItemNum1"), "9");
+  EXPECT_EQ(Read("bob.ini", "CHAR1", "Name"), "Bob");
+  EXPECT_EQ(Read("bob.ini", "CHAR1", "Extra"), "keep me");
+  // 900 in the three characters plus the two in other sections.
+  EXPECT_EQ(CountInventoryLines(after), 902u);
+}
+
+TEST(WipeTest, AccountsThatCannotBeWrittenAreNamedAndKeepTheirBytes) {
+  ScratchFolder s;
+  const std::string locked = Section("CHAR1", {{"Name", "Locked"}, {"InvItemNum1", "5"}});
+  s.Write("Accounts/a.ini", "");
+  s.Write("Accounts/locked.ini", locked);
+  s.Write("Accounts/z.ini", "");
+  ASSERT_EQ(chmod(s.At("Accounts/locked.ini").c_str(), 0444), 0);
+  RecordingWipeUi ui;
+  WipeResult r = WipeInventories(ListScratch(), ui);
+
+  EXPECT_EQ(r.failed, (std::vector<std::string>{"Locked.ini"}));
+  EXPECT_EQ(s.Read("Accounts/locked.ini"), locked);
+  ExpectWiped("a.ini");
+  ExpectWiped("z.ini");
+  EXPECT_EQ(ui.progress.size(), 3u);
+  ASSERT_EQ(ui.messages.shown.size(), 1u);
+  const ShownMessage& m = ui.messages.shown[0];
+  EXPECT_NE(m.prompt.find("Locked.ini"), std::string::npos);
+  EXPECT_EQ(m.prompt.find("A.ini"), std::string::npos);
+  EXPECT_EQ(m.prompt.find("completed"), std::string::npos);
+  EXPECT_NE(m.title, "Inventories cleared.");
+  EXPECT_EQ(m.buttons, MsgButtons::Ok);
+  EXPECT_FALSE(WipeInProgress);
+}
+
+TEST(WipeTest, AFailedWriteIsReportedAndLeavesTheFile) {
+  ScratchFolder s;
+  const std::string full = Section("CHAR2", {{"InvItemNum3", "7"}});
+  s.Write("Accounts/a.ini", "");
+  s.Write("Accounts/full.ini", full);
+  SetWriteFaultForTesting([](const std::string& path) {
+    return path.size() >= 9 && path.compare(path.size() - 9, 9, "/full.ini") == 0;
+  });
+  RecordingWipeUi ui;
+  WipeResult r = WipeInventories(ListScratch(), ui);
+  SetWriteFaultForTesting(nullptr);
+  EXPECT_EQ(r.failed, (std::vector<std::string>{"Full.ini"}));
+  EXPECT_EQ(s.Read("Accounts/full.ini"), full);
+  ExpectWiped("a.ini");
+  ASSERT_EQ(ui.messages.shown.size(), 1u);
+  EXPECT_NE(ui.messages.shown[0].prompt.find("Full.ini"), std::string::npos);
+  EXPECT_EQ(ui.messages.shown[0].icon, MsgIcon::Stop);
+}
+
+TEST(WipeTest, AFolderNamedLikeAnAccountIsReportedNotWiped) {
+  ScratchFolder s;
+  s.MakeDir("Accounts/old.ini");
+  s.Write("Accounts/a.ini", "");
+  RecordingWipeUi ui;
+  WipeResult r = WipeInventories(ListScratch(), ui);
+  EXPECT_EQ(r.failed, (std::vector<std::string>{"Old.ini"}));
+  ExpectWiped("a.ini");
+}
+
+TEST(WipeTest, EachOfTwoSameNamedAccountsIsWritten) {
+  ScratchFolder s;
+  s.Write("Accounts/bob.ini", Section("CHAR1", {{"Name", "lower"}}));
+  s.Write("Accounts/BOB.INI", Section("CHAR1", {{"Name", "upper"}}));
+  RecordingWipeUi ui;
+  ASSERT_TRUE(WipeInventories(ListScratch(), ui).failed.empty());
+  ExpectWiped("bob.ini");
+  ExpectWiped("BOB.INI");
+  EXPECT_EQ(Read("bob.ini", "CHAR1", "Name"), "lower");
+  EXPECT_EQ(Read("BOB.INI", "CHAR1", "Name"), "upper");
+  EXPECT_FALSE(s.Exists("Accounts/Bob.ini"));
+}
+
+TEST(WipeTest, AnAccountRemovedAfterListingIsMadeAnew) {
+  ScratchFolder s;
+  s.Write("Accounts/a.ini", "");
+  s.Write("Accounts/gone.ini", "[CHAR1]\r\nName=Gone\r\n");
+  AccountListing l = ListScratch();
+  std::remove(s.At("Accounts/gone.ini").c_str());
+  RecordingWipeUi ui;
+  EXPECT_TRUE(WipeInventories(l, ui).failed.empty());
+  ExpectWiped("gone.ini");
+  EXPECT_EQ(Read("gone.ini", "CHAR1", "Name"), "");
+}
+
+TEST(WipeTest, StopsAtOnceWithoutAccounts) {
+  {
+    ScratchFolder s;  // no Accounts folder at all
+    RecordingWipeUi ui;
+    EXPECT_FALSE(WipeInventories(ListScratch(), ui).ran);
+    EXPECT_TRUE(ui.selected.empty() && ui.progress.empty() && ui.messages.shown.empty());
+    EXPECT_FALSE(WipeInProgress);
+  }
+  {
+    ScratchFolder s;  // files, but none of them an account
+    s.Write("Accounts/notes.txt", "x");
+    RecordingWipeUi ui;
+    EXPECT_FALSE(WipeInventories(ListScratch(), ui).ran);
+    EXPECT_TRUE(ui.messages.shown.empty());
+    EXPECT_EQ(s.Read("Accounts/notes.txt"), "x");
+  }
+  {
+    ScratchFolder s;  // listed, but the files are gone before the wipe
+    s.Write("Accounts/a.ini", "");
+    AccountListing l = ListScratch();
+    std::remove(s.At("Accounts/a.ini").c_str());
+    RecordingWipeUi ui;
+    EXPECT_FALSE(WipeInventories(l, ui).ran);
+    EXPECT_FALSE(s.Exists("Accounts/a.ini"));
+  }
+}
+
+}  // namespace
+}  // namespace calmet
