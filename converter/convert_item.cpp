@@ -1,3 +1,4 @@
+#include <stdexcept>
 #include <string>
 
 #include "binary_record.h"
@@ -23,6 +24,8 @@ void ConvertItem(int32_t n) {
   const std::string source = ProgramFolder() + "\\items.ini";
   const std::string target = ProgramFolder() + "\\Items\\Item" + Dec(n) + ".dat";
   const std::string section = "ITEM" + Dec(n);
+  // The table runs from 1; element 0 is no record.
+  if (n < 1) throw std::out_of_range("item number " + Dec(n) + " is below 1");
   ItemRec& rec = ItemTable.at(n);
   auto read = [&](const char* key) { return ReadIniKey(source, section, key); };
 
