@@ -152,7 +152,8 @@ TEST(StartServerTest, StartsADetachedProcessWithOurFolderAndEnvironmentOnly) {
   ASSERT_EQ(setenv("RUVANE_TEST_MARK", "inherited", 1), 0);
 
   // Descriptors that a careless start would pass on: one plain, one pipe.
-  int leaky = open(server.At("server.exe").c_str(), O_RDONLY);
+  server.Write("leak.txt", "x");
+  int leaky = open(server.At("leak.txt").c_str(), O_RDONLY);
   ASSERT_GE(leaky, 0);
   int leakyPipe[2];
   ASSERT_EQ(pipe(leakyPipe), 0);
