@@ -163,19 +163,6 @@ class FrmMainTest : public QObject {
     QCOMPARE(h.starter.starts, 0);
   }
 
-  void closingAfterTheStartEndsOnce() {
-    server_->Write("server.exe", "x");
-    Harness h;
-    QVERIFY(h.window->frmMain_Form_Load());
-    h.window->show();
-    h.window->frmMain_tmrWait_Timer();
-    h.window->frmMain_tmrActivate_Timer();
-    QVERIFY(h.window->close());
-    h.window->frmMain_tmrEnd_Timer();
-    QCOMPARE(h.endCodes, std::vector<int>{0});
-    QCOMPARE(h.starter.starts, 1);
-  }
-
   // The timers themselves drive the sequence, in order, exactly once.
   void timersRunTheWholeSequence() {
     server_->Write("server.exe", "x");
