@@ -254,15 +254,5 @@ TEST_F(ConvertJobTest, EachClickMakesTheTableAnew) {
   EXPECT_EQ(ItemTable[1].Name, "Item number 1       ");
 }
 
-TEST_F(ConvertJobTest, SignJobConvertsEveryNumber) {
-  server.Write("signs.ini", "[SIGN2]\r\nHeader=Hi\r\n");
-  ConvertClick(Page::Signs, "3", ui);
-  EXPECT_EQ(ui.status[Page::Signs], kStatusCompleted);
-  EXPECT_EQ(server.Read("Signs/Sign1.dat"), std::string(9, '\0'));
-  EXPECT_EQ(server.Read("Signs/Sign2.dat").substr(0, 4), std::string("\x02\x00Hi", 4));
-  EXPECT_TRUE(server.Exists("Signs/Sign3.dat"));
-  EXPECT_EQ(SignTable.size(), 4u);
-}
-
 }  // namespace
 }  // namespace vostrel

@@ -166,18 +166,5 @@ TEST_F(ItemTest, FailuresBeforeWritingLeaveNoFile) {
   EXPECT_FALSE(bare.Exists("Items"));
 }
 
-TEST(ItemRecBytesTest, ReservedValuesFollowClassReq) {
-  ItemRec rec;
-  rec.Reserved[0] = 0x0102;
-  rec.Reserved[15] = -2;
-  const std::vector<uint8_t> b = ItemRecBytes(rec);
-  ASSERT_EQ(b.size(), kItemRecSize);
-  EXPECT_EQ(b[60], 0x02);
-  EXPECT_EQ(b[61], 0x01);
-  EXPECT_EQ(b[90], 0xFE);
-  EXPECT_EQ(b[91], 0xFF);
-  EXPECT_EQ(b[0], ' ');  // an empty name is all spaces
-}
-
 }  // namespace
 }  // namespace vostrel

@@ -247,13 +247,6 @@ class FrmMainTest : public QObject {
     QVERIFY(!server.Exists("Items/Item2.dat"));
     QVERIFY(messages.shown.empty());
   }
-
-  void closingWithoutAJobClosesAtOnce() {
-    frmMain w;
-    w.show();
-    QVERIFY(w.close());
-    QVERIFY(!w.isVisible());
-  }
 };
 
 QTEST_MAIN(FrmMainTest)
