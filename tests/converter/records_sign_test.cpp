@@ -43,7 +43,7 @@ TEST_F(SignConversion, TextsAreStoredExactlyAsRead) {
   const std::string got = server.Read("Signs/Sign10.dat");
   // Inner spaces and single-byte characters pass through; the profile reader
   // itself drops the blanks around a value.
-  EXPECT_EQ(got, std::string("\x09\x00", 2) + "Old  Mill" + std::string("\x0D\x00", 2) +
+  EXPECT_EQ(got, std::string("\x09\x00", 2) + "Old  Mill" + std::string("\x0C\x00", 2) +
                      "Caf\xE9 au lait" + std::string("\x0C\x00", 2) + "trimmed ends" +
                      std::string("\x01\x00", 2) + "x" + std::string(1, '\0'));
   EXPECT_EQ(SignTable[10].Line1, "Caf\xE9 au lait");
