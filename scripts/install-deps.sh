@@ -2,7 +2,7 @@
 # Installs the Debian packages the tools and their tests need (Debian 12).
 set -euo pipefail
 packages=(build-essential cmake ninja-build qt6-base-dev libgtest-dev
-          xvfb xauth xdotool x11-utils python3)
+          xvfb xauth xdotool x11-utils libx11-dev python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
