@@ -135,9 +135,9 @@ void FrmMainTest::startListsAccountsAndWarnsWithoutItems() {
     QVERIFY(list->selectedItems().isEmpty());
     QVERIFY(messages.shown.empty());
     // Focus alone selects nothing and shows nothing.
-    w.show();
-    list->setFocus();
-    QCoreApplication::processEvents();
+    QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(list, &focusIn);
+    QCOMPARE(list->currentRow(), 0);
     QCOMPARE(Find<QGroupBox>(w, "fraChar1")->title(), QStringLiteral("Character One"));
     QCOMPARE(Find<QListWidget>(w, "lstChar1")->count(), 0);
   }
