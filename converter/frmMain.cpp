@@ -36,6 +36,11 @@ frmMain::frmMain(MessagePort* messages, QWidget* parent) : QWidget(parent) {
   setObjectName("frmMain");
   setWindowTitle(AnsiToQString("Drask Conversion Software"));
   setFixedSize(Px(4845), Px(2460));
+  // The layout was drawn for a small 8-point face; larger default fonts
+  // would cut the captions short.
+  QFont small = font();
+  small.setPixelSize(10);
+  setFont(small);
   SetMessagePort(messages);
 
   tabOrganization_ = new QWidget(this);
@@ -44,7 +49,8 @@ frmMain::frmMain(MessagePort* messages, QWidget* parent) : QWidget(parent) {
 
   tabBar_ = new QTabBar(tabOrganization_);
   tabBar_->setObjectName("tabOrganizationTabs");
-  tabBar_->setExpanding(false);
+  tabBar_->setExpanding(true);
+  tabBar_->setUsesScrollButtons(false);  // all six tabs stay in view
   tabBar_->setDrawBase(false);
   for (const char* caption : kTabCaptions) tabBar_->addTab(AnsiToQString(caption));
   tabBar_->adjustSize();
