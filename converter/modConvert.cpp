@@ -27,7 +27,6 @@ struct Kind {
   const char* sourceTested;   // name given to FileIsPresent
   const char* missingPrompt;  // the box when the source is missing
   const char* outputFolder;   // under the program folder, with separators
-  const char* recordFile;     // record N's file is recordFile + N + ".dat"
   int16_t* max;
   void (*makeTable)(int16_t max);  // null for a kind without a table
   void (*convert)(int32_t n);
@@ -41,19 +40,19 @@ void MakeTable(std::vector<Rec>& table, int16_t max) {
 
 const Kind kKinds[] = {
     {Page::Items, "\\items.ini", "Please place this in the same folder as items.ini", "\\Items\\",
-     "Items\\Item", &MaxItems, [](int16_t max) { MakeTable(ItemTable, max); }, ConvertItem},
+     &MaxItems, [](int16_t max) { MakeTable(ItemTable, max); }, ConvertItem},
     {Page::Spells, "spells.ini", "Please place this in the same folder as spells.ini",
-     "\\Spells\\", "Spells\\Spell", &MaxSpells, [](int16_t max) { MakeTable(SpellTable, max); },
+     "\\Spells\\", &MaxSpells, [](int16_t max) { MakeTable(SpellTable, max); },
      ConvertSpell},
     // The sign converter takes a 16-bit number; the bound is a 16-bit
     // maximum, so the counter always fits.
     {Page::Signs, "signs.ini", "Please place this in the same folder as signs.ini", "\\Signs\\",
-     "Signs\\Sign", &MaxSigns, [](int16_t max) { MakeTable(SignTable, max); },
+     &MaxSigns, [](int16_t max) { MakeTable(SignTable, max); },
      [](int32_t n) { ConvertSign(static_cast<int16_t>(n)); }},
     {Page::Shops, "shops.ini", "Please place this in the same folder as shops.ini", "\\Shops\\",
-     "Shops\\Shop", &MaxShops, nullptr, ConvertShop},
+     &MaxShops, nullptr, ConvertShop},
     {Page::NPCs, "npcs.ini", "Please place this in the same folder as npcs.ini", "\\NPCs\\",
-     "NPCs\\NPC", &MaxNPCs, [](int16_t max) { MakeTable(NPCTable, max); }, ConvertNPC},
+     &MaxNPCs, [](int16_t max) { MakeTable(NPCTable, max); }, ConvertNPC},
 };
 
 const Kind* KindOf(Page page) {
@@ -63,19 +62,26 @@ const Kind* KindOf(Page page) {
   return nullptr;
 }
 
+// A reason short enough for a message box, even for a value thousands of
+// characters long.
+std::string Shortened(std::string reason) {
+  constexpr size_t kMaxReason = 160;
+  if (reason.size() > kMaxReason) reason = reason.substr(0, kMaxReason - 3) + "...";
+  return reason;
+}
+
 // Converts one record; an error ends that record only and says why.
 void ConvertOne(const Kind& kind, int32_t n, std::vector<SkippedRecord>& skipped) {
   try {
     kind.convert(n);
   } catch (const FieldOverflow& e) {
-    skipped.push_back({n, "the value \"" + e.text() + "\" does not fit " + e.field()});
+    skipped.push_back({n, Shortened(e.what())});  // names the field, the value and the range
   } catch (const RecordFileError& e) {
-    skipped.push_back({n, std::string(kind.recordFile) + Dec(n) + ".dat could not be written (" +
-                              e.what() + ")"});
+    skipped.push_back({n, Shortened(e.what())});  // names the file and the cause
   } catch (const std::out_of_range&) {
     skipped.push_back({n, "the number lies outside the record table"});
   } catch (const std::exception& e) {
-    skipped.push_back({n, e.what()});
+    skipped.push_back({n, Shortened(e.what())});
   }
 }
 
