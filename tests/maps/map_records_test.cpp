@@ -121,16 +121,6 @@ TEST(ConvertedMapLayout, FieldsLieAtTheirOffsets) {
   EXPECT_EQ(0xFFFD, U16At(b, 4103));
 }
 
-TEST(ConvertedMapLayout, ReusedBufferIsResizedToOneRecord) {
-  auto rec = std::make_unique<MapRec>();
-  std::vector<uint8_t> b(6000, 0xEE);
-  EncodeMap(*rec, b);
-  EXPECT_EQ(4105u, b.size());
-  b.clear();
-  EncodeMap(*rec, b);
-  EXPECT_EQ(4105u, b.size());
-}
-
 TEST(LegacyMapDecode, ReadsSignedIntegersAndUnsignedBytes) {
   std::vector<uint8_t> b(2936, 0);
   b[40] = 0xFF;  // Layer1 of cell (0,0)

@@ -99,19 +99,6 @@ class MapsPage : public QObject {
     QCOMPARE(ConvertedLayer1(server->Read("Newmaps/map1.dat")), 14);
   }
 
-  void missingMapsFolderIsReported() {
-    ScratchFolder server;
-    RecordingMessages messages;
-    frmMain w(&messages);
-    w.show();
-    QCOMPARE(Convert(w, "3", Qt::Unchecked), QString());
-    QCOMPARE(messages.shown.size(), size_t{1});
-    QCOMPARE(messages.shown[0].prompt,
-             std::string("Please place this in the same folder as your maps folder"));
-    QCOMPARE(messages.shown[0].title, std::string("File not found"));
-    QVERIFY(!server.Exists("Newmaps"));
-  }
-
   void mapThatCannotBeConvertedStopsTheJob() {
     auto server = MapServer();
     auto rec = std::make_unique<vostrel::LegacyMapRec>();
