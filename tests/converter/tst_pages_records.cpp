@@ -112,21 +112,6 @@ class PagesRecords : public QObject {
     QCOMPARE(static_cast<int>(npc1[284]), 9);
     QVERIFY(messages.shown.empty());
   }
-
-  void missingSourceIsReportedAndNothingRuns() {
-    ScratchFolder server;
-    RecordingMessages messages;
-    frmMain w(&messages);
-    w.show();
-
-    QCOMPARE(ConvertOnPage(w, 3, "txtMaxShops", "cmdShopConvert", "lblShopStatus", "5"),
-             QString());
-    QCOMPARE(messages.shown.size(), size_t{1});
-    QCOMPARE(messages.shown[0].prompt,
-             std::string("Please place this in the same folder as shops.ini"));
-    QCOMPARE(messages.shown[0].title, std::string("File not found"));
-    QVERIFY(!server.Exists("Shops"));
-  }
 };
 
 QTEST_MAIN(PagesRecords)
