@@ -1,0 +1,152 @@
+// Writes that must fail without harm, and the crash-safe replacement under
+// them: the old file survives every failure, no temporary file is left, and
+// links, modes and owners survive a success.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "atomic_file.h"
+#include "profile.h"
+#include "program_folder.h"
+#include "scratch_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Tool(const std::string& name) { return ProgramFolder() + "\\" + name; }
+
+// Every name in the folder, hidden ones included, for spotting leftovers.
+std::string Names(const std::string& folder) {
+  std::string out;
+  for (const auto& e : fs::directory_iterator(folder)) out += e.path().filename().string() + " ";
+  return out;
+}
+
+class FaultGuard {
+ public:
+  explicit FaultGuard(std::function<bool(const std::string&)> f) { SetWriteFaultForTesting(std::move(f)); }
+  ~FaultGuard() { SetWriteFaultForTesting(nullptr); }
+};
+
+TEST(ProfileWriteFailure, ReadOnlyFileIsLeftAlone) {
+  ScratchFolder server;
+  server.Write("a.ini", "[S]\r\nk=1\r\n");
+  ASSERT_EQ(chmod(server.At("a.ini").c_str(), 0444), 0);
+  std::string error;
+  EXPECT_FALSE(WriteIniKey(Tool("a.ini"), "S", "k", "2", &error));
+  EXPECT_FALSE(error.empty());
+  ProfileEdit edit(Tool("a.ini"));
+  edit.Set("S", "new", "x");
+  EXPECT_FALSE(edit.Commit());
+  EXPECT_EQ(server.Read("a.ini"), "[S]\r\nk=1\r\n");
+  EXPECT_EQ(Names(server.path()), "a.ini ");
+  // Holding the value already is no failure: the file says what was asked.
+  EXPECT_TRUE(WriteIniKey(Tool("a.ini"), "S", "k", "1"));
+}
+
+TEST(ProfileWriteFailure, MissingFolderAndFolderPathCreateNothing) {
+  ScratchFolder server;
+  server.MakeDir("d.ini");
+  EXPECT_FALSE(WriteIniKey(Tool("nodir\\a.ini"), "S", "k", "v"));
+  EXPECT_FALSE(WriteIniKey(Tool("d.ini"), "S", "k", "v"));
+  EXPECT_FALSE(WriteIniKey(Tool("d.ini\\x.ini\\y.ini"), "S", "k", "v"));
+  EXPECT_EQ(Names(server.path()), "d.ini ");
+  EXPECT_TRUE(fs::is_empty(server.At("d.ini")));
+}
+
+TEST(ProfileWriteFailure, FullDiskKeepsTheOldFileAndLeavesNoTemporary) {
+  ScratchFolder server;
+  server.Write("Shops/Shop1.dat", "[SHOP1]\r\nName=Old\r\n");
+  std::string seen;
+  FaultGuard fault([&](const std::string& path) {
+    seen = path;
+    return true;
+  });
+  std::string error;
+  EXPECT_FALSE(WriteIniKey(Tool("Shops\\Shop1.dat"), "SHOP1", "Name", "New", &error));
+  EXPECT_NE(error.find("No space"), std::string::npos) << error;
+  EXPECT_EQ(seen, server.At("Shops/Shop1.dat"));
+  EXPECT_EQ(server.Read("Shops/Shop1.dat"), "[SHOP1]\r\nName=Old\r\n");
+  EXPECT_EQ(ReadIniKey(Tool("Shops\\Shop1.dat"), "SHOP1", "Name"), "Old");
+  // A new file that cannot be written is not created either.
+  EXPECT_FALSE(WriteIniKey(Tool("Shops\\Shop2.dat"), "SHOP2", "Name", "x"));
+  EXPECT_EQ(Names(server.At("Shops")), "Shop1.dat ");
+}
+
+TEST(ProfileWriteFailure, Utf16FileIsNotGarbled) {
+  ScratchFolder server;
+  const std::string utf16("\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0" "1\0\r\0\n\0", 22);
+  server.Write("a.ini", utf16);
+  EXPECT_EQ(ReadIniKey(Tool("a.ini"), "S", "k"), "1");
+  EXPECT_FALSE(WriteIniKey(Tool("a.ini"), "S", "k", "2"));
+  EXPECT_EQ(server.Read("a.ini"), utf16);
+}
+
+TEST(ReplaceFileAtomically, SymlinkStaysALinkAndItsTargetChanges) {
+  ScratchFolder server;
+  server.Write("data/real.ini", "[S]\r\nk=1\r\n");
+  ASSERT_EQ(symlink("data/real.ini", server.At("link.ini").c_str()), 0);
+  ASSERT_TRUE(WriteIniKey(Tool("link.ini"), "S", "k", "2"));
+  EXPECT_TRUE(fs::is_symlink(server.At("link.ini")));
+  EXPECT_EQ(server.Read("data/real.ini"), "[S]\r\nk=2\r\n");
+  EXPECT_EQ(Names(server.At("data")), "real.ini ");
+}
+
+TEST(ReplaceFileAtomically, DanglingLinkCreatesItsTarget) {
+  ScratchFolder server;
+  server.MakeDir("data");
+  ASSERT_EQ(symlink("data/new.ini", server.At("link.ini").c_str()), 0);
+  ASSERT_TRUE(WriteIniKey(Tool("link.ini"), "S", "k", "v"));
+  EXPECT_TRUE(fs::is_symlink(server.At("link.ini")));
+  EXPECT_EQ(server.Read("data/new.ini"), "[S]\r\nk=v\r\n");
+}
+
+TEST(ReplaceFileAtomically, KeepsModeAndOwner) {
+  ScratchFolder server;
+  server.Write("a.ini", "[S]\r\nk=1\r\n");
+  ASSERT_EQ(chmod(server.At("a.ini").c_str(), 0640), 0);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(server.At("a.ini").c_str(), 1234, 2345), 0);
+  }
+  ASSERT_TRUE(WriteIniKey(Tool("a.ini"), "S", "k", "2"));
+  struct stat st;
+  ASSERT_EQ(stat(server.At("a.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 1234u);
+    EXPECT_EQ(st.st_gid, 2345u);
+  }
+  EXPECT_EQ(server.Read("a.ini"), "[S]\r\nk=2\r\n");
+}
+
+TEST(ReplaceFileAtomically, NewFileGetsTheUsualModeAndNoLeftovers) {
+  ScratchFolder server;
+  const mode_t mask = umask(022);
+  ASSERT_TRUE(ReplaceFileAtomically(server.At("x.dat"), "abc"));
+  umask(mask);
+  struct stat st;
+  ASSERT_EQ(stat(server.At("x.dat").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  EXPECT_EQ(server.Read("x.dat"), "abc");
+  ASSERT_TRUE(ReplaceFileAtomically(server.At("x.dat"), ""));
+  EXPECT_EQ(server.Read("x.dat"), "");
+  EXPECT_EQ(Names(server.path()), "x.dat ");
+}
+
+TEST(ReplaceFileAtomically, RefusesFoldersAndMissingFolders) {
+  ScratchFolder server;
+  server.MakeDir("d");
+  std::string error;
+  EXPECT_FALSE(ReplaceFileAtomically(server.At("d"), "x", &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(ReplaceFileAtomically(server.At("missing/x"), "x"));
+  EXPECT_TRUE(fs::is_directory(server.At("d")));
+  EXPECT_EQ(Names(server.path()), "d ");
+}
+
+}  // namespace
