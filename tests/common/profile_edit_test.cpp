@@ -110,8 +110,10 @@ TEST(ProfileEditBatch, EqualsTheSameWritesOneByOne) {
   const std::vector<std::tuple<std::string, std::string, std::string>> sets = {
       {"S", "a", "9"},       {"s", "NEW", "n"},      {"T", "x", "  lead"},   {"S", "new", "n2"},
       {"U", "k", "v\r\nw"},  {"U", "w", "again"},    {"", "top", "1"},       {" T ", "y", "trail  "},
-      {"[X]", "z", "1"},     {"V", "[a]", "b"},      {"V", "k", "="},        {"S", "b", "\x80\xFF"},
+      {"[X]", "z", "1"},     {"V", "k0", "1"},       {"V", "[a]", "b"},      {"V", "k", "="},        {"S", "b", "\x80\xFF"},
       {"S", "a", "9"},       {"S", "noeq", "set"},   {"W", "k\0tail"s, "v"},  {"W", "k", "x"},
+      // A value that turns its own line into a header.
+      {"S", "[x", "1"},      {"S", "[x", "]"},       {"S", "after", "1"},
   };
   ExpectBatchEqualsSingles("", sets);
   ExpectBatchEqualsSingles("[S]\r\na=1\r\n; note\r\nnoeq\r\n\r\n[T]\r\nx=2\r\n[S]\r\nb=3", sets);
