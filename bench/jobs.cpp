@@ -1,0 +1,242 @@
+#include "jobs.h"
+
+#include <QApplication>
+#include <QProgressBar>
+#include <memory>
+#include <stdexcept>
+
+#include "floors.h"
+#include "fs_util.h"
+#include "measure.h"
+#include "modConvert.h"
+#include "modGeneral.h"
+#include "modMapConvert.h"
+#include "program_folder.h"
+#include "server_folder.h"
+#include "text_util.h"
+
+namespace bench {
+
+namespace {
+
+// Answers every box with its default button and remembers the first one, so
+// that a job which skipped records cannot pass for a clean run.
+class CountingMessages : public MessagePort {
+ public:
+  MsgAnswer Show(const std::string& prompt, const std::string& title, MsgButtons buttons,
+                 MsgIcon) override {
+    if (count++ == 0) first = title + ": " + prompt;
+    return buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
+  }
+  int count = 0;
+  std::string first;
+};
+
+class BenchJobUi : public vostrel::JobUi {
+ public:
+  explicit BenchJobUi(QProgressBar* bar) : bar_(bar) {}
+  void PumpEventsOnce() override {
+    if (bar_) QCoreApplication::processEvents();
+  }
+  void SetProgress(uint8_t percent) override {
+    if (bar_) bar_->setValue(percent);
+  }
+  void SetStatus(vostrel::Page, const std::string& caption) override { status = caption; }
+  bool StopRequested() override { return false; }
+  MessagePort& Messages() override { return messages; }
+
+  std::string status;
+  CountingMessages messages;
+
+ private:
+  QProgressBar* bar_;
+};
+
+class BenchWipeUi : public calmet::WipeUi {
+ public:
+  void SelectAccount(int) override {}
+  void SetProgress(float) override {}
+  MessagePort& Messages() override { return messages; }
+  CountingMessages messages;
+};
+
+vostrel::Page PageOf(Conversion job) {
+  switch (job) {
+    case Conversion::kItems: return vostrel::Page::Items;
+    case Conversion::kSpells: return vostrel::Page::Spells;
+    case Conversion::kNPCs: return vostrel::Page::NPCs;
+    case Conversion::kShops: return vostrel::Page::Shops;
+    case Conversion::kSigns: return vostrel::Page::Signs;
+    default: return vostrel::Page::Maps;
+  }
+}
+
+bool IsMapJob(Conversion job) { return job == Conversion::kMaps || job == Conversion::kMaps98; }
+
+}  // namespace
+
+const std::vector<ConversionInfo>& Conversions() {
+  static const std::vector<ConversionInfo> jobs = {
+      {Conversion::kItems, "items", "items.ini", "Items"},
+      {Conversion::kSpells, "spells", "spells.ini", "Spells"},
+      {Conversion::kNPCs, "NPCs", "npcs.ini", "NPCs"},
+      {Conversion::kShops, "shops", "shops.ini", "Shops"},
+      {Conversion::kSigns, "signs", "signs.ini", "Signs"},
+      {Conversion::kMaps, "maps", "", "newmaps"},
+      {Conversion::kMaps98, "maps (Windows 98)", "", "newmaps"},
+  };
+  return jobs;
+}
+
+double RunConversion(const ConversionInfo& job, const std::string& folder, int max,
+                     bool eventLoop) {
+  SetProgramFolder(folder);
+  std::unique_ptr<QApplication> app;
+  std::unique_ptr<QProgressBar> bar;
+  if (eventLoop) {
+    static int argc = 1;
+    static char name[] = "bench_tools";
+    static char* argv[] = {name, nullptr};
+    app = std::make_unique<QApplication>(argc, argv);
+    bar = std::make_unique<QProgressBar>();
+    bar->setRange(0, 100);
+    bar->show();
+    QCoreApplication::processEvents();
+  }
+  BenchJobUi ui(bar.get());
+
+  const double start = Now();
+  if (IsMapJob(job.job)) {
+    vostrel::MapConvertClick(Dec(max), job.job == Conversion::kMaps98 ? 1 : 0, ui);
+  } else {
+    vostrel::ConvertClick(PageOf(job.job), Dec(max), ui);
+  }
+  const double seconds = Now() - start;
+
+  if (ui.messages.count > 0) throw std::runtime_error("the job showed " + ui.messages.first);
+  if (ui.status != vostrel::kStatusCompleted) {
+    throw std::runtime_error("the job ended with the status \"" + ui.status + "\"");
+  }
+  return seconds;
+}
+
+double RunConversionFloor(const ConversionInfo& job, const std::string& folder,
+                          const std::string& reference, int max) {
+  const std::vector<std::string> names = FolderNames(reference);
+  if (names.size() != static_cast<size_t>(max)) {
+    throw std::runtime_error(reference + " does not hold one file per record");
+  }
+  std::vector<OutputFile> outputs;
+  std::vector<std::string> legacy;
+  outputs.reserve(names.size());
+  for (const std::string& name : names) {
+    outputs.push_back({folder + "/" + job.output + "/" + name, ReadWholeFile(reference + "/" + name)});
+    if (IsMapJob(job.job)) legacy.push_back(folder + "/maps/" + name);  // same names
+  }
+
+  const double start = Now();
+  if (IsMapJob(job.job)) {
+    FloorMaps(legacy, outputs);
+  } else if (job.job == Conversion::kShops) {
+    FloorReplaceRecords(folder + "/" + job.source, outputs);
+  } else {
+    FloorWriteRecords(folder + "/" + job.source, outputs);
+  }
+  return Now() - start;
+}
+
+double RunListing(const std::string& folder, int accounts, int iterations) {
+  SetProgramFolder(folder);
+  size_t listed = 0;
+  const double start = Now();
+  for (int i = 0; i < iterations; ++i) {
+    calmet::AccountListing listing = calmet::ListAccounts(ProgramFolder() + "\\Accounts\\");
+    listed = listing.files.size();
+  }
+  const double seconds = (Now() - start) / iterations;
+  if (listed != static_cast<size_t>(accounts)) {
+    throw std::runtime_error("the listing found " + std::to_string(listed) + " accounts");
+  }
+  return seconds;
+}
+
+double RunListingFloor(const std::string& folder, int accounts, int iterations) {
+  size_t entries = 0;
+  const double start = Now();
+  for (int i = 0; i < iterations; ++i) entries = FloorListFolder(folder + "/Accounts");
+  const double seconds = (Now() - start) / iterations;
+  if (entries != static_cast<size_t>(accounts) + 2) throw std::runtime_error("floor listing short");
+  return seconds;
+}
+
+double RunShow(const std::string& folder, const std::vector<int>& accounts) {
+  SetProgramFolder(folder);
+  std::vector<std::string> names;
+  for (int a : accounts) names.push_back(AccountFileName(a));
+  std::vector<calmet::AccountView> views;
+  views.reserve(names.size());
+
+  const double start = Now();
+  for (const std::string& name : names) {
+    std::optional<calmet::AccountView> view = calmet::ShowAccount(name);
+    if (!view) throw std::runtime_error("no view of " + name);
+    views.push_back(std::move(*view));
+  }
+  const double seconds = (Now() - start) / static_cast<double>(names.size());
+
+  // Every slot holds an item with a name; a slot shown free or nameless
+  // means the item files were not read.
+  for (const calmet::AccountView& view : views) {
+    for (const calmet::CharacterView& ch : view.characters) {
+      if (ch.inventory.size() != 100) throw std::runtime_error("a character shows no inventory");
+      for (const std::string& line : ch.inventory) {
+        if (line.find("<free item slot>") != std::string::npos || line.back() == ' ') {
+          throw std::runtime_error("an inventory line reads \"" + line + "\"");
+        }
+      }
+    }
+  }
+  return seconds;
+}
+
+double RunShowFloor(const std::string& folder, const std::vector<int>& accounts, int itemFiles) {
+  std::vector<std::vector<std::string>> files;
+  for (int a : accounts) {
+    std::vector<std::string> paths = {folder + "/Accounts/" + AccountFileName(a)};
+    for (int item : AccountItems(a, itemFiles)) {
+      paths.push_back(folder + "/Items/Item" + std::to_string(item) + ".dat");
+    }
+    files.push_back(std::move(paths));
+  }
+  const double start = Now();
+  for (const std::vector<std::string>& paths : files) FloorReadFiles(paths);
+  return (Now() - start) / static_cast<double>(files.size());
+}
+
+double RunWipe(const std::string& folder, int accounts) {
+  SetProgramFolder(folder);
+  calmet::AccountListing listing = calmet::ListAccounts(ProgramFolder() + "\\Accounts\\");
+  if (listing.files.size() != static_cast<size_t>(accounts)) {
+    throw std::runtime_error("the listing found " + std::to_string(listing.files.size()) +
+                             " accounts");
+  }
+  BenchWipeUi ui;
+  const double start = Now();
+  calmet::WipeResult result = calmet::WipeInventories(listing, ui);
+  const double seconds = Now() - start;
+  if (!result.ran || !result.failed.empty()) throw std::runtime_error("the wipe did not complete");
+  return seconds;
+}
+
+double RunWipeFloor(const std::string& folder, int accounts, int itemFiles) {
+  std::vector<OutputFile> files;
+  files.reserve(static_cast<size_t>(accounts));
+  for (int a = 0; a < accounts; ++a) {
+    files.push_back({folder + "/Accounts/" + AccountFileName(a), AccountText(a, itemFiles, true)});
+  }
+  const double start = Now();
+  FloorRewriteAccounts(files);
+  return Now() - start;
+}
+
+}  // namespace bench
