@@ -72,6 +72,11 @@ void SetWriteFaultForTesting(std::function<bool(const std::string& path)> fault)
   WriteFault() = std::move(fault);
 }
 
+bool WriteFaultInjected(const std::string& path) {
+  const auto& fault = WriteFault();
+  return fault && fault(path);
+}
+
 bool ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes,
                            std::string* error) {
   std::string target;
@@ -90,12 +95,20 @@ bool ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes,
     return false;
   }
 
+  // A process killed mid-write leaves its temporary file behind, and a later
+  // process may get the same id: a name that is taken is passed over rather
+  // than failing the write or deleting what may be another writer's file.
   static unsigned counter = 0;
-  const std::string temp = folder + "/." + NameOf(target) + ".tmp-" +
-                           std::to_string(getpid()) + "-" + std::to_string(++counter);
-  // A new file gets the mode the umask leaves of 0666, as open() would give
-  // it; a replaced file gets its old bits back below.
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = folder + "/." + NameOf(target) + ".tmp-" + std::to_string(getpid()) + "-" +
+           std::to_string(++counter);
+    // A new file gets the mode the umask leaves of 0666, as open() would give
+    // it; a replaced file gets its old bits back below.
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) {
     SetError(error, "cannot create " + temp, errno);
     return false;
@@ -107,8 +120,7 @@ bool ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes,
     return false;
   };
 
-  const auto& fault = WriteFault();
-  if (fault && fault(target)) return fail("cannot write " + temp, ENOSPC);
+  if (WriteFaultInjected(target)) return fail("cannot write " + temp, ENOSPC);
   if (!WriteAll(fd, bytes)) return fail("cannot write " + temp, errno);
   if (exists) {
     // Keeping the owner needs privileges; without them the file is ours.

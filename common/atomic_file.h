@@ -23,3 +23,7 @@ bool ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes,
 // path before writing the data, and when it answers true the write fails as
 // on a full disk. An empty function removes the seam.
 void SetWriteFaultForTesting(std::function<bool(const std::string& path)> fault);
+
+// True when the seam is set and answers true for `path`: other writers of the
+// layer ask it too, so that one seam fails every kind of file write.
+bool WriteFaultInjected(const std::string& path);
