@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "atomic_file.h"
 #include "host_path.h"
 
 void RecordWriter::Byte(uint8_t v) { bytes_.push_back(v); }
@@ -98,9 +99,28 @@ void WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes) {
   const std::string host = ResolvePath(path);
   bool created = false;
   int fd = OpenOrdinary(host, O_RDWR, true, created);
-  size_t done = 0;
   int err = 0;
-  while (done < bytes.size()) {
+  // The record is written in place, so a write that ran out of space half
+  // way would leave a record that is part new, part old. The room a longer
+  // record needs is claimed first: a full disk then fails the call before a
+  // byte of the old record has changed.
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    err = errno;
+  } else if (WriteFaultInjected(host)) {
+    err = ENOSPC;
+  } else if (static_cast<off_t>(bytes.size()) > st.st_size) {
+    err = posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+    // A claim that failed may have lengthened the file; the old bytes all
+    // lie below the old size.
+    if (err != 0 && err != EINVAL && err != EOPNOTSUPP) {
+      [[maybe_unused]] int ignored = ftruncate(fd, st.st_size);
+    } else {
+      err = 0;  // nothing to claim on this file system; write as it comes
+    }
+  }
+  size_t done = 0;
+  while (err == 0 && done < bytes.size()) {
     ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
