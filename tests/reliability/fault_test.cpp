@@ -1,0 +1,236 @@
+// Writes that fail part-way, on a full disk or through the layer's fault
+// seam: the old file stays as it was and the failure is reported, never
+// passed off as success.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "atomic_file.h"
+#include "fake_job_ui.h"
+#include "file_search.h"
+#include "modConvert.h"
+#include "modGeneral.h"
+#include "modMapConvert.h"
+#include "profile.h"
+#include "program_folder.h"
+#include "reliability_support.h"
+#include "scratch_folder.h"
+
+namespace {
+
+using namespace reliability;
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+class FaultSeam {
+ public:
+  explicit FaultSeam(std::function<bool(const std::string&)> fault) {
+    SetWriteFaultForTesting(std::move(fault));
+  }
+  ~FaultSeam() { SetWriteFaultForTesting(nullptr); }
+};
+
+// Fails every write to a path ending in `tail`.
+FaultSeam FailWritesTo(const std::string& tail) {
+  return FaultSeam([tail](const std::string& path) { return EndsWith(path, tail); });
+}
+
+std::vector<int32_t> Numbers(const std::vector<vostrel::SkippedRecord>& skipped) {
+  std::vector<int32_t> n;
+  for (const auto& s : skipped) n.push_back(s.number);
+  return n;
+}
+
+// A process that died mid-write leaves ".<name>.tmp-<pid>-<n>"; a later
+// process with the same id counts up the same names.
+TEST(TemporaryLeftovers, NamesTakenByADeadWriterAreSkipped) {
+  ScratchFolder s;
+  s.Write("Accounts/bob.ini", "[CHAR1]\r\nName=Bob\r\n");
+  const std::string folder = s.At("Accounts");
+  std::vector<std::string> seen;
+  {
+    FaultSeam spy([&](const std::string&) {
+      seen = TempLeftovers(folder);
+      return false;
+    });
+    ASSERT_TRUE(WriteIniKey(ProgramFolder() + "\\Accounts\\bob.ini", "CHAR1", "Level", "2"));
+  }
+  ASSERT_EQ(seen.size(), 1u);
+  // The names the next writes of this process would take.
+  const std::string used = seen[0];
+  const size_t dash = used.rfind('-');
+  const int next = std::stoi(used.substr(dash + 1)) + 1;
+  std::vector<std::string> planted;
+  for (int i = 0; i < 5; ++i) {
+    planted.push_back(used.substr(0, dash + 1) + std::to_string(next + i));
+    s.Write("Accounts/" + planted.back(), "half a file from a killed run");
+  }
+
+  EXPECT_TRUE(WriteIniKey(ProgramFolder() + "\\Accounts\\bob.ini", "CHAR1", "Level", "3"));
+  EXPECT_EQ(s.Read("Accounts/bob.ini"), "[CHAR1]\r\nName=Bob\r\nLevel=3\r\n");
+  // Another writer's file is not ours to delete.
+  for (const std::string& name : planted) EXPECT_TRUE(s.Exists("Accounts/" + name)) << name;
+
+  // Nothing sees the leftovers.
+  const calmet::AccountListing listing = calmet::ListAccounts(ProgramFolder() + "\\Accounts\\");
+  EXPECT_EQ(listing.lines, std::vector<std::string>{"Bob.ini"});
+  EXPECT_EQ(FindFirstFile(ProgramFolder() + "\\Accounts\\*"), "bob.ini");
+  EXPECT_EQ(FindFirstFile(ProgramFolder() + "\\Accounts\\.*"), "");
+}
+
+TEST(FullDisk, WipeNamesEveryAccountItCouldNotWrite) {
+  ScratchFolder s;
+  s.MakeDir("Accounts");
+  TmpfsMount disk(s.At("Accounts"), "64k");
+  const std::string a = "[CHAR1]\r\nName=Ann\r\nInvItemNum1=5\r\n";
+  const std::string b = "[CHAR2]\r\nName=Ben\r\nInvItemNum7=9\r\n";
+  s.Write("Accounts/ann.ini", a);
+  s.Write("Accounts/ben.ini", b);
+  std::unique_ptr<FaultSeam> seam;
+  if (disk.mounted()) {
+    disk.FillUp("filler.dat");
+  } else {
+    // No right to mount: the same failure, injected where the bytes go.
+    seam = std::make_unique<FaultSeam>([](const std::string&) { return true; });
+  }
+
+  const calmet::AccountListing listing = calmet::ListAccounts(ProgramFolder() + "\\Accounts\\");
+  QuietWipeUi ui;
+  const calmet::WipeResult result = calmet::WipeInventories(listing, ui);
+
+  EXPECT_TRUE(result.ran);
+  EXPECT_EQ(result.failed, (std::vector<std::string>{"Ann.ini", "Ben.ini"}));
+  ASSERT_EQ(ui.messages.shown.size(), 1u);
+  EXPECT_EQ(ui.messages.shown[0].title, calmet::kWipeFailedTitle);
+  EXPECT_NE(ui.messages.shown[0].prompt.find("Ben.ini"), std::string::npos);
+  EXPECT_EQ(s.Read("Accounts/ann.ini"), a);
+  EXPECT_EQ(s.Read("Accounts/ben.ini"), b);
+  EXPECT_TRUE(TempLeftovers(s.At("Accounts")).empty());
+}
+
+TEST(FullDisk, ShopsThatDidNotFitAreListedAsSkipped) {
+  ScratchFolder s;
+  s.Write("shops.ini", "[SHOP1]\r\nName=Smithy\r\n[SHOP2]\r\nName=Baker\r\n");
+  s.MakeDir("Shops");
+  TmpfsMount disk(s.At("Shops"), "64k");
+  const std::string old = "[SHOP1]\r\nName=Old smithy\r\nKeeper=Bob\r\n";
+  s.Write("Shops/Shop1.dat", old);
+  std::unique_ptr<FaultSeam> seam;
+  if (disk.mounted()) {
+    disk.FillUp("filler");
+  } else {
+    seam = std::make_unique<FaultSeam>([](const std::string&) { return true; });
+  }
+
+  FakeJobUi ui;
+  vostrel::ConvertClick(vostrel::Page::Shops, "2", ui);
+
+  EXPECT_EQ(s.Read("Shops/Shop1.dat"), old);
+  EXPECT_FALSE(s.Exists("Shops/Shop2.dat"));
+  EXPECT_TRUE(TempLeftovers(s.At("Shops")).empty());
+  ASSERT_EQ(ui.messages.shown.size(), 1u);
+  EXPECT_EQ(ui.messages.shown[0].title, vostrel::kTitleSkipped);
+  EXPECT_NE(ui.messages.shown[0].prompt.find("Record 1: cannot write"), std::string::npos)
+      << ui.messages.shown[0].prompt;
+  EXPECT_NE(ui.messages.shown[0].prompt.find("Record 2"), std::string::npos);
+}
+
+// Legacy map files of zeros for maps 1 to `count`.
+void LegacyMaps(const ScratchFolder& s, int count) {
+  for (int n = 1; n <= count; ++n) s.Write("maps/map" + std::to_string(n) + ".dat", std::string(2936, '\0'));
+}
+
+// A converted map is rewritten in place: one that has to grow on a full disk
+// must not be left half old, half new.
+TEST(FullDisk, MapJobStopsAtAMapThatCannotGrowAndKeepsIt) {
+  ScratchFolder s;
+  LegacyMaps(s, 3);
+  s.MakeDir("newmaps");
+  TmpfsMount disk(s.At("newmaps"), "64k");
+  if (!disk.mounted()) GTEST_SKIP() << "no right to mount; the injected fault is tested below";
+  s.Write("newmaps/map1.dat", std::string(4105, 'x'));  // full size: rewritten in its own blocks
+  const std::string shortOld(300, 'o');
+  s.Write("newmaps/map2.dat", shortOld);
+  disk.FillUp("filler");
+
+  FakeJobUi ui;
+  vostrel::MapConvertClick("3", 0, ui);
+
+  const std::string map1 = s.Read("newmaps/map1.dat");
+  EXPECT_EQ(map1.size(), 4105u);
+  EXPECT_NE(map1, std::string(4105, 'x'));  // converted
+  EXPECT_EQ(s.Read("newmaps/map2.dat"), shortOld);
+  EXPECT_FALSE(s.Exists("newmaps/map3.dat"));
+  EXPECT_EQ(ui.status[vostrel::Page::Maps], "Conversion stopped at map 2.");
+  ASSERT_EQ(ui.messages.shown.size(), 1u);
+  EXPECT_NE(ui.messages.shown[0].prompt.find("Maps 1 to 1 were converted"), std::string::npos)
+      << ui.messages.shown[0].prompt;
+}
+
+TEST(InjectedWriteFault, RecordFileIsReportedAndKeptAsItWas) {
+  ScratchFolder s;
+  s.Write("items.ini", "[ITEM1]\r\nName=Axe\r\n[ITEM2]\r\nName=Bow\r\n[ITEM3]\r\nName=Cap\r\n");
+  const std::string old = "an item file of an earlier conversion";
+  s.Write("Items/Item2.dat", old);
+  FaultSeam seam = FailWritesTo("/Item2.dat");
+
+  FakeJobUi ui;
+  vostrel::ConvertClick(vostrel::Page::Items, "3", ui);
+
+  EXPECT_EQ(s.Read("Items/Item2.dat"), old);
+  EXPECT_TRUE(s.Exists("Items/Item1.dat"));
+  EXPECT_TRUE(s.Exists("Items/Item3.dat"));
+  EXPECT_EQ(ui.status[vostrel::Page::Items], vostrel::kStatusCompleted);
+  ASSERT_EQ(ui.messages.shown.size(), 1u);
+  EXPECT_EQ(ui.messages.shown[0].title, vostrel::kTitleSkipped);
+  EXPECT_NE(ui.messages.shown[0].prompt.find("Record 2: cannot write"), std::string::npos)
+      << ui.messages.shown[0].prompt;
+}
+
+TEST(InjectedWriteFault, NewRecordFileThatFailedIsNotLeftEmpty) {
+  ScratchFolder s;
+  s.Write("items.ini", "[ITEM1]\r\nName=Axe\r\n");
+  FaultSeam seam = FailWritesTo("/Item1.dat");
+  FakeJobUi ui;
+  vostrel::MaxItems = 1;
+  vostrel::ItemTable.assign(2, {});
+  EXPECT_EQ(Numbers(vostrel::ConvertItems(ui)), std::vector<int32_t>{1});
+  EXPECT_FALSE(s.Exists("Items/Item1.dat"));
+}
+
+TEST(InjectedWriteFault, ShopFileIsReportedAndKeptAsItWas) {
+  ScratchFolder s;
+  s.Write("shops.ini", "[SHOP1]\r\nName=A\r\n[SHOP2]\r\nName=B\r\n[SHOP3]\r\nName=C\r\n");
+  const std::string old = "[SHOP2]\r\nName=Old\r\n";
+  s.Write("Shops/Shop2.dat", old);
+  FaultSeam seam = FailWritesTo("/Shop2.dat");
+  FakeJobUi ui;
+  vostrel::MaxShops = 3;
+  EXPECT_EQ(Numbers(vostrel::ConvertShops(ui)), std::vector<int32_t>{2});
+  EXPECT_EQ(s.Read("Shops/Shop2.dat"), old);
+  EXPECT_NE(s.Read("Shops/Shop3.dat").find("Name=C"), std::string::npos);
+}
+
+TEST(InjectedWriteFault, MapJobStopsAtTheFailedMapWithEarlierMapsKept) {
+  ScratchFolder s;
+  LegacyMaps(s, 3);
+  s.MakeDir("newmaps");
+  const std::string old(4105, 'o');
+  s.Write("newmaps/map2.dat", old);
+  FaultSeam seam = FailWritesTo("/map2.dat");
+  FakeJobUi ui;
+  vostrel::MapConvertClick("3", 1, ui);
+  EXPECT_EQ(s.Read("newmaps/map1.dat").size(), 4105u);
+  EXPECT_EQ(s.Read("newmaps/map2.dat"), old);
+  EXPECT_FALSE(s.Exists("newmaps/map3.dat"));
+  EXPECT_EQ(ui.status[vostrel::Page::Maps], "Conversion stopped at map 2.");
+  ASSERT_EQ(ui.messages.shown.size(), 1u);
+}
+
+}  // namespace
