@@ -49,11 +49,13 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   if (pattern == "*.*") pattern = "*";
   size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || UpperChar(pattern[p]) == UpperChar(name[n]))) {
-      ++p, ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
+    // A "*" is always a wildcard, even where the name holds a "*" itself.
+    if (p < pattern.size() && pattern[p] == '*') {
       starP = p++;
       starN = n;
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || UpperChar(pattern[p]) == UpperChar(name[n]))) {
+      ++p, ++n;
     } else if (starP != std::string_view::npos) {
       p = starP + 1;
       n = ++starN;
