@@ -103,28 +103,74 @@ std::string UpperAscii(std::string_view s) {
   return out;
 }
 
-std::string ResolvePath(std::string_view path) {
+namespace {
+
+// Where resolution of `path` starts (the program folder, "/" or "" for a
+// relative path) and the rest of the path after it.
+void SplitStart(std::string_view path, std::string& start, std::string_view& rest) {
   // The program folder is a host path already; start from it when the path
   // is built on it, which saves a lookup per component on every record.
-  std::string resolved;
-  std::string_view rest = path;
+  rest = path;
+  start.clear();
   const std::string base = ProgramFolder();
   if (!base.empty() && path.substr(0, base.size()) == base &&
       (path.size() == base.size() || IsSep(path[base.size()]) || base == "/")) {
-    resolved = base;
+    start = base;
     rest = path.substr(base.size());
   } else if (!path.empty() && IsSep(path[0])) {
-    resolved = "/";
+    start = "/";
   }
+}
+
+}  // namespace
+
+std::string SpelledPath(std::string_view path) {
+  std::string spelled;
+  std::string_view rest;
+  SplitStart(path, spelled, rest);
+  for (const std::string& part : Components(rest)) spelled = Join(spelled, part);
+  if (spelled.empty()) spelled = ".";
+  return spelled;
+}
+
+std::string ResolvePath(std::string_view path) {
+  std::string resolved;
+  std::string_view rest;
+  SplitStart(path, resolved, rest);
+  const std::vector<std::string> parts = Components(rest);
+
+  // Most paths name something that exists with exactly the spelling given;
+  // then every component would match exactly, and one look-up settles it.
+  std::string spelled = resolved;
+  for (const std::string& part : parts) spelled = Join(spelled, part);
+  struct stat st;
+  if (!parts.empty() && lstat(spelled.c_str(), &st) == 0) return spelled;
+
   bool parentExists = true;
-  for (const std::string& part : Components(rest)) {
+  size_t first = 0;
+  // A new file in an existing folder: the folder's components need no
+  // look-up each, and the last one is known to be missing as spelled.
+  bool lastMissing = false;
+  if (parts.size() >= 2) {
+    std::string parent = resolved;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) parent = Join(parent, parts[i]);
+    if (lstat(parent.c_str(), &st) == 0) {
+      resolved = parent;
+      first = parts.size() - 1;
+      lastMissing = true;
+    }
+  } else if (parts.size() == 1) {
+    lastMissing = true;
+  }
+  for (size_t i = first; i < parts.size(); ++i) {
+    const std::string& part = parts[i];
     std::string exact = Join(resolved, part);
     if (!parentExists || part == "." || part == "..") {
       resolved = exact;
       continue;
     }
-    struct stat st;
-    if (lstat(exact.c_str(), &st) == 0) {
+    const bool knownMissing = lastMissing && i + 1 == parts.size();
+    if (!knownMissing && lstat(exact.c_str(), &st) == 0) {
       resolved = exact;
       continue;
     }

@@ -14,6 +14,11 @@
 // given, so a file or folder is created with the caller's spelling.
 std::string ResolvePath(std::string_view path);
 
+// The host path exactly as spelled (separators turned, doubled ones dropped),
+// with no look-up. Whenever something exists at this path, ResolvePath gives
+// this same path, so a caller that finds the file here may skip resolving.
+std::string SpelledPath(std::string_view path);
+
 // Creates the folder named by `path` (a trailing separator is allowed).
 // Returns false, changing nothing, when it exists already in any case or
 // its parent is missing, like the host's MkDir.

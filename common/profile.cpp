@@ -59,8 +59,11 @@ enum class OpenResult { kOk, kMissing, kNotOrdinary, kError };
 // Reads an ordinary file whole. Opened without blocking, so that a FIFO or a
 // device at the path can never hang the caller; anything but an ordinary
 // file is refused.
+// With `stopAtSize`, reading ends once the size the file had when opened has
+// come in: a file that grew meanwhile has a new stamp and is read again on
+// the next look-up, so the cached reader saves the call that finds the end.
 OpenResult ReadOrdinaryFile(const std::string& hostPath, std::string* bytes, Stamp* stamp,
-                            std::string* error) {
+                            std::string* error, bool stopAtSize = false) {
   int fd = open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     int err = errno;
@@ -91,9 +94,42 @@ OpenResult ReadOrdinaryFile(const std::string& hostPath, std::string* bytes, Sta
     }
     if (n == 0) break;
     bytes->append(buf, static_cast<size_t>(n));
+    if (stopAtSize && bytes->size() >= static_cast<size_t>(st.st_size)) break;
   }
   close(fd);
   return OpenResult::kOk;
+}
+
+// Keeps `index` of the file read at `hostPath` as the most recently used,
+// dropping the least recently used files beyond the cache's limits.
+void Remember(const std::string& hostPath, const Stamp& stamp,
+              const std::shared_ptr<const ProfileIndex>& index) {
+  auto& cache = Cache();
+  cache.push_front(CachedFile{hostPath, stamp, index});
+  size_t total = 0;
+  size_t kept = 0;
+  for (auto it = cache.begin(); it != cache.end();) {
+    total += it->index->memoryBytes();
+    if (kept > 0 && (kept >= kCacheFiles || total > kCacheBytes)) {
+      it = cache.erase(it);
+    } else {
+      ++kept;
+      ++it;
+    }
+  }
+}
+
+// Reads and parses the file at `hostPath`; `result` says how the open went.
+std::shared_ptr<const ProfileIndex> Load(const std::string& hostPath, OpenResult* result) {
+  std::string bytes;
+  Stamp stamp;
+  *result = ReadOrdinaryFile(hostPath, &bytes, &stamp, nullptr, true);
+  if (*result != OpenResult::kOk) return nullptr;
+  auto index = std::make_shared<const ProfileIndex>(profile_text::TextForReading(std::move(bytes)));
+  // The stamp is the one taken when the file was opened: if the file changed
+  // while it was read, the next read sees a different stamp and reads again.
+  Remember(hostPath, stamp, index);
+  return index;
 }
 
 std::shared_ptr<const ProfileIndex> IndexFor(const std::string& hostPath) {
@@ -113,31 +149,46 @@ std::shared_ptr<const ProfileIndex> IndexFor(const std::string& hostPath) {
     cache.erase(it);
     break;
   }
-  std::string bytes;
-  Stamp stamp;
-  if (ReadOrdinaryFile(hostPath, &bytes, &stamp, nullptr) != OpenResult::kOk) return nullptr;
-  auto index = std::make_shared<const ProfileIndex>(profile_text::TextForReading(std::move(bytes)));
-  // The stamp is the one taken when the file was opened: if the file changed
-  // while it was read, the next read sees a different stamp and reads again.
-  cache.push_front(CachedFile{hostPath, stamp, index});
-  size_t total = 0;
-  size_t kept = 0;
-  for (auto it = cache.begin(); it != cache.end();) {
-    total += it->index->memoryBytes();
-    if (kept > 0 && (kept >= kCacheFiles || total > kCacheBytes)) {
-      it = cache.erase(it);
-    } else {
-      ++kept;
-      ++it;
+  OpenResult result;
+  return Load(hostPath, &result);
+}
+
+// The index for a tool path. A file found exactly as spelled is the file
+// ResolvePath would name, so the common case costs one system call: the
+// stamp check of a cached file, or the open of a new one.
+std::shared_ptr<const ProfileIndex> IndexForToolPath(std::string_view file) {
+  const std::string spelled = SpelledPath(file);
+  auto& cache = Cache();
+  for (auto it = cache.begin(); it != cache.end(); ++it) {
+    if (it->hostPath != spelled) continue;
+    struct stat st;
+    if (stat(spelled.c_str(), &st) != 0) {
+      cache.erase(it);
+      break;  // gone as spelled: resolve it afresh
     }
+    if (!S_ISREG(st.st_mode)) {
+      cache.erase(it);
+      return nullptr;
+    }
+    if (it->stamp == Stamp::Of(st)) {
+      cache.splice(cache.begin(), cache, it);
+      return cache.front().index;
+    }
+    cache.erase(it);
+    OpenResult result;
+    return Load(spelled, &result);
   }
-  return index;
+  OpenResult result;
+  std::shared_ptr<const ProfileIndex> index = Load(spelled, &result);
+  if (result == OpenResult::kOk) return index;
+  if (result == OpenResult::kNotOrdinary) return nullptr;
+  return IndexFor(ResolvePath(file));
 }
 
 }  // namespace
 
 std::string ReadIniKey(std::string_view file, std::string_view section, std::string_view key) {
-  std::shared_ptr<const ProfileIndex> index = IndexFor(ResolvePath(file));
+  std::shared_ptr<const ProfileIndex> index = IndexForToolPath(file);
   if (!index) return "";
   return index->Lookup(section, key);
 }
