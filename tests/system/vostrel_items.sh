@@ -57,12 +57,13 @@ cd "$1"
 APP=$!
 win=""
 for _ in $(seq 1 100); do
-  win=$(xdotool search --name '^Drask Conversion Software$' 2>/dev/null | head -n1)
+  win=$(xdotool search --onlyvisible --name '^Drask Conversion Software$' 2>/dev/null | head -n1)
   [ -n "$win" ] && break
   sleep 0.1
 done
 if [ -z "$win" ]; then echo "window never appeared" > drive.result; kill "$APP"; exit 1; fi
-sleep 0.5
+# Give a loaded machine time to finish mapping and painting the window.
+sleep 1.5
 # Max box txtMaxItems sits at frame (8,40) + (56,0), 49 x 19 pixels; the
 # Convert button at frame + (112,0), 89 x 17 pixels. Keys go through XTEST to
 # the window under the pointer (there is no window manager).
@@ -70,7 +71,7 @@ xdotool mousemove --window "$win" 80 49 click 1
 sleep 0.2
 xdotool key ctrl+a
 xdotool type --delay 30 '4'
-sleep 0.2
+sleep 0.5
 xdotool mousemove --window "$win" 156 48 click 1
 for _ in $(seq 1 200); do
   [ -f Items/Item4.dat ] && break
@@ -79,7 +80,7 @@ done
 if [ -f Items/Item4.dat ]; then echo "converted" > drive.result; else echo "no Item4.dat" > drive.result; fi
 # Record 2 was skipped, so a box lists it; answer it with Return.
 box=""
-for _ in $(seq 1 50); do
+for _ in $(seq 1 200); do
   box=$(xdotool search --name '^Records not converted$' 2>/dev/null | head -n1)
   [ -n "$box" ] && break
   sleep 0.1
