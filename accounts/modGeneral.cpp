@@ -83,8 +83,9 @@ const ItemInfo& LookUpItem(int32_t number, std::unordered_map<int32_t, ItemInfo>
   const std::string file = ProgramFolder() + "\\Items\\Item" + n + ".dat";
   const std::string section = "ITEM" + n;
   ItemInfo info;
-  info.name = ReadIniKey(file, section, "Name");
-  std::optional<uint8_t> type = ConvertByte(ReadIniKey(file, section, "Type"));
+  const ProfileReader itemFile(file);
+  info.name = itemFile.Get(section, "Name");
+  std::optional<uint8_t> type = ConvertByte(itemFile.Get(section, "Type"));
   info.bracketed = type && *type == 12;
   return cache.emplace(number, std::move(info)).first->second;
 }
@@ -149,17 +150,20 @@ std::optional<AccountView> ShowAccount(std::string_view fileName) {
   if (WipeInProgress) return std::nullopt;
   AccountView view;
   const std::string account = ProgramFolder() + std::string(kAccountsFolder) + std::string(fileName);
+  // One version of the account for the whole view, checked once rather than
+  // once for each of its several hundred keys.
+  const ProfileReader accountFile(account);
 
   for (int c = 1; c <= kCharacters; ++c) {
     CharacterView& ch = view.characters[c - 1];
     const std::string section = "CHAR" + Dec(c);
-    ch.str = ReadIniKey(account, section, "STR");
-    ch.def = ReadIniKey(account, section, "DEF");
-    ch.spd = ReadIniKey(account, section, "SPEED");
-    ch.magi = ReadIniKey(account, section, "MAGI");
-    std::optional<uint8_t> access = ConvertByte(ReadIniKey(account, section, "Access"));
-    const std::string name = ReadIniKey(account, section, "Name");
-    const std::string level = ReadIniKey(account, section, "Level");
+    ch.str = accountFile.Get(section, "STR");
+    ch.def = accountFile.Get(section, "DEF");
+    ch.spd = accountFile.Get(section, "SPEED");
+    ch.magi = accountFile.Get(section, "MAGI");
+    std::optional<uint8_t> access = ConvertByte(accountFile.Get(section, "Access"));
+    const std::string name = accountFile.Get(section, "Name");
+    const std::string level = accountFile.Get(section, "Level");
     if (name.empty()) {
       ch.caption = DefaultCaption(c);
     } else {
@@ -177,7 +181,7 @@ std::optional<AccountView> ShowAccount(std::string_view fileName) {
     ch.inventory.reserve(kSlots);
     for (int slot = 1; slot <= kSlots; ++slot) {
       const std::string s = Dec(slot);
-      std::optional<int32_t> number = ConvertLong(ReadIniKey(account, section, "InvItemNum" + s));
+      std::optional<int32_t> number = ConvertLong(accountFile.Get(section, "InvItemNum" + s));
       if (!number || *number == 0) {
         ch.inventory.push_back(s + ": <free item slot>");
         continue;
@@ -185,7 +189,7 @@ std::optional<AccountView> ShowAccount(std::string_view fileName) {
       const ItemInfo& item = LookUpItem(*number, items);
       if (item.bracketed) {
         ch.inventory.push_back(s + ": " + item.name + " (" +
-                               ReadIniKey(account, section, "InvItemVal" + s) + ")");
+                               accountFile.Get(section, "InvItemVal" + s) + ")");
       } else {
         ch.inventory.push_back(s + ": " + item.name);
       }

@@ -188,9 +188,16 @@ std::shared_ptr<const ProfileIndex> IndexForToolPath(std::string_view file) {
 }  // namespace
 
 std::string ReadIniKey(std::string_view file, std::string_view section, std::string_view key) {
-  std::shared_ptr<const ProfileIndex> index = IndexForToolPath(file);
-  if (!index) return "";
-  return index->Lookup(section, key);
+  return ProfileReader(file).Get(section, key);
+}
+
+ProfileReader::ProfileReader(std::string_view file) : index_(IndexForToolPath(file)) {}
+
+ProfileReader::~ProfileReader() = default;
+
+std::string ProfileReader::Get(std::string_view section, std::string_view key) const {
+  if (!index_) return "";
+  return index_->Lookup(section, key);
 }
 
 void ForgetProfileCache() { Cache().clear(); }

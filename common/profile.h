@@ -17,6 +17,23 @@ inline constexpr size_t kMaxIniValue = 4999;
 // so many reads of one large file cost one parse.
 std::string ReadIniKey(std::string_view file, std::string_view section, std::string_view key);
 
+class ProfileIndex;
+
+// Several reads of one file as it stands when the reader is made: the file is
+// found and checked once, and each Get returns what ReadIniKey would have
+// returned at that moment. For a procedure that reads many keys in a row,
+// such as one record's conversion, so that it checks the file once rather
+// than once per key.
+class ProfileReader {
+ public:
+  explicit ProfileReader(std::string_view file);
+  ~ProfileReader();
+  std::string Get(std::string_view section, std::string_view key) const;
+
+ private:
+  std::shared_ptr<const ProfileIndex> index_;  // null: no readable file
+};
+
 // Sets `key` in `section` of `file`, creating the file, the section or the key
 // where missing and changing no other byte of the file. The new content is
 // written to a temporary file beside it and renamed over it, so the file is

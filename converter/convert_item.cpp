@@ -27,7 +27,9 @@ void ConvertItem(int32_t n) {
   // The table runs from 1; element 0 is no record.
   if (n < 1) throw std::out_of_range("item number " + Dec(n) + " is below 1");
   ItemRec& rec = ItemTable.at(n);
-  auto read = [&](const char* key) { return ReadIniKey(source, section, key); };
+  // The source is checked once per record, not once per key.
+  const ProfileReader items(source);
+  auto read = [&](const char* key) { return items.Get(section, key); };
 
   // Each value lands in the field of its own key; a value that does not fit
   // ends the record here, with the fields before it already stored.

@@ -32,7 +32,9 @@ void ConvertNPC(int32_t n) {
   // the NPCs folder the job made, whatever its case.
   const std::string target = ProgramFolder() + "\\NPCS\\NPC" + Dec(n) + ".dat";
   const std::string section = "NPC" + Dec(n);
-  auto read = [&](const char* key) { return ReadIniKey(source, section, key); };
+  // The source is checked once per record, not once per key.
+  const ProfileReader npcs(source);
+  auto read = [&](const char* key) { return npcs.Get(section, key); };
 
   // Legacy read order (SpawnTime before Behavior); each value lands in the
   // field of its own name. An overflow writes nothing.

@@ -26,7 +26,9 @@ void ConvertShop(int32_t n) {
   const std::string relTarget = "Shops\\Shop" + Dec(n) + ".dat";
   const std::string target = ProgramFolder() + "\\" + relTarget;
   const std::string section = "SHOP" + Dec(n);
-  auto read = [&](const std::string& key) { return ReadIniKey(source, section, key); };
+  // The source is checked once per record, not once per key.
+  const ProfileReader shops(source);
+  auto read = [&](const std::string& key) { return shops.Get(section, key); };
 
   // All 52 keys go into one edit and reach the disk in a single crash-safe
   // write; other keys and sections of an existing shop file are kept. Values

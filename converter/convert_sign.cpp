@@ -21,10 +21,11 @@ void ConvertSign(int16_t n) {
 
   // Texts are kept whole: a read never returns more than 4999 bytes, which
   // always fits the 16-bit length of the file. Reserved is left alone.
-  rec.Header = ReadIniKey(source, section, "Header");
-  rec.Line1 = ReadIniKey(source, section, "Line1");
-  rec.Line2 = ReadIniKey(source, section, "Line2");
-  rec.Line3 = ReadIniKey(source, section, "Line3");
+  const ProfileReader signs(source);  // checked once per record
+  rec.Header = signs.Get(section, "Header");
+  rec.Line1 = signs.Get(section, "Line1");
+  rec.Line2 = signs.Get(section, "Line2");
+  rec.Line3 = signs.Get(section, "Line3");
 
   WriteRecordFile(target, SignRecBytes(rec));
 }

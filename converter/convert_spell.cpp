@@ -30,7 +30,9 @@ void ConvertSpell(int32_t n) {
   const std::string source = ProgramFolder() + "\\Spells.ini";
   const std::string target = ProgramFolder() + "\\Spells\\Spell" + Dec(n) + ".dat";
   const std::string section = "SPELL" + Dec(n);
-  auto read = [&](const char* key) { return ReadIniKey(source, section, key); };
+  // The source is checked once per record, not once per key.
+  const ProfileReader spells(source);
+  auto read = [&](const char* key) { return spells.Get(section, key); };
 
   // Keys are read in the legacy order; each lands in the field of its own
   // name. An overflow leaves the fields already stored with their new values
