@@ -105,7 +105,11 @@ void WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes) {
   // record needs is claimed first: a full disk then fails the call before a
   // byte of the old record has changed.
   struct stat st;
-  if (fstat(fd, &st) != 0) {
+  if (created) {
+    // A file this call made holds no old record to keep whole, and a failed
+    // write removes it again: nothing to claim first.
+    if (WriteFaultInjected(host)) err = ENOSPC;
+  } else if (fstat(fd, &st) != 0) {
     err = errno;
   } else if (WriteFaultInjected(host)) {
     err = ENOSPC;

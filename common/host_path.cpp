@@ -146,31 +146,25 @@ std::string ResolvePath(std::string_view path) {
   struct stat st;
   if (!parts.empty() && lstat(spelled.c_str(), &st) == 0) return spelled;
 
-  bool parentExists = true;
-  size_t first = 0;
-  // A new file in an existing folder: the folder's components need no
-  // look-up each, and the last one is known to be missing as spelled.
-  bool lastMissing = false;
-  if (parts.size() >= 2) {
+  // A new file in a folder that is spelled exactly: only the last component
+  // needs the folder's index, and it is known to be missing as spelled.
+  if (!parts.empty() && parts.back() != "." && parts.back() != "..") {
     std::string parent = resolved;
     for (size_t i = 0; i + 1 < parts.size(); ++i) parent = Join(parent, parts[i]);
-    if (lstat(parent.c_str(), &st) == 0) {
-      resolved = parent;
-      first = parts.size() - 1;
-      lastMissing = true;
+    if (const FolderIndex* ix = IndexOf(parent.empty() ? std::string(".") : parent)) {
+      auto hit = ix->byUpper.find(UpperAscii(parts.back()));
+      return hit != ix->byUpper.end() ? Join(parent, hit->second) : spelled;
     }
-  } else if (parts.size() == 1) {
-    lastMissing = true;
   }
-  for (size_t i = first; i < parts.size(); ++i) {
-    const std::string& part = parts[i];
+
+  bool parentExists = true;
+  for (const std::string& part : parts) {
     std::string exact = Join(resolved, part);
     if (!parentExists || part == "." || part == "..") {
       resolved = exact;
       continue;
     }
-    const bool knownMissing = lastMissing && i + 1 == parts.size();
-    if (!knownMissing && lstat(exact.c_str(), &st) == 0) {
+    if (lstat(exact.c_str(), &st) == 0) {
       resolved = exact;
       continue;
     }
