@@ -21,7 +21,28 @@ std::string Upper(std::string_view s) {
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
+// The first character of the line that is not a blank, or NUL for none.
+char FirstNonBlank(std::string_view line) {
+  for (char c : line) {
+    if (!profile_text::IsBlank(c)) return c;
+  }
+  return '\0';
+}
+
 }  // namespace
+
+size_t ProfileDocument::NameHash::operator()(std::string_view name) const {
+  size_t h = 14695981039346656037ull;
+  for (char c : name) {
+    h ^= static_cast<unsigned char>(profile_text::UpperAsciiChar(c));
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+bool ProfileDocument::SameNameEq::operator()(std::string_view a, std::string_view b) const {
+  return profile_text::SameName(a, b);
+}
 
 ProfileDocument::ProfileDocument(std::string_view bytes) {
   if (profile_text::DetectEncoding(bytes) == profile_text::Encoding::kUtf8Bom) {
@@ -39,6 +60,7 @@ void ProfileDocument::Load(std::string_view text) {
   byName_.emplace("", 0);
   eol_ = kNone;
   blankOnly_ = true;
+  lastSectionValid_ = false;
 
   uint32_t current = 0;  // section the lines belong to
   size_t pos = 0;
@@ -136,26 +158,41 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
     blankOnly_ = false;
   }
 
-  auto found = byName_.find(Upper(TrimBlanks(section)));
-  if (found == byName_.end()) return AppendSection(newSection, newKey, value);
-  const uint32_t sectionId = found->second;
+  uint32_t sectionId;
+  if (lastSectionValid_ && section == lastSectionName_) {
+    sectionId = lastSection_;
+  } else {
+    auto found = byName_.find(Upper(TrimBlanks(section)));
+    if (found == byName_.end()) return AppendSection(newSection, newKey, value);
+    sectionId = found->second;
+    lastSectionName_.assign(section);
+    lastSection_ = sectionId;
+    lastSectionValid_ = true;
+  }
   if (!sections_[sectionId].keysIndexed) IndexKeys(sections_[sectionId]);
-  const std::string upperKey = Upper(TrimBlanks(key));
+  const std::string_view trimmedKey = TrimBlanks(key);
 
-  auto keyIt = sections_[sectionId].keys.find(upperKey);
+  auto keyIt = sections_[sectionId].keys.find(trimmedKey);
   if (keyIt != sections_[sectionId].keys.end()) {
     Line& line = lines_[keyIt->second];
     LineInfo info = ParseLine(line.text);
     if (info.hasValue && info.value == value) return false;
+    // With an "=" already there, the key's part of the line stays as it is,
+    // so the line stays this key's entry unless it opens with "[" (the new
+    // value may close it into a header) or the value breaks the line.
+    const bool recheck = !info.hasValue || FirstNonBlank(line.text) == '[';
     // Only the value changes: everything after the "=" gives way to the new
     // value; the key keeps its spelling and its blanks.
     std::string text = info.hasValue ? line.text.substr(0, info.valueStart) : line.text + "=";
     text.append(value);
     line.text = std::move(text);
-    LineInfo after = ParseLine(line.text);
-    if (HasLineBreak(value) || after.kind != LineKind::kEntry ||
-        Upper(after.name) != upperKey) {
+    if (HasLineBreak(value)) {
       Reparse();
+    } else if (recheck) {
+      LineInfo after = ParseLine(line.text);
+      if (after.kind != LineKind::kEntry || !profile_text::SameName(after.name, trimmedKey)) {
+        Reparse();
+      }
     }
     return true;
   }

@@ -26,6 +26,14 @@ class ProfileDocument {
   std::string Serialize() const;
 
  private:
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const;  // ASCII case folded
+  };
+  struct SameNameEq {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
   enum Eol : uint8_t { kNone, kCrLf, kLf, kCr };
   struct Line {
     std::string text;  // without its line ending
@@ -37,7 +45,9 @@ class ProfileDocument {
     uint32_t start = 0;         // its header line (line 0 for the part before any header)
     uint32_t lastNonBlank = 0;  // where a new key goes after
     bool keysIndexed = false;
-    std::unordered_map<std::string, uint32_t> keys;  // upper-cased key -> first line
+    // Upper-cased key -> its first line; looked up without regard to case
+    // and without making a key string for each look-up.
+    std::unordered_map<std::string, uint32_t, NameHash, SameNameEq> keys;
   };
   static constexpr uint32_t kEnd = 0xFFFFFFFFu;
 
@@ -55,4 +65,9 @@ class ProfileDocument {
   std::unordered_map<std::string, uint32_t> byName_;  // upper-cased name -> first section
   Eol eol_ = kCrLf;       // the file's own line ending (its first one)
   bool blankOnly_ = true;  // no header or key line: a write starts the file afresh
+  // The section the last Set found, by the name it was given: a batch of
+  // edits names the same section hundreds of times in a row.
+  std::string lastSectionName_;
+  uint32_t lastSection_ = 0;
+  bool lastSectionValid_ = false;
 };
