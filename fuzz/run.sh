@@ -8,8 +8,9 @@
 # are not committed automatically). `jobs` targets run at once (default 2),
 # each on one process. Exits non-zero when any target finds something and
 # prints the path of every crash input; they stay in <build>/findings/.
-# Environment: FUZZ_BUILD_DIR (default build-fuzz), FUZZ_KEEP_CORPUS=1 keeps
-# the grown corpora in <build>/corpus/ between runs.
+# Environment: FUZZ_BUILD_DIR (default build-fuzz); FUZZ_KEEP_CORPUS=1 keeps
+# the grown corpora in <build>/corpus/ between runs; FUZZ_SKIP_BUILD=1 runs
+# the targets already built.
 set -euo pipefail
 
 if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
@@ -23,12 +24,14 @@ root=$(dirname "$here")
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 targets=(profile paths numeric maps)
 
-generator=()
-command -v ninja >/dev/null && generator=(-G Ninja)
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$here" -B "$build" "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+if [ "${FUZZ_SKIP_BUILD:-0}" != 1 ]; then
+  generator=()
+  if command -v ninja >/dev/null; then generator=(-G Ninja); fi
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$here" -B "$build" "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  fi
+  cmake --build "$build" -j2
 fi
-cmake --build "$build" -j2
 
 # The targets' scratch folders go to memory where possible: the profile
 # target flushes every file it writes.
@@ -44,6 +47,7 @@ run_target() {
   local t=$1
   local corpus=$scratch/$t/corpus
   if [ "${FUZZ_KEEP_CORPUS:-0}" = 1 ]; then corpus=$build/corpus/$t; fi
+  rm -rf "$findings/$t"  # only this run's findings are reported
   mkdir -p "$corpus" "$scratch/$t/tmp" "$findings/$t"
   TMPDIR=$scratch/$t/tmp "$build/bin/fuzz_$t" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
