@@ -5,4 +5,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh" "$@"
 build="${BUILD_DIR:-$root/build}"
+# Only read by a sanitizer build (-DTOOLS_SANITIZE=ON).
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 600
