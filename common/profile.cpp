@@ -207,6 +207,7 @@ struct ProfileEdit::Impl {
   OpenResult state = OpenResult::kMissing;
   std::string loadError;
   bool utf16 = false;
+  profile_text::Encoding encoding = profile_text::Encoding::kAnsi;
   bool changed = false;
   std::unique_ptr<ProfileDocument> document;
 };
@@ -217,7 +218,8 @@ ProfileEdit::ProfileEdit(std::string_view file) : impl_(std::make_unique<Impl>()
   Stamp stamp;
   impl_->state = ReadOrdinaryFile(impl_->hostPath, &bytes, &stamp, &impl_->loadError);
   if (impl_->state != OpenResult::kOk) bytes.clear();
-  impl_->utf16 = profile_text::DetectEncoding(bytes) == profile_text::Encoding::kUtf16Le;
+  impl_->encoding = profile_text::DetectEncoding(bytes);
+  impl_->utf16 = impl_->encoding == profile_text::Encoding::kUtf16Le;
   impl_->document = std::make_unique<ProfileDocument>(bytes);
 }
 
@@ -259,7 +261,15 @@ bool ProfileEdit::Commit(std::string* error) {
     }
   }
   const bool existed = im.state == OpenResult::kOk;
-  if (!ReplaceFileAtomically(im.hostPath, im.document->Serialize(), error)) return false;
+  const std::string bytes = im.document->Serialize();
+  // A new first line that begins like a byte-order mark (a key put before
+  // the first section) would make every later read take the whole file for
+  // another encoding and lose all of its values.
+  if (profile_text::DetectEncoding(bytes) != im.encoding) {
+    if (error) *error = im.hostPath + ": the new first line would read as a byte-order mark";
+    return false;
+  }
+  if (!ReplaceFileAtomically(im.hostPath, bytes, error)) return false;
   Forget(im.hostPath);
   if (!existed) NoteCreated(im.hostPath);
   im.state = OpenResult::kOk;

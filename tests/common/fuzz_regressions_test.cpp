@@ -4,6 +4,7 @@
 #include <string>
 
 #include "file_search.h"
+#include "profile.h"
 #include "scratch_folder.h"
 
 namespace {
@@ -20,6 +21,36 @@ TEST(FuzzRegressions, StarInPatternIsAWildcardEvenAgainstAStarInTheName) {
   server.Write("Accounts/*odd.ini", "[A]\r\n");
   EXPECT_TRUE(FileIsPresent("\\Accounts\\", false));
   EXPECT_EQ(FindFirstFile(server.path() + "\\Accounts\\*.ini"), "*odd.ini");
+}
+
+// A key written into the part before the first section becomes the file's
+// first line. Had it begun like a byte-order mark, every later read would
+// have taken the whole file for UTF-16 (or cut the key's name) and lost the
+// other values; such a write is refused and leaves the file alone.
+TEST(FuzzRegressions, KeyThatWouldBeginTheFileLikeAByteOrderMarkIsRefused) {
+  ScratchFolder server;
+  const std::string original = "[S]\r\nk=v\r\n";
+  server.Write("a.ini", original);
+  const std::string file = server.path() + "\\a.ini";
+
+  std::string error;
+  EXPECT_FALSE(WriteIniKey(file, "", "\xFF\xFE[x", "1", &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(WriteIniKey(file, " ", "\x0B\xEF\xBB\xBFkey", "1"));
+  EXPECT_EQ(server.Read("a.ini"), original);
+  ForgetProfileCache();
+  EXPECT_EQ(ReadIniKey(file, "S", "k"), "v");
+
+  // The same key in a new file: nothing is created.
+  EXPECT_FALSE(WriteIniKey(server.path() + "\\new.ini", "", "\xFF\xFEk", "1"));
+  EXPECT_FALSE(server.Exists("new.ini"));
+
+  // Elsewhere in the file, or behind a real UTF-8 mark, such a name is fine.
+  EXPECT_TRUE(WriteIniKey(file, "S", "\xFF\xFEk", "2"));
+  EXPECT_EQ(ReadIniKey(file, "S", "\xFF\xFEk"), "2");
+  server.Write("bom.ini", "\xEF\xBB\xBF");
+  EXPECT_TRUE(WriteIniKey(server.path() + "\\bom.ini", "", "\xFF\xFEk", "3"));
+  EXPECT_EQ(ReadIniKey(server.path() + "\\bom.ini", "", "\xFF\xFEk"), "3");
 }
 
 }  // namespace
