@@ -199,6 +199,15 @@ bool CheckWrite(const Session& s, const Write& w) {
     FUZZ_CHECK(!ok && FileBytes(s) == before, "a UTF-16 file was rewritten");
     return false;
   }
+  if (!ok && before.substr(0, 3) != "\xEF\xBB\xBF" && Trim(Nul(w.section)).empty()) {
+    // A key put first into the part before any header may begin like a
+    // byte-order mark; such a write is refused and changes nothing.
+    std::string_view k = TrimLeft(Nul(w.key));
+    if (k.substr(0, 2) == "\xFF\xFE" || k.substr(0, 3) == "\xEF\xBB\xBF") {
+      FUZZ_CHECK(FileBytes(s) == before, "a refused write changed the file");
+      return false;
+    }
+  }
   FUZZ_CHECK(ok, "write failed: " + error);
   std::string after = FileBytes(s);
   if (Readable(w.section, w.key, w.value)) {
