@@ -1,35 +1,16 @@
-#include <stdexcept>
 #include <string>
 
 #include "binary_record.h"
 #include "modConvert.h"
 #include "numeric_text.h"
-#include "profile.h"
-#include "program_folder.h"
-#include "text_util.h"
+#include "record_source.h"
 
 namespace vostrel {
 
-namespace {
-
-// A fixed-width text field: cut to `width` characters, padded with spaces.
-std::string Fixed(std::string text, size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
-}  // namespace
-
 void ConvertItem(int32_t n) {
-  const std::string source = ProgramFolder() + "\\items.ini";
+  ItemRec& rec = TableElement(ItemTable, n, "item");
   const std::string target = ProgramFolder() + "\\Items\\Item" + Dec(n) + ".dat";
-  const std::string section = "ITEM" + Dec(n);
-  // The table runs from 1; element 0 is no record.
-  if (n < 1) throw std::out_of_range("item number " + Dec(n) + " is below 1");
-  ItemRec& rec = ItemTable.at(n);
-  // The source is checked once per record, not once per key.
-  const ProfileReader items(source);
-  auto read = [&](const char* key) { return items.Get(section, key); };
+  const RecordSource read("\\items.ini", "ITEM", n);
 
   // Each value lands in the field of its own key; a value that does not fit
   // ends the record here, with the fields before it already stored.

@@ -4,9 +4,7 @@
 
 #include "binary_record.h"
 #include "modConvert.h"
-#include "profile.h"
-#include "program_folder.h"
-#include "text_util.h"
+#include "record_source.h"
 
 namespace vostrel {
 
@@ -22,13 +20,10 @@ std::string ZeroWhenEmpty(std::string value) { return value.empty() ? "0" : valu
 }  // namespace
 
 void ConvertShop(int32_t n) {
-  const std::string source = ProgramFolder() + "\\shops.ini";
   const std::string relTarget = "Shops\\Shop" + Dec(n) + ".dat";
   const std::string target = ProgramFolder() + "\\" + relTarget;
-  const std::string section = "SHOP" + Dec(n);
-  // The source is checked once per record, not once per key.
-  const ProfileReader shops(source);
-  auto read = [&](const std::string& key) { return shops.Get(section, key); };
+  const RecordSource read("\\shops.ini", "SHOP", n);
+  const std::string& section = read.section();
 
   // All 52 keys go into one edit and reach the disk in a single crash-safe
   // write; other keys and sections of an existing shop file are kept. Values

@@ -1,38 +1,17 @@
 // Spell conversion: section SPELL<N> of Spells.ini to Spells\Spell<N>.dat.
-#include <stdexcept>
 #include <string>
 
 #include "binary_record.h"
 #include "modConvert.h"
 #include "numeric_text.h"
-#include "profile.h"
-#include "program_folder.h"
-#include "text_util.h"
+#include "record_source.h"
 
 namespace vostrel {
 
-namespace {
-
-// A fixed-width text field, as the record holds it: cut to `width`
-// characters, padded with spaces.
-std::string Fixed(std::string text, size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
-}  // namespace
-
 void ConvertSpell(int32_t n) {
-  // The table has no element 0; a negative N would wrap to a huge index.
-  if (n < 1) throw std::out_of_range("spell " + Dec(n) + " lies outside the spell table");
-  SpellRec& rec = SpellTable.at(static_cast<size_t>(n));
-
-  const std::string source = ProgramFolder() + "\\Spells.ini";
+  SpellRec& rec = TableElement(SpellTable, n, "spell");
   const std::string target = ProgramFolder() + "\\Spells\\Spell" + Dec(n) + ".dat";
-  const std::string section = "SPELL" + Dec(n);
-  // The source is checked once per record, not once per key.
-  const ProfileReader spells(source);
-  auto read = [&](const char* key) { return spells.Get(section, key); };
+  const RecordSource read("\\Spells.ini", "SPELL", n);
 
   // Keys are read in the legacy order; each lands in the field of its own
   // name. An overflow leaves the fields already stored with their new values
