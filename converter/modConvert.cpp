@@ -106,9 +106,11 @@ std::vector<SkippedRecord> RunJob(const Kind& kind, JobUi& ui) {
 constexpr size_t kListedSkips = 20;
 
 std::string SkipReport(const std::vector<SkippedRecord>& skipped) {
-  std::string text = skipped.size() == 1 ? "1 record was not converted"
-                                         : Dec(skipped.size()) + " records were not converted";
-  text += "; their old files were left as they were.\n";
+  std::string text = skipped.size() == 1
+                         ? "1 record was not converted; its old file was left as it was.\n"
+                         : Dec(skipped.size()) +
+                               " records were not converted; their old files were left as they "
+                               "were.\n";
   for (size_t i = 0; i < skipped.size() && i < kListedSkips; ++i) {
     text += "\nRecord " + Dec(skipped[i].number) + ": " + skipped[i].reason;
   }
