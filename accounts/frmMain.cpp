@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -95,6 +96,16 @@ void frmMain::BuildControls() {
   cmdClear_ = new QPushButton(QStringLiteral("Delete all items from player inventories"), client);
   cmdClear_->setObjectName(QStringLiteral("cmdClear"));
   cmdClear_->setGeometry(Twips(0, 6600, 2895, 375));
+  // The host's substitute for "MS Sans Serif" may be wider than the original
+  // face: shrink the caption's font until the whole caption fits the button.
+  {
+    QFont f = cmdClear_->font();
+    const int room = cmdClear_->width() - 8;
+    while (f.pointSizeF() > 5 && QFontMetrics(f).horizontalAdvance(cmdClear_->text()) > room) {
+      f.setPointSizeF(f.pointSizeF() - 0.25);
+    }
+    cmdClear_->setFont(f);
+  }
 
   prgbarProgress_ = new QProgressBar(client);
   prgbarProgress_->setObjectName(QStringLiteral("prgbarProgress"));
