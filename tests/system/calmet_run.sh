@@ -8,6 +8,8 @@
 set -u
 
 BIN_DIR=$(cd "$1" && pwd)
+NAME=calmet_run
+. "$(cd "$(dirname "$0")" && pwd)/lib/common.sh"
 
 # Run the rest inside a private X server.
 if [ -z "${CALMET_RUN_IN_XVFB:-}" ]; then
@@ -26,45 +28,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
 
-# Waits up to $1 tenths of a second for the command that follows to succeed.
-wait_for() {
-  local tries=$1
-  shift
-  while ! "$@" 2>/dev/null; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || return 1
-    sleep 0.1
-  done
-}
 
-# Sends the close request a window manager sends when the user closes a
-# window; no window manager runs under Xvfb.
-cat >"$WORK/close_window.c" <<'EOF'
-#include <X11/Xlib.h>
-#include <stdlib.h>
-int main(int argc, char** argv) {
-  if (argc != 2) return 2;
-  Display* d = XOpenDisplay(NULL);
-  if (!d) return 1;
-  XEvent ev = {0};
-  ev.xclient.type = ClientMessage;
-  ev.xclient.window = (Window)strtoul(argv[1], NULL, 0);
-  ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-  ev.xclient.format = 32;
-  ev.xclient.data.l[0] = (long)XInternAtom(d, "WM_DELETE_WINDOW", False);
-  ev.xclient.data.l[1] = CurrentTime;
-  XSendEvent(d, ev.xclient.window, False, NoEventMask, &ev);
-  XSync(d, False);
-  XCloseDisplay(d);
-  return 0;
-}
-EOF
-cc -o "$WORK/close_window" "$WORK/close_window.c" -lX11 || fail "cannot build the close helper"
+build_closer "$WORK" || fail "cannot build the close helper"
 
 # The program works on the folder it lies in.
 mkdir -p "$SERVER/Items" "$SERVER/Accounts"

@@ -12,6 +12,8 @@
 set -u
 
 BIN_DIR=$1
+NAME=ruvane_run
+. "$(cd "$(dirname "$0")" && pwd)/lib/common.sh"
 RUVANE=$BIN_DIR/Ruvane
 if [[ ! -x $RUVANE ]]; then
   echo "no Ruvane executable in $BIN_DIR" >&2
@@ -39,33 +41,9 @@ EOF
   chmod +x "$dir/server.exe"
 }
 
-# Sends the close request a window manager sends when the user closes a
-# window (no window manager runs under Xvfb). Built once from a few lines of
-# Xlib; without a compiler the X connection is cut instead, which also ends
-# the program without its close handler.
-make_closer() {
-  cat > "$WORK/close_window.c" <<'EOF'
-#include <X11/Xlib.h>
-#include <stdlib.h>
-int main(int argc, char** argv) {
-  if (argc != 2) return 2;
-  Display* d = XOpenDisplay(NULL);
-  if (!d) return 1;
-  XEvent ev = {0};
-  ev.xclient.type = ClientMessage;
-  ev.xclient.window = (Window)strtoul(argv[1], NULL, 0);
-  ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-  ev.xclient.format = 32;
-  ev.xclient.data.l[0] = (long)XInternAtom(d, "WM_DELETE_WINDOW", False);
-  ev.xclient.data.l[1] = CurrentTime;
-  XSendEvent(d, ev.xclient.window, False, NoEventMask, &ev);
-  XSync(d, False);
-  XCloseDisplay(d);
-  return 0;
-}
-EOF
-  cc -o "$WORK/close_window" "$WORK/close_window.c" -lX11 2>/dev/null
-}
+# Without a compiler the X connection is cut instead of sending the close
+# request, which also ends the program, but without its close handler.
+make_closer() { build_closer "$WORK"; }
 
 # --- run: left alone ---------------------------------------------------------
 scenario_run() {

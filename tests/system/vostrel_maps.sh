@@ -11,10 +11,8 @@ set -u
 BIN_DIR=${1:?usage: vostrel_maps.sh <bin-dir> <source-dir>}
 PROGRAM="$BIN_DIR/Vostrel"
 
-fail() {
-  echo "vostrel_maps: FAIL: $*" >&2
-  exit 1
-}
+NAME=vostrel_maps
+. "$(cd "$(dirname "$0")" && pwd)/lib/common.sh"
 
 [ -x "$PROGRAM" ] || fail "no executable at $PROGRAM"
 for tool in xvfb-run xdotool python3; do

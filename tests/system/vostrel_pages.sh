@@ -6,6 +6,8 @@
 set -u
 
 BIN_DIR=$(cd "$1" && pwd)
+NAME=vostrel_pages
+. "$(cd "$(dirname "$0")" && pwd)/lib/common.sh"
 
 # Run the rest inside a private X server.
 if [ -z "${VOSTREL_PAGES_IN_XVFB:-}" ]; then
@@ -23,21 +25,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
 
-# Waits up to $1 tenths of a second for the command that follows to succeed.
-wait_for() {
-  local tries=$1
-  shift
-  while ! "$@" 2>/dev/null; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || return 1
-    sleep 0.1
-  done
-}
 
 # The program works on the folder it lies in.
 cp "$BIN_DIR/Vostrel" "$SERVER/Vostrel"
