@@ -236,6 +236,16 @@ void ProfileEdit::Set(std::string_view section, std::string_view key, std::strin
   if (impl_->document->Set(section, key, value)) impl_->changed = true;
 }
 
+void ProfileEdit::Delete(std::string_view section, std::string_view key) {
+  if (impl_->state != OpenResult::kOk || impl_->utf16) return;
+  if (impl_->document->Delete(section, key)) impl_->changed = true;
+}
+
+void ProfileEdit::DeleteSection(std::string_view section) {
+  if (impl_->state != OpenResult::kOk || impl_->utf16) return;
+  if (impl_->document->DeleteSection(section)) impl_->changed = true;
+}
+
 bool ProfileEdit::Commit(std::string* error) {
   Impl& im = *impl_;
   if (im.state == OpenResult::kNotOrdinary || im.state == OpenResult::kError) {
@@ -281,5 +291,18 @@ bool WriteIniKey(std::string_view file, std::string_view section, std::string_vi
                  std::string_view value, std::string* error) {
   ProfileEdit edit(file);
   edit.Set(section, key, value);
+  return edit.Commit(error);
+}
+
+bool DeleteIniKey(std::string_view file, std::string_view section, std::string_view key,
+                  std::string* error) {
+  ProfileEdit edit(file);
+  edit.Delete(section, key);
+  return edit.Commit(error);
+}
+
+bool DeleteIniSection(std::string_view file, std::string_view section, std::string* error) {
+  ProfileEdit edit(file);
+  edit.DeleteSection(section);
   return edit.Commit(error);
 }

@@ -55,6 +55,9 @@ class ProfileEdit {
   ProfileEdit& operator=(const ProfileEdit&) = delete;
 
   void Set(std::string_view section, std::string_view key, std::string_view value);
+  // The host writer's forms without a value: remove a key, or a whole section.
+  void Delete(std::string_view section, std::string_view key);
+  void DeleteSection(std::string_view section);
 
   // Writes the file when any Set changed it; nothing at all otherwise.
   // Returns false, leaving the file as it was, when it cannot be written
@@ -65,6 +68,14 @@ class ProfileEdit {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// Removes `key` from `section` of `file` (DeleteIniKey), or the whole section
+// (DeleteIniSection), with the same crash-safe write and failure rules as
+// WriteIniKey; removing what is not there succeeds and changes nothing.
+bool DeleteIniKey(std::string_view file, std::string_view section, std::string_view key,
+                  std::string* error = nullptr);
+bool DeleteIniSection(std::string_view file, std::string_view section,
+                      std::string* error = nullptr);
 
 // Drops every cached parse (tests that rewrite files within one clock tick).
 void ForgetProfileCache();

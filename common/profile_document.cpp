@@ -210,6 +210,47 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
   return true;
 }
 
+const ProfileDocument::Section* ProfileDocument::FindSection(std::string_view section) {
+  auto found = byName_.find(Upper(TrimBlanks(CutAtNul(section))));
+  if (found == byName_.end()) return nullptr;
+  Section& s = sections_[found->second];
+  if (!s.keysIndexed) IndexKeys(s);
+  return &s;
+}
+
+void ProfileDocument::Unlink(uint32_t line) {
+  uint32_t before = 0;
+  while (lines_[before].next != line) before = lines_[before].next;
+  lines_[before].next = lines_[line].next;
+  if (tail_ == line) tail_ = before;
+}
+
+bool ProfileDocument::Delete(std::string_view section, std::string_view key) {
+  const Section* s = FindSection(section);
+  if (!s) return false;
+  auto keyIt = s->keys.find(TrimBlanks(CutAtNul(key)));
+  if (keyIt == s->keys.end()) return false;
+  Unlink(keyIt->second);
+  Reparse();  // a later key of the same name may now be the one that counts
+  return true;
+}
+
+bool ProfileDocument::DeleteSection(std::string_view section) {
+  const Section* s = FindSection(section);
+  if (!s) return false;
+  // The part before the first header has no header line of its own.
+  uint32_t first = s->start == 0 ? lines_[0].next : s->start;
+  std::vector<uint32_t> doomed;
+  for (uint32_t i = first; i != kEnd; i = lines_[i].next) {
+    if (i != s->start && lines_[i].header) break;
+    doomed.push_back(i);
+  }
+  if (doomed.empty()) return false;
+  for (uint32_t i : doomed) Unlink(i);
+  Reparse();
+  return true;
+}
+
 std::string ProfileDocument::Serialize() const {
   static constexpr std::string_view kEnding[] = {"", "\r\n", "\n", "\r"};
   std::string out = prefix_;

@@ -22,6 +22,13 @@ class ProfileDocument {
   // nothing needs to be written.
   bool Set(std::string_view section, std::string_view key, std::string_view value);
 
+  // Removes the first line of `key` in the first section named `section`,
+  // or, for DeleteSection, that section's header and every line up to the
+  // next header, as the host's writer does when given no value (or no key).
+  // Return false when there was nothing to remove.
+  bool Delete(std::string_view section, std::string_view key);
+  bool DeleteSection(std::string_view section);
+
   // The file's bytes as they stand now.
   std::string Serialize() const;
 
@@ -55,6 +62,8 @@ class ProfileDocument {
   void Reparse();
   void IndexKeys(Section& section);
   uint32_t InsertAfter(uint32_t at, std::string text);
+  const Section* FindSection(std::string_view section);
+  void Unlink(uint32_t line);
   void EnsureLineEnd(uint32_t at);
   bool AppendSection(std::string_view name, std::string_view key, std::string_view value);
 

@@ -1,0 +1,39 @@
+// Removing keys and sections, the host writer's forms without a value.
+#include <gtest/gtest.h>
+
+#include "profile.h"
+#include "program_folder.h"
+#include "scratch_folder.h"
+
+namespace {
+
+TEST(ProfileDelete, RemovesOnlyTheFirstKeyOfItsNameAndLetsTheNextOneCount) {
+  ScratchFolder s;
+  s.Write("a.ini", "[S]\r\nk=1\r\n; note\r\nK=2\r\n[T]\r\nk=3\r\n");
+  const std::string file = ProgramFolder() + "\\a.ini";
+  ASSERT_TRUE(DeleteIniKey(file, "s", "K"));
+  EXPECT_EQ(s.Read("a.ini"), "[S]\r\n; note\r\nK=2\r\n[T]\r\nk=3\r\n");
+  EXPECT_EQ(ReadIniKey(file, "S", "k"), "2");
+}
+
+TEST(ProfileDelete, RemovesASectionUpToTheNextHeader) {
+  ScratchFolder s;
+  s.Write("a.ini", "top=0\n[S]\nk=1\n\n; c\n[T]\nk=3\n");
+  const std::string file = ProgramFolder() + "\\a.ini";
+  ASSERT_TRUE(DeleteIniSection(file, " S "));
+  EXPECT_EQ(s.Read("a.ini"), "top=0\n[T]\nk=3\n");
+  ASSERT_TRUE(DeleteIniSection(file, "T"));
+  EXPECT_EQ(s.Read("a.ini"), "top=0\n");
+}
+
+TEST(ProfileDelete, NothingToRemoveChangesNothingAndCreatesNothing) {
+  ScratchFolder s;
+  s.Write("a.ini", "[S]\r\nk=1\r\n");
+  EXPECT_TRUE(DeleteIniKey(ProgramFolder() + "\\a.ini", "S", "missing"));
+  EXPECT_TRUE(DeleteIniSection(ProgramFolder() + "\\a.ini", "Missing"));
+  EXPECT_EQ(s.Read("a.ini"), "[S]\r\nk=1\r\n");
+  EXPECT_TRUE(DeleteIniKey(ProgramFolder() + "\\none.ini", "S", "k"));
+  EXPECT_FALSE(s.Exists("none.ini"));
+}
+
+}  // namespace
