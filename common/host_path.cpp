@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -19,12 +20,29 @@ bool IsSep(char c) { return c == '\\' || c == '/'; }
 // A folder's names by their upper-cased form, kept while the folder is
 // unchanged, so that resolving a name whose case differs (or that does not
 // exist yet) in a folder of tens of thousands of files costs no listing.
+// A folder's modification time moves in steps of a few milliseconds, so a
+// listing taken within such a step of the folder's last change may miss a
+// change made later in that same step, with no new time to show for it.
+// Such a listing is "racy": it serves the look-up at hand and is read again
+// at the next one, unless the tools' own creation of a file (NoteCreated)
+// has accounted for the change since.
 struct FolderIndex {
   dev_t dev = 0;
   ino_t ino = 0;
   timespec mtime{};
+  bool racy = false;
   std::unordered_map<std::string, std::string> byUpper;  // first name in byte order
 };
+
+constexpr long long kRacyWindowNs = 50'000'000;  // well above a timestamp step
+
+long long Nanos(const timespec& t) { return t.tv_sec * 1'000'000'000LL + t.tv_nsec; }
+
+bool ChangedJustNow(const timespec& mtime) {
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return Nanos(mtime) >= Nanos(now) - kRacyWindowNs;
+}
 
 bool SameStamp(const FolderIndex& ix, const struct stat& st) {
   return ix.dev == st.st_dev && ix.ino == st.st_ino && ix.mtime.tv_sec == st.st_mtim.tv_sec &&
@@ -54,13 +72,14 @@ const FolderIndex* IndexOf(const std::string& folder) {
   if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
   auto& indexes = Indexes();
   auto it = indexes.find(folder);
-  if (it != indexes.end() && SameStamp(it->second, st)) return &it->second;
+  if (it != indexes.end() && SameStamp(it->second, st) && !it->second.racy) return &it->second;
   DIR* dir = opendir(folder.c_str());
   if (!dir) return nullptr;
   if (indexes.size() > 64) indexes.clear();  // a handful of folders is all the tools use
   FolderIndex& ix = indexes[folder];
   ix.byUpper.clear();
   Stamp(ix, st);
+  ix.racy = ChangedJustNow(st.st_mtim);
   while (dirent* e = readdir(dir)) {
     std::string name = e->d_name;
     if (name != "." && name != "..") AddName(ix, name);
@@ -73,6 +92,28 @@ std::string Join(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   if (folder == "/") return "/" + name;
   return folder + "/" + name;
+}
+
+// The entry of `folder` that matches `name` without regard to case, or null.
+// `name` is known not to exist as spelled. `listed` (when given) tells
+// whether the folder could be listed at all. A match the index remembers but
+// that is gone (another program removed it within one timestamp step) makes
+// the folder be listed again.
+const std::string* FindInFolder(const std::string& folder, const std::string& name,
+                                bool* listed = nullptr) {
+  const std::string key = UpperAscii(name);
+  if (listed) *listed = false;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const FolderIndex* ix = IndexOf(folder.empty() ? std::string(".") : folder);
+    if (!ix) return nullptr;
+    if (listed) *listed = true;
+    auto hit = ix->byUpper.find(key);
+    if (hit == ix->byUpper.end()) return nullptr;
+    struct stat st;
+    if (lstat(Join(folder, hit->second).c_str(), &st) == 0) return &hit->second;
+    Indexes().erase(folder.empty() ? std::string(".") : folder);
+  }
+  return nullptr;
 }
 
 // Splits at "\" and "/", dropping empty components.
@@ -151,10 +192,9 @@ std::string ResolvePath(std::string_view path) {
   if (!parts.empty() && parts.back() != "." && parts.back() != "..") {
     std::string parent = resolved;
     for (size_t i = 0; i + 1 < parts.size(); ++i) parent = Join(parent, parts[i]);
-    if (const FolderIndex* ix = IndexOf(parent.empty() ? std::string(".") : parent)) {
-      auto hit = ix->byUpper.find(UpperAscii(parts.back()));
-      return hit != ix->byUpper.end() ? Join(parent, hit->second) : spelled;
-    }
+    bool listed = false;
+    const std::string* match = FindInFolder(parent, parts.back(), &listed);
+    if (listed) return match ? Join(parent, *match) : spelled;
   }
 
   bool parentExists = true;
@@ -168,12 +208,7 @@ std::string ResolvePath(std::string_view path) {
       resolved = exact;
       continue;
     }
-    const FolderIndex* ix = IndexOf(resolved.empty() ? std::string(".") : resolved);
-    const std::string* match = nullptr;
-    if (ix) {
-      auto hit = ix->byUpper.find(UpperAscii(part));
-      if (hit != ix->byUpper.end()) match = &hit->second;
-    }
+    const std::string* match = FindInFolder(resolved, part);
     if (match) {
       resolved = Join(resolved, *match);
     } else {
@@ -199,6 +234,7 @@ void NoteCreated(const std::string& hostPath) {
   }
   AddName(it->second, name);
   Stamp(it->second, st);
+  it->second.racy = false;  // the change just made is the one accounted for
 }
 
 bool CreateFolder(std::string_view path) {

@@ -1,5 +1,6 @@
 // Resolving the tools' "\"-separated, case-blind paths on a case-sensitive
 // file system, and the first-match search built on it.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,6 +121,48 @@ TEST(ListFolder, ListsDotEntriesFirstThenByUpperCasedName) {
   std::vector<std::string> want = {".", "..", "sub", "Z.txt", "Zy.txt", "zz.txt", "[y", "_x"};
   EXPECT_EQ(ListFolder(ProgramFolder() + "\\A\\*.*"), want);
   EXPECT_TRUE(ListFolder(ProgramFolder() + "\\missing\\*.*").empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Sets a folder's modification time, standing for changes that fall within
+// one timestamp step of each other.
+void SetMtime(const std::string& folder, const timespec& t) {
+  const timespec times[2] = {t, t};
+  ASSERT_EQ(utimensat(AT_FDCWD, folder.c_str(), times, 0), 0);
+}
+
+timespec MtimeOf(const std::string& folder) {
+  struct stat st;
+  stat(folder.c_str(), &st);
+  return st.st_mtim;
+}
+
+TEST(ResolvePath, ARememberedNameThatIsGoneMakesTheFolderBeListedAgain) {
+  ScratchFolder s;
+  s.Write("Data/A.INI", "old");
+  EXPECT_EQ(ResolvePath(ProgramFolder() + "\\Data\\a.ini"), s.At("Data/A.INI"));
+  // Within the same step: A.INI replaced by a.Ini, the folder's time unchanged.
+  const timespec before = MtimeOf(s.At("Data"));
+  ASSERT_EQ(unlink(s.At("Data/A.INI").c_str()), 0);
+  s.Write("Data/a.Ini", "new");
+  SetMtime(s.At("Data"), before);
+  EXPECT_EQ(ResolvePath(ProgramFolder() + "\\Data\\a.ini"), s.At("Data/a.Ini"));
+}
+
+TEST(ResolvePath, AListingTakenRightAfterAChangeIsNotTrustedTwice) {
+  ScratchFolder s;
+  s.MakeDir("Data");
+  const timespec now = {0, UTIME_NOW};
+  SetMtime(s.At("Data"), now);
+  const timespec changed = MtimeOf(s.At("Data"));
+  EXPECT_EQ(ResolvePath(ProgramFolder() + "\\Data\\x.ini"), s.At("Data/x.ini"));
+  // Another program adds X.INI within the same step as the listing.
+  s.Write("Data/X.INI", "");
+  SetMtime(s.At("Data"), changed);
+  EXPECT_EQ(ResolvePath(ProgramFolder() + "\\Data\\x.ini"), s.At("Data/X.INI"));
 }
 
 }  // namespace
