@@ -139,7 +139,9 @@ std::optional<MapJobStop> RunMapJob(JobUi& ui, bool copyLayers) {
                                e.what() + ")"};
     }
 
-    if (ui.StopRequested()) break;
+    // Closing the window ends the job here; it did not complete, so the
+    // status does not say so.
+    if (ui.StopRequested()) return std::nullopt;
   }
   ui.SetStatus(Page::Maps, kStatusCompleted);
   return std::nullopt;

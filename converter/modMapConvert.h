@@ -22,7 +22,8 @@ struct MapJobStop {
 };
 
 // The two jobs; each converts maps 1 to MaxMaps and returns where it stopped
-// (empty when every map was written or the UI asked it to stop).
+// (empty when every map was written, or when the UI asked it to stop, which
+// leaves the status as it was).
 std::optional<MapJobStop> ConvertMaps(JobUi& ui);
 std::optional<MapJobStop> ConvertMapsWin98(JobUi& ui);
 

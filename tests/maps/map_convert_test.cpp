@@ -364,6 +364,7 @@ TEST(MapConversion, StopRequestEndsTheJobAfterTheMapAtHand) {
   EXPECT_TRUE(Converted(server, 2));
   EXPECT_FALSE(Converted(server, 3));
   EXPECT_TRUE(ui.messages.shown.empty());
+  EXPECT_NE(ui.status[Page::Maps], kStatusCompleted);
 }
 
 // A map that cannot be converted stops the job there, with the status and
