@@ -22,7 +22,6 @@ class RecordWriter {
   void VarText(std::string_view text);
   void Raw(std::string_view bytes);
   const std::vector<uint8_t>& bytes() const { return bytes_; }
-  void Clear() { bytes_.clear(); }
 
  private:
   std::vector<uint8_t> bytes_;

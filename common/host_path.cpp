@@ -131,13 +131,6 @@ std::vector<std::string> Components(std::string_view path) {
 
 }  // namespace
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (UpperChar(a[i]) != UpperChar(b[i])) return false;
-  return true;
-}
-
 std::string UpperAscii(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = UpperChar(c);

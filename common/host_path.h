@@ -29,5 +29,4 @@ bool CreateFolder(std::string_view path);
 void NoteCreated(const std::string& hostPath);
 
 // ASCII-only case folding, as the host's file names and profile names use.
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 std::string UpperAscii(std::string_view s);
