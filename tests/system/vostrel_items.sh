@@ -13,25 +13,7 @@ PROGRAM="$BIN_DIR/Vostrel"
 NAME=vostrel_items
 . "$(cd "$(dirname "$0")" && pwd)/lib/common.sh"
 
-[ -x "$PROGRAM" ] || fail "no executable at $PROGRAM"
-for tool in xvfb-run xdotool python3; do
-  command -v "$tool" >/dev/null || fail "$tool is not installed"
-done
-
-SERVER=$(mktemp -d "${TMPDIR:-/tmp}/vostrel-items-XXXXXX")
-RUNNER_PID=""
-cleanup() {
-  if [ -n "$RUNNER_PID" ] && kill -0 "$RUNNER_PID" 2>/dev/null; then
-    # xvfb-run runs in its own process group: end the group it leads
-    # (the X server and the program with it).
-    kill -TERM -- "-$RUNNER_PID" 2>/dev/null || kill -TERM "$RUNNER_PID" 2>/dev/null
-    wait "$RUNNER_PID" 2>/dev/null
-  fi
-  rm -rf "$SERVER"
-}
-trap cleanup EXIT
-
-cp "$PROGRAM" "$SERVER/Vostrel" || fail "cannot copy the program"
+scratch_server "$PROGRAM" vostrel-items
 
 # Record 2 overflows its Type, so it must be left unwritten; record 4 has no
 # section and still gets a file built from empty values. An old Item2.dat
@@ -99,16 +81,7 @@ exit 0
 EOF
 chmod +x "$SERVER/drive.sh"
 
-setsid xvfb-run -a -s "-screen 0 800x600x24" bash "$SERVER/drive.sh" "$SERVER" \
-  > "$SERVER/xvfb.log" 2>&1 &
-RUNNER_PID=$!
-for _ in $(seq 1 600); do
-  kill -0 "$RUNNER_PID" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$RUNNER_PID" 2>/dev/null && fail "the session did not end within a minute"
-wait "$RUNNER_PID"
-RUNNER_PID=""
+run_session "$SERVER/drive.sh"
 
 result=$(cat "$SERVER/drive.result" 2>/dev/null)
 [ "$result" = "$(printf 'converted\nbox shown')" ] || fail "driver says: ${result:-nothing} ($(tail -n5 "$SERVER/xvfb.log"))"

@@ -24,3 +24,39 @@ wait_for() {
 build_closer() {
   cc -o "$1/close_window" "$SYSTEM_LIB_DIR/close_window.c" -lX11 2>/dev/null
 }
+
+# scratch_server <program> <prefix>: checks the tools the session needs, makes
+# a scratch server folder $SERVER with the program copied in (the program
+# works on the folder it lies in), and removes it, together with a session
+# still running, when the script exits.
+scratch_server() {
+  [ -x "$1" ] || fail "no executable at $1"
+  local tool
+  for tool in xvfb-run xdotool python3; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed"
+  done
+  SERVER=$(mktemp -d "${TMPDIR:-/tmp}/$2-XXXXXX")
+  RUNNER_PID=""
+  trap end_scratch_server EXIT
+  cp "$1" "$SERVER/" || fail "cannot copy the program"
+}
+
+end_scratch_server() {
+  if [ -n "$RUNNER_PID" ] && kill -0 "$RUNNER_PID" 2>/dev/null; then
+    # xvfb-run runs in its own process group: end the group it leads
+    # (the X server and the program with it).
+    kill -TERM -- "-$RUNNER_PID" 2>/dev/null || kill -TERM "$RUNNER_PID" 2>/dev/null
+    wait "$RUNNER_PID" 2>/dev/null
+  fi
+  rm -rf "$SERVER"
+}
+
+# run_session <driver script>: runs the driver (given $SERVER as its argument)
+# under a private Xvfb, logging to $SERVER/xvfb.log; fails after a minute.
+run_session() {
+  setsid xvfb-run -a -s "-screen 0 800x600x24" bash "$1" "$SERVER" > "$SERVER/xvfb.log" 2>&1 &
+  RUNNER_PID=$!
+  wait_for 600 eval '! kill -0 "$RUNNER_PID"' || fail "the session did not end within a minute"
+  wait "$RUNNER_PID"
+  RUNNER_PID=""
+}
