@@ -1,7 +1,5 @@
 #include "frmMain.h"
 
-#include <cmath>
-
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -12,6 +10,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <cmath>
 
 #include "ansi_text.h"
 #include "file_search.h"

@@ -3,11 +3,10 @@
 // shows what comes back; the module holds the logic.
 #pragma once
 
+#include <QMainWindow>
 #include <array>
 #include <functional>
 #include <memory>
-
-#include <QMainWindow>
 
 #include "message_port.h"
 #include "modGeneral.h"

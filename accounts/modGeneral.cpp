@@ -50,8 +50,8 @@ std::optional<double> RoundedDecimal(std::string_view text) {
   }
   if (digits == 0 || i != text.size()) return std::nullopt;
   double value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                   std::chars_format::fixed);
+  auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
   if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
   // nearbyint follows the default rounding mode: to nearest, ties to even.
   value = std::nearbyint(value);
@@ -60,12 +60,18 @@ std::optional<double> RoundedDecimal(std::string_view text) {
 
 const char* AccessWord(uint8_t access) {
   switch (access) {
-    case 0: return " - Player - ";
-    case 1: return " - Moderator - ";
-    case 2: return " - Mapper - ";
-    case 3: return " - Developer - ";
-    case 4: return " - Owner - ";
-    default: return nullptr;
+    case 0:
+      return " - Player - ";
+    case 1:
+      return " - Moderator - ";
+    case 2:
+      return " - Mapper - ";
+    case 3:
+      return " - Developer - ";
+    case 4:
+      return " - Owner - ";
+    default:
+      return nullptr;
   }
 }
 
@@ -140,16 +146,20 @@ std::optional<int32_t> ConvertLong(std::string_view text) {
 
 std::string DefaultCaption(int position) {
   switch (position) {
-    case 1: return "Character One";
-    case 2: return "Character Two";
-    default: return "Character Three";
+    case 1:
+      return "Character One";
+    case 2:
+      return "Character Two";
+    default:
+      return "Character Three";
   }
 }
 
 std::optional<AccountView> ShowAccount(std::string_view fileName) {
   if (WipeInProgress) return std::nullopt;
   AccountView view;
-  const std::string account = ProgramFolder() + std::string(kAccountsFolder) + std::string(fileName);
+  const std::string account =
+      ProgramFolder() + std::string(kAccountsFolder) + std::string(fileName);
   // One version of the account for the whole view, checked once rather than
   // once for each of its several hundred keys.
   const ProfileReader accountFile(account);

@@ -62,12 +62,18 @@ class BenchWipeUi : public calmet::WipeUi {
 
 vostrel::Page PageOf(Conversion job) {
   switch (job) {
-    case Conversion::kItems: return vostrel::Page::Items;
-    case Conversion::kSpells: return vostrel::Page::Spells;
-    case Conversion::kNPCs: return vostrel::Page::NPCs;
-    case Conversion::kShops: return vostrel::Page::Shops;
-    case Conversion::kSigns: return vostrel::Page::Signs;
-    default: return vostrel::Page::Maps;
+    case Conversion::kItems:
+      return vostrel::Page::Items;
+    case Conversion::kSpells:
+      return vostrel::Page::Spells;
+    case Conversion::kNPCs:
+      return vostrel::Page::NPCs;
+    case Conversion::kShops:
+      return vostrel::Page::Shops;
+    case Conversion::kSigns:
+      return vostrel::Page::Signs;
+    default:
+      return vostrel::Page::Maps;
   }
 }
 
@@ -130,7 +136,8 @@ double RunConversionFloor(const ConversionInfo& job, const std::string& folder,
   std::vector<std::string> legacy;
   outputs.reserve(names.size());
   for (const std::string& name : names) {
-    outputs.push_back({folder + "/" + job.output + "/" + name, ReadWholeFile(reference + "/" + name)});
+    outputs.push_back(
+        {folder + "/" + job.output + "/" + name, ReadWholeFile(reference + "/" + name)});
     if (IsMapJob(job.job)) legacy.push_back(folder + "/maps/" + name);  // same names
   }
 

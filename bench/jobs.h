@@ -25,8 +25,7 @@ const std::vector<ConversionInfo>& Conversions();
 // click does. With `eventLoop`, a QApplication runs (offscreen) and the job
 // lets it process pending events once per record, its progress going to a
 // shown progress bar, as in the window; without, both steps are left out.
-double RunConversion(const ConversionInfo& job, const std::string& folder, int max,
-                     bool eventLoop);
+double RunConversion(const ConversionInfo& job, const std::string& folder, int max, bool eventLoop);
 
 // The floor of `job`: produces the files held in `reference` (the job's own
 // earlier output) in the job's output folder.

@@ -71,12 +71,18 @@ Options Parse(int argc, char** argv) {
       if (i + 1 >= argc) Usage(("missing value after " + arg).c_str());
       return argv[++i];
     };
-    if (arg == "--records") o.records = PositiveNumber(value(), 32767);
-    else if (arg == "--small") o.small = PositiveNumber(value(), 32767);
-    else if (arg == "--accounts") o.accounts = PositiveNumber(value(), 1000000);
-    else if (arg == "--reps") o.reps = PositiveNumber(value(), 100);
-    else if (arg == "--dir") o.dir = value();
-    else if (arg == "--keep") o.keep = true;
+    if (arg == "--records")
+      o.records = PositiveNumber(value(), 32767);
+    else if (arg == "--small")
+      o.small = PositiveNumber(value(), 32767);
+    else if (arg == "--accounts")
+      o.accounts = PositiveNumber(value(), 1000000);
+    else if (arg == "--reps")
+      o.reps = PositiveNumber(value(), 100);
+    else if (arg == "--dir")
+      o.dir = value();
+    else if (arg == "--keep")
+      o.keep = true;
     else if (arg == "--only") {
       std::string list = value();
       size_t start = 0;
@@ -109,7 +115,7 @@ struct Row {
   std::string loop;  // "yes", "no" or "-"
   double seconds = 0;
   double floor = 0;
-  long peakKb = 0;   // the highest of the repetitions
+  long peakKb = 0;  // the highest of the repetitions
   std::string failure;
   double ratio() const { return floor > 0 ? seconds / floor : 0; }
 };
@@ -132,9 +138,12 @@ void Progress(const std::string& what) {
 
 std::string Seconds(double s) {
   char buf[32];
-  if (s >= 1) std::snprintf(buf, sizeof buf, "%.2f s", s);
-  else if (s >= 1e-3) std::snprintf(buf, sizeof buf, "%.2f ms", s * 1e3);
-  else std::snprintf(buf, sizeof buf, "%.1f us", s * 1e6);
+  if (s >= 1)
+    std::snprintf(buf, sizeof buf, "%.2f s", s);
+  else if (s >= 1e-3)
+    std::snprintf(buf, sizeof buf, "%.2f ms", s * 1e3);
+  else
+    std::snprintf(buf, sizeof buf, "%.1f us", s * 1e6);
   return buf;
 }
 
@@ -148,14 +157,16 @@ std::vector<Row> MeasureConversion(const bench::ConversionInfo& job, const std::
                                 (job.job == bench::Conversion::kMaps98 ? "maps98" : job.output);
   bench::ClearFolder(output);
   Progress(std::string(job.name) + " x " + std::to_string(max) + ": reference run");
-  Sample warm = bench::MeasureInChild([&] { return bench::RunConversion(job, folder, max, false); });
+  Sample warm =
+      bench::MeasureInChild([&] { return bench::RunConversion(job, folder, max, false); });
   Row withLoop(job.name, max, "yes"), without(job.name, max, "no");
   if (!warm.ok) {
     withLoop.failure = without.failure = warm.note;
     return {withLoop, without};
   }
   bench::RemoveTree(reference);
-  if (rename(output.c_str(), reference.c_str()) != 0) throw std::runtime_error("cannot keep " + output);
+  if (rename(output.c_str(), reference.c_str()) != 0)
+    throw std::runtime_error("cannot keep " + output);
   bench::MakeFolders(output);
 
   std::vector<double> loopTimes, plainTimes, floorTimes;
@@ -174,9 +185,11 @@ std::vector<Row> MeasureConversion(const bench::ConversionInfo& job, const std::
   for (int r = 0; r < reps; ++r) {
     Progress(std::string(job.name) + " x " + std::to_string(max) + ": repetition " +
              std::to_string(r + 1) + " of " + std::to_string(reps));
-    Take(checked(bench::MeasureInChild([&] { return bench::RunConversion(job, folder, max, true); })),
+    Take(checked(
+             bench::MeasureInChild([&] { return bench::RunConversion(job, folder, max, true); })),
          loopTimes, &withLoop.peakKb, &withLoop.failure);
-    Take(checked(bench::MeasureInChild([&] { return bench::RunConversion(job, folder, max, false); })),
+    Take(checked(
+             bench::MeasureInChild([&] { return bench::RunConversion(job, folder, max, false); })),
          plainTimes, &without.peakKb, &without.failure);
     Take(checked(bench::MeasureInChild(
              [&] { return bench::RunConversionFloor(job, folder, reference, max); })),
@@ -184,7 +197,8 @@ std::vector<Row> MeasureConversion(const bench::ConversionInfo& job, const std::
   }
   // Leave the job's own output behind, as after a real conversion.
   bench::RemoveTree(output);
-  if (rename(reference.c_str(), output.c_str()) != 0) throw std::runtime_error("cannot restore " + output);
+  if (rename(reference.c_str(), output.c_str()) != 0)
+    throw std::runtime_error("cannot restore " + output);
   for (Row* row : {&withLoop, &without}) {
     if (!floorFailure.empty() && row->failure.empty()) row->failure = "floor: " + floorFailure;
   }
@@ -216,14 +230,15 @@ std::vector<Row> MeasureAccounts(const Options& o, const std::string& folder) {
   {
     // Ten accounts spread over the folder, each shown once per repetition.
     std::vector<int> shown;
-    for (int k = 0; k < 10; ++k) shown.push_back(static_cast<int>(static_cast<long long>(k) * o.accounts / 10));
+    for (int k = 0; k < 10; ++k)
+      shown.push_back(static_cast<int>(static_cast<long long>(k) * o.accounts / 10));
     shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
     Row row("show one account", 300, "-");
     std::vector<double> times, floors;
     Progress("account view");
     for (int r = 0; r < o.reps; ++r) {
-      Take(bench::MeasureInChild([&] { return bench::RunShow(folder, shown); }), times,
-           &row.peakKb, &row.failure);
+      Take(bench::MeasureInChild([&] { return bench::RunShow(folder, shown); }), times, &row.peakKb,
+           &row.failure);
       Take(bench::MeasureInChild([&] { return bench::RunShowFloor(folder, shown, itemFiles); }),
            floors, nullptr, &row.failure);
     }
@@ -251,7 +266,8 @@ std::vector<Row> MeasureAccounts(const Options& o, const std::string& folder) {
       return s;
     };
     for (int r = 0; r < o.reps; ++r) {
-      Progress("inventory wipe: repetition " + std::to_string(r + 1) + " of " + std::to_string(o.reps));
+      Progress("inventory wipe: repetition " + std::to_string(r + 1) + " of " +
+               std::to_string(o.reps));
       Take(checked(bench::MeasureInChild([&] { return bench::RunWipe(folder, o.accounts); })),
            times, &row.peakKb, &row.failure);
       Take(checked(bench::MeasureInChild(
@@ -265,14 +281,17 @@ std::vector<Row> MeasureAccounts(const Options& o, const std::string& folder) {
   return rows;
 }
 
-bool Wanted(const Options& o, const std::string& name) { return o.only.empty() || o.only.count(name); }
+bool Wanted(const Options& o, const std::string& name) {
+  return o.only.empty() || o.only.count(name);
+}
 
 std::string OnlyName(const bench::ConversionInfo& job) {
   return job.job == bench::Conversion::kMaps98 ? "maps98" : job.name;
 }
 
 void PrintTable(const std::vector<Row>& rows) {
-  std::printf("\n| job | records | event loop | time | floor | ratio | per record | peak memory |\n");
+  std::printf(
+      "\n| job | records | event loop | time | floor | ratio | per record | peak memory |\n");
   std::printf("|---|---:|:---:|---:|---:|---:|---:|---:|\n");
   for (const Row& r : rows) {
     if (!r.failure.empty()) {
@@ -305,7 +324,10 @@ int PrintTargets(const std::vector<Row>& rows, int small, int large) {
     double limit = r.job == "shops" ? 2.0 : 1.5;
     if (r.job == "list accounts" || r.job == "show one account") limit = 2.0;
     std::snprintf(buf, sizeof buf, "%s x %d%s: %.2f times the floor (limit %.1f)", r.job.c_str(),
-                  r.records, r.loop == "yes" ? " with event loop" : r.loop == "no" ? " without" : "",
+                  r.records,
+                  r.loop == "yes"  ? " with event loop"
+                  : r.loop == "no" ? " without"
+                                   : "",
                   r.ratio(), limit);
     verdict(r.ratio() <= limit, buf);
   }
@@ -392,7 +414,9 @@ int main(int argc, char** argv) {
     if (!o.keep) bench::RemoveTree(root);
     return 1;
   }
-  if (!o.keep) bench::RemoveTree(root);
-  else std::fprintf(stderr, "The folders are kept in %s\n", root.c_str());
+  if (!o.keep)
+    bench::RemoveTree(root);
+  else
+    std::fprintf(stderr, "The folders are kept in %s\n", root.c_str());
   return missed == 0 ? 0 : 3;
 }

@@ -35,8 +35,7 @@ void WriteReport(int fd, const Report& report) {
 }  // namespace
 
 double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 Sample MeasureInChild(const std::function<double()>& body) {
@@ -85,8 +84,8 @@ Sample MeasureInChild(const std::function<double()>& body) {
   int status = 0;
   waitpid(pid, &status, 0);
   if (got != sizeof report) {
-    sample.note = "the measuring child ended without a report (status " +
-                  std::to_string(status) + ")";
+    sample.note =
+        "the measuring child ended without a report (status " + std::to_string(status) + ")";
     return sample;
   }
   sample.ok = report.ok != 0;

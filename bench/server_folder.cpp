@@ -37,12 +37,12 @@ const char* const kAdjectives[] = {"Rusty",  "Iron",   "Elven",   "Cursed", "Gol
                                    "Frozen", "Silver", "Burning", "Broken", "Heavy",  "Swift"};
 const char* const kNouns[] = {"Sword", "Shield", "Helm",  "Potion", "Ring",   "Bow",
                               "Staff", "Axe",    "Boots", "Amulet", "Dagger", "Scroll"};
-const char* const kCreatures[] = {"Rat",   "Goblin", "Bandit", "Wolf",  "Skeleton", "Troll",
+const char* const kCreatures[] = {"Rat",   "Goblin", "Bandit", "Wolf",   "Skeleton", "Troll",
                                   "Guard", "Spider", "Ogre",   "Wraith", "Merchant", "Bear"};
 const char* const kPlaces[] = {"Town",  "Harbour", "Forest", "Mine", "Keep",
                                "Marsh", "Crypt",   "Market", "Pass", "Temple"};
 const char* const kSayings[] = {"You will not pass!", "Grrr...", "Give me your gold!",
-                                "For the king!", "Squeak!", "Leave this place, stranger."};
+                                "For the king!",      "Squeak!", "Leave this place, stranger."};
 const char* const kGuilds[] = {"", "", "", "Knights", "Thieves Guild", "Mages"};
 
 std::string Num(long long n) { return std::to_string(n); }
@@ -144,8 +144,9 @@ std::string SignsIni(int records) {
   for (int n = 1; n <= records; ++n) {
     Header(out, "SIGN" + Num(n));
     Line(out, "Header", std::string("To the ") + r.Pick(kPlaces));
-    Line(out, "Line1", std::string("The ") + r.Pick(kPlaces) + " lies " + Num(r.Range(1, 99)) +
-                           " leagues to the north.");
+    Line(out, "Line1",
+         std::string("The ") + r.Pick(kPlaces) + " lies " + Num(r.Range(1, 99)) +
+             " leagues to the north.");
     Line(out, "Line2", std::string("Beware of the ") + r.Pick(kCreatures) + "s.");
     Line(out, "Line3", n % 3 == 0 ? "" : "Safe travels!");
   }
@@ -263,8 +264,8 @@ void RestoreAccounts(const std::string& root, int accounts, int itemFiles) {
 }
 
 void MakeServerFolder(const std::string& root, const FolderSize& size) {
-  for (const char* folder : {"", "/maps", "/newmaps", "/Items", "/Spells", "/NPCs", "/Shops",
-                             "/Signs", "/Accounts"}) {
+  for (const char* folder :
+       {"", "/maps", "/newmaps", "/Items", "/Spells", "/NPCs", "/Shops", "/Signs", "/Accounts"}) {
     MakeFolders(root + folder);
   }
   WriteWholeFile(root + "/items.ini", ItemsIni(size.records));

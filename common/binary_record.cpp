@@ -30,15 +30,18 @@ void RecordWriter::FixedText(std::string_view text, size_t width) {
 
 void RecordWriter::VarText(std::string_view text) {
   // Texts come from profile reads of at most 4999 bytes, so the count fits.
-  if (text.size() > 0xFFFF) throw RecordFileError("text of " + std::to_string(text.size()) +
-                                                  " bytes is too long for its length field");
+  if (text.size() > 0xFFFF)
+    throw RecordFileError("text of " + std::to_string(text.size()) +
+                          " bytes is too long for its length field");
   uint16_t n = static_cast<uint16_t>(text.size());
   bytes_.push_back(static_cast<uint8_t>(n & 0xFF));
   bytes_.push_back(static_cast<uint8_t>(n >> 8));
   Raw(text);
 }
 
-void RecordWriter::Raw(std::string_view bytes) { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
+void RecordWriter::Raw(std::string_view bytes) {
+  bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+}
 
 uint8_t RecordReader::Byte() {
   uint8_t v = pos_ < size_ ? data_[pos_] : 0;

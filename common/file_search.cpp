@@ -84,9 +84,8 @@ std::string FindFirstFile(std::string_view pattern) {
   while (dirent* e = readdir(dir)) {
     std::string entry = e->d_name;
     if (entry.empty() || entry[0] == '.' || !WildcardMatch(name, entry)) continue;
-    bool regular = e->d_type == DT_REG ||
-                   ((e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) &&
-                    IsOrdinaryFile(Join(hostFolder, entry)));
+    bool regular = e->d_type == DT_REG || ((e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) &&
+                                           IsOrdinaryFile(Join(hostFolder, entry)));
     if (regular) {
       found = entry;
       break;
@@ -111,9 +110,12 @@ std::vector<std::string> ListFolder(std::string_view pattern) {
   bool dot = false, dotdot = false;
   while (dirent* e = readdir(dir)) {
     std::string entry = e->d_name;
-    if (entry == ".") dot = true;
-    else if (entry == "..") dotdot = true;
-    else if (WildcardMatch(name, entry)) names.push_back(std::move(entry));
+    if (entry == ".")
+      dot = true;
+    else if (entry == "..")
+      dotdot = true;
+    else if (WildcardMatch(name, entry))
+      names.push_back(std::move(entry));
   }
   closedir(dir);
   // The host lists by upper-cased name; equal forms keep a fixed order.

@@ -215,7 +215,9 @@ std::string ResolvePath(std::string_view path) {
 
 void NoteCreated(const std::string& hostPath) {
   size_t slash = hostPath.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : hostPath.substr(0, slash);
+  std::string folder = slash == std::string::npos ? "."
+                       : slash == 0               ? "/"
+                                                  : hostPath.substr(0, slash);
   std::string name = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
   auto& indexes = Indexes();
   auto it = indexes.find(folder);

@@ -33,6 +33,6 @@ class FieldOverflow : public std::runtime_error {
 
 // The numeric value of `text`, rounded half to even, checked against the
 // field type's range; throws FieldOverflow naming `field` when it does not fit.
-uint8_t ToByte(std::string_view text, std::string_view field);    // 0 to 255
-int16_t ToInteger(std::string_view text, std::string_view field); // 16-bit signed
-int32_t ToLong(std::string_view text, std::string_view field);    // 32-bit signed
+uint8_t ToByte(std::string_view text, std::string_view field);     // 0 to 255
+int16_t ToInteger(std::string_view text, std::string_view field);  // 16-bit signed
+int32_t ToLong(std::string_view text, std::string_view field);     // 32-bit signed

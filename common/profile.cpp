@@ -27,7 +27,9 @@ struct Stamp {
   off_t size = 0;
   timespec mtime{};
 
-  static Stamp Of(const struct stat& st) { return Stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim}; }
+  static Stamp Of(const struct stat& st) {
+    return Stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+  }
   bool operator==(const Stamp& o) const {
     return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
            mtime.tv_nsec == o.mtime.tv_nsec;

@@ -99,7 +99,8 @@ void ProfileDocument::Reparse() {
 
 void ProfileDocument::IndexKeys(Section& section) {
   section.keysIndexed = true;
-  for (uint32_t i = lines_[section.start].next; i != kEnd && !lines_[i].header; i = lines_[i].next) {
+  for (uint32_t i = lines_[section.start].next; i != kEnd && !lines_[i].header;
+       i = lines_[i].next) {
     LineInfo info = ParseLine(lines_[i].text);
     if (info.kind == LineKind::kEntry) section.keys.try_emplace(Upper(info.name), i);
   }

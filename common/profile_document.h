@@ -70,9 +70,9 @@ class ProfileDocument {
   std::string prefix_;       // a UTF-8 byte-order mark, or ""
   std::vector<Line> lines_;  // line 0 is an empty head before the first real line
   uint32_t tail_ = 0;
-  std::vector<Section> sections_;  // section 0: the lines before any header
+  std::vector<Section> sections_;                     // section 0: the lines before any header
   std::unordered_map<std::string, uint32_t> byName_;  // upper-cased name -> first section
-  Eol eol_ = kCrLf;       // the file's own line ending (its first one)
+  Eol eol_ = kCrLf;                                   // the file's own line ending (its first one)
   bool blankOnly_ = true;  // no header or key line: a write starts the file afresh
   // The section the last Set found, by the name it was given: a batch of
   // edits names the same section hundreds of times in a row.

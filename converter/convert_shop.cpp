@@ -11,8 +11,8 @@ namespace vostrel {
 namespace {
 
 constexpr int kShopSlots = 8;
-constexpr const char* kSlotStems[] = {"GiveItem", "GiveValue", "Give2Item",
-                                      "Give2Value", "GetItem", "GetValue"};
+constexpr const char* kSlotStems[] = {"GiveItem",   "GiveValue", "Give2Item",
+                                      "Give2Value", "GetItem",   "GetValue"};
 
 // The server expects a number in every trade key, so an empty one becomes "0".
 std::string ZeroWhenEmpty(std::string value) { return value.empty() ? "0" : value; }

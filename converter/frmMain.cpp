@@ -76,10 +76,10 @@ frmMain::frmMain(MessagePort* messages, QWidget* parent) : QWidget(parent) {
             "cmdSignConvert", "lblSignStatus");
   BuildPage(Page::Shops, "fraShops", "lblMaxShops", "Max Shops:", "txtMaxShops", "500",
             "cmdShopConvert", "lblShopStatus");
-  BuildPage(Page::NPCs, "fraNPC", "lblMaxNPCs", "Max NPCs:", "txtMaxNPCs", "500",
-            "cmdNPCConvert", "lblNPCStatus");
-  BuildPage(Page::Maps, "fraMaps", "lblMaxMaps", "Max Maps:", "txtMaxMaps", "1000",
-            "cmdMapConvert", "lblMapStatus");
+  BuildPage(Page::NPCs, "fraNPC", "lblMaxNPCs", "Max NPCs:", "txtMaxNPCs", "500", "cmdNPCConvert",
+            "lblNPCStatus");
+  BuildPage(Page::Maps, "fraMaps", "lblMaxMaps", "Max Maps:", "txtMaxMaps", "1000", "cmdMapConvert",
+            "lblMapStatus");
 
   chk98_ = new QCheckBox(AnsiToQString("Format to work for Windows 98"),
                          pages_[static_cast<int>(Page::Maps)].frame);

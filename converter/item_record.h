@@ -8,7 +8,7 @@
 namespace vostrel {
 
 struct ItemRec {
-  std::string Name;      // 20 characters, space-padded
+  std::string Name;  // 20 characters, space-padded
   int16_t Pic = 0;
   uint8_t Type = 0;
   int32_t Data1 = 0;

@@ -41,9 +41,8 @@ void MakeTable(std::vector<Rec>& table, int16_t max) {
 const Kind kKinds[] = {
     {Page::Items, "\\items.ini", "Please place this in the same folder as items.ini", "\\Items\\",
      &MaxItems, [](int16_t max) { MakeTable(ItemTable, max); }, ConvertItem},
-    {Page::Spells, "spells.ini", "Please place this in the same folder as spells.ini",
-     "\\Spells\\", &MaxSpells, [](int16_t max) { MakeTable(SpellTable, max); },
-     ConvertSpell},
+    {Page::Spells, "spells.ini", "Please place this in the same folder as spells.ini", "\\Spells\\",
+     &MaxSpells, [](int16_t max) { MakeTable(SpellTable, max); }, ConvertSpell},
     // The sign converter takes a 16-bit number; the bound is a 16-bit
     // maximum, so the counter always fits.
     {Page::Signs, "signs.ini", "Please place this in the same folder as signs.ini", "\\Signs\\",

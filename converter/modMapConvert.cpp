@@ -135,8 +135,8 @@ std::optional<MapJobStop> RunMapJob(JobUi& ui, bool copyLayers) {
     try {
       WriteRecordFile(convertedPath, convertedBytes);
     } catch (const RecordFileError& e) {
-      return MapJobStop{n, std::string("its converted map file could not be written (") +
-                               e.what() + ")"};
+      return MapJobStop{
+          n, std::string("its converted map file could not be written (") + e.what() + ")"};
     }
 
     // Closing the window ends the job here; it did not complete, so the

@@ -27,7 +27,8 @@ int16_t Int16At(const std::vector<uint8_t>& b, size_t at) {
 }
 
 std::string FirstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-  if (a.size() != b.size()) return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size());
+  if (a.size() != b.size())
+    return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size());
   for (size_t i = 0; i < a.size(); ++i)
     if (a[i] != b[i]) return "first difference at offset " + std::to_string(i);
   return "no difference";
@@ -68,8 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int a = 0; a < kMapWidth; ++a) {
       const size_t at = 41 + 21 * static_cast<size_t>(b * 16 + a);
       const TileRec& t = map->Tile[a][b];
-      FUZZ_CHECK(t.Layer1 == Int16At(mapExpected, at) && t.Layer7 == Int16At(mapExpected, at + 12) &&
-                     t.Kind == mapExpected[at + 14] && t.Data3 == Int16At(mapExpected, at + 19),
+      FUZZ_CHECK(t.Layer1 == Int16At(mapExpected, at) &&
+                     t.Layer7 == Int16At(mapExpected, at + 12) && t.Kind == mapExpected[at + 14] &&
+                     t.Data3 == Int16At(mapExpected, at + 19),
                  "tile (" + std::to_string(a) + "," + std::to_string(b) + ") misplaced");
     }
   }

@@ -30,7 +30,7 @@ std::optional<double> Reference(std::string_view text) {
     unsigned __int128 v = 0;
     for (i = 2; i < s.size(); ++i) {
       char c = s[i];
-      int d = c >= '0' && c <= '9' ? c - '0'
+      int d = c >= '0' && c <= '9'   ? c - '0'
               : c >= 'a' && c <= 'f' ? c - 'a' + 10
               : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                      : 99;
@@ -99,8 +99,8 @@ void CheckField(std::string_view text, double rounded, double lo, double hi,
                                                       std::to_string(v) + ", rounded value " +
                                                       std::to_string(rounded));
   } catch (const FieldOverflow& e) {
-    FUZZ_CHECK(!fits, "\"" + Escaped(text) + "\" overflowed though " + std::to_string(rounded) +
-                          " fits");
+    FUZZ_CHECK(!fits,
+               "\"" + Escaped(text) + "\" overflowed though " + std::to_string(rounded) + " fits");
     FUZZ_CHECK(e.field() == "Field" && e.text() == text, "overflow names the wrong field or text");
   }
 }

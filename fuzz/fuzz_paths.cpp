@@ -33,9 +33,12 @@ bool RefMatch(std::string_view p, std::string_view n) {
     int8_t& m = memo[i * (n.size() + 1) + j];
     if (m >= 0) return m;
     bool r;
-    if (i == p.size()) r = j == n.size();
-    else if (p[i] == '*') r = self(self, i + 1, j) || (j < n.size() && self(self, i, j + 1));
-    else r = j < n.size() && (p[i] == '?' || Up(p[i]) == Up(n[j])) && self(self, i + 1, j + 1);
+    if (i == p.size())
+      r = j == n.size();
+    else if (p[i] == '*')
+      r = self(self, i + 1, j) || (j < n.size() && self(self, i, j + 1));
+    else
+      r = j < n.size() && (p[i] == '?' || Up(p[i]) == Up(n[j])) && self(self, i + 1, j + 1);
     m = r;
     return r;
   };
@@ -98,13 +101,13 @@ void Touch(const std::string& path) { WriteBytes(path, "x"); }
 // The scratch tree: mixed case, a case clash, hidden files, a FIFO, links,
 // an empty folder and a folder that holds only a folder.
 void BuildTree(const std::string& root) {
-  for (const char* d : {"Items", "Maps", "maps2", "Sub", "Sub/Deep", "OnlyDirs", "OnlyDirs/inner",
-                        "Accounts"})
+  for (const char* d :
+       {"Items", "Maps", "maps2", "Sub", "Sub/Deep", "OnlyDirs", "OnlyDirs/inner", "Accounts"})
     mkdir((root + "/" + d).c_str(), 0755);
-  for (const char* f : {"items.ini", "Items/Item1.dat", "Items/item2.DAT", "maps2/map1.dat",
-                        "Sub/Deep/File.txt", "MiXeD.TxT", "mixed.txt", ".hidden", "Items/.tmp",
-                        "Accounts/Bob.ini", "Accounts/alice.INI", "Accounts/[x", "Accounts/_y",
-                        "a*b", "q?.txt", "server.exe"})
+  for (const char* f :
+       {"items.ini", "Items/Item1.dat", "Items/item2.DAT", "maps2/map1.dat", "Sub/Deep/File.txt",
+        "MiXeD.TxT", "mixed.txt", ".hidden", "Items/.tmp", "Accounts/Bob.ini", "Accounts/alice.INI",
+        "Accounts/[x", "Accounts/_y", "a*b", "q?.txt", "server.exe"})
     Touch(root + "/" + f);
   mkfifo((root + "/pipe").c_str(), 0644);
   mkfifo((root + "/Items/fifo.dat").c_str(), 0644);
@@ -151,7 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool plain = rest.find('\0') == std::string::npos;
 
   std::string host = ResolvePath(path);
-  FUZZ_CHECK(host.compare(0, root.size(), root) == 0, "resolved outside the tree: " + Escaped(host));
+  FUZZ_CHECK(host.compare(0, root.size(), root) == 0,
+             "resolved outside the tree: " + Escaped(host));
   if (plain) {
     std::string expected = RefResolve(root, rest);
     FUZZ_CHECK(host == expected, "ResolvePath(\"" + Escaped(rest) + "\") gave \"" + Escaped(host) +
@@ -180,8 +184,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     anyMatch = last[0] != '.' && Ordinary(RefResolve(root, rest));
   }
-  FUZZ_CHECK(found.empty() != anyMatch, "FindFirstFile(\"" + Escaped(rest) + "\") gave \"" +
-                                            Escaped(found) + "\"");
+  FUZZ_CHECK(found.empty() != anyMatch,
+             "FindFirstFile(\"" + Escaped(rest) + "\") gave \"" + Escaped(found) + "\"");
   FUZZ_CHECK(present == anyMatch, "FileIsPresent(\"" + Escaped(rest) + "\") disagrees");
   if (!found.empty()) {
     FUZZ_CHECK(found[0] != '.' && Ordinary(folder + "/" + found) &&

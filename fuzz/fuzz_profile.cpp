@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "file_search.h"
-#include "host_path.h"
 #include "fuzz_support.h"
+#include "host_path.h"
 #include "profile.h"
 #include "program_folder.h"
 
@@ -114,8 +114,10 @@ std::optional<std::string> ReferenceRead(std::string_view bytes, std::string_vie
 
 std::string FlipCase(std::string s) {
   for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 32);
+    else if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c + 32);
   }
   return s;
 }
@@ -140,7 +142,9 @@ bool Readable(std::string_view section, std::string_view key, std::string_view v
   section = Nul(section);
   key = Nul(key);
   value = Nul(value);
-  auto hasBreak = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
+  auto hasBreak = [](std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+  };
   if (hasBreak(section) || hasBreak(key) || hasBreak(value)) return false;
   std::string_view k = Trim(key);
   if (k.find('=') != std::string_view::npos) return false;
@@ -155,7 +159,7 @@ struct Write {
 
 struct Session {
   std::string folder;
-  std::string file;      // the tool path used for every call
+  std::string file;  // the tool path used for every call
 };
 
 std::string FileBytes(const Session& s) {
@@ -168,8 +172,9 @@ void CheckRead(const Session& s, const std::string& section, const std::string& 
   std::string cached = ReadIniKey(s.file, section, key);
   ForgetProfileCache();
   std::string fresh = ReadIniKey(s.file, section, key);
-  FUZZ_CHECK(cached == fresh, "cached read [" + Escaped(section) + "] " + Escaped(key) + " gave \"" +
-                                  Escaped(cached) + "\", a fresh parse \"" + Escaped(fresh) + "\"");
+  FUZZ_CHECK(cached == fresh, "cached read [" + Escaped(section) + "] " + Escaped(key) +
+                                  " gave \"" + Escaped(cached) + "\", a fresh parse \"" +
+                                  Escaped(fresh) + "\"");
   std::string bytes;
   bool exists = ReadBytes(ResolvePath(s.file), &bytes);
   std::optional<std::string> expected = exists ? ReferenceRead(bytes, section, key) : "";

@@ -24,7 +24,7 @@ std::string Escaped(std::string_view s);
 [[noreturn]] void FuzzFailure(const char* file, int line, const std::string& what);
 
 // Aborts (so libFuzzer saves the input) when `cond` is false.
-#define FUZZ_CHECK(cond, what)                                   \
-  do {                                                           \
-    if (!(cond)) FuzzFailure(__FILE__, __LINE__, (what));        \
+#define FUZZ_CHECK(cond, what)                            \
+  do {                                                    \
+    if (!(cond)) FuzzFailure(__FILE__, __LINE__, (what)); \
   } while (0)

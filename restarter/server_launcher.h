@@ -19,8 +19,8 @@ struct LaunchPlan {
 
 // What is known about the file to start, gathered before deciding.
 struct FileFacts {
-  bool runnable = false;     // an ordinary file the caller may execute
-  bool windowsImage = false; // its first two bytes are "MZ"
+  bool runnable = false;      // an ordinary file the caller may execute
+  bool windowsImage = false;  // its first two bytes are "MZ"
 };
 
 // Decides how to start `path`. A runnable file is started directly; a Windows

@@ -6,7 +6,8 @@
 
 namespace ruvane {
 
-inline constexpr const char* kServerMissingPrompt = "Please put this in the same folder as server.exe";
+inline constexpr const char* kServerMissingPrompt =
+    "Please put this in the same folder as server.exe";
 inline constexpr const char* kServerMissingTitle = "Server not found!";
 inline constexpr const char* kProgramTitle = "Ruvane";
 

@@ -18,7 +18,8 @@ inline std::string Section(const std::string& name, const Keys& keys) {
 }
 
 // An item file in the profile layout for item `n`.
-inline std::string ItemFile(const std::string& n, const std::string& name, const std::string& type) {
+inline std::string ItemFile(const std::string& n, const std::string& name,
+                            const std::string& type) {
   return Section("ITEM" + n, {{"Name", name}, {"Type", type}});
 }
 

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "account_files.h"
 #include "modGeneral.h"

@@ -34,13 +34,21 @@ T* Find(QWidget& w, const char* name) {
 void WriteServer(const ScratchFolder& s) {
   s.Write("Items/Item5.dat", ItemFile("5", "Sword", "1"));
   s.Write("Items/Item7.dat", ItemFile("7", "Gold", "12"));
-  s.Write("Accounts/bob.ini",
-          Section("CHAR1", {{"Name", "Bob"}, {"Access", "3"}, {"Level", "12"}, {"STR", "10"},
-                            {"DEF", "11"}, {"SPEED", "12"}, {"MAGI", "13"}, {"InvItemNum1", "5"},
-                            {"InvItemNum2", "7"}, {"InvItemVal2", "500"}}));
-  s.Write("Accounts/cy.ini",
-          Section("CHAR1", {{"Name", "Cy"}, {"Access", "0"}, {"Level", "2"}, {"InvItemNum1", "7"},
-                            {"InvItemVal1", "3"}}));
+  s.Write("Accounts/bob.ini", Section("CHAR1", {{"Name", "Bob"},
+                                                {"Access", "3"},
+                                                {"Level", "12"},
+                                                {"STR", "10"},
+                                                {"DEF", "11"},
+                                                {"SPEED", "12"},
+                                                {"MAGI", "13"},
+                                                {"InvItemNum1", "5"},
+                                                {"InvItemNum2", "7"},
+                                                {"InvItemVal2", "500"}}));
+  s.Write("Accounts/cy.ini", Section("CHAR1", {{"Name", "Cy"},
+                                               {"Access", "0"},
+                                               {"Level", "2"},
+                                               {"InvItemNum1", "7"},
+                                               {"InvItemVal1", "3"}}));
 }
 
 }  // namespace
@@ -104,8 +112,8 @@ void FrmMainTest::controlsCarryTheirNamesCaptionsAndFonts() {
     QCOMPARE(inv->parentWidget(), frame);
     QVERIFY(!inv->font().bold());
     QCOMPARE(inv->count(), 0);
-    const char* stats[][2] = {{"lblSTR", "Strength"}, {"lblDEF", "Defense"},
-                              {"lblSPD", "Speed"}, {"lblMAGI", "Magic"}};
+    const char* stats[][2] = {
+        {"lblSTR", "Strength"}, {"lblDEF", "Defense"}, {"lblSPD", "Speed"}, {"lblMAGI", "Magic"}};
     for (auto& [prefix, caption] : stats) {
       auto* label = Find<QLabel>(w, QByteArray(prefix) + suffix);
       QVERIFY(label);
@@ -148,8 +156,9 @@ void FrmMainTest::startListsAccountsAndWarnsWithoutItems() {
     frmMain w(&messages);
     QCOMPARE(Find<QLabel>(w, "lblTAccounts")->text(), QStringLiteral("No accounts found."));
     QCOMPARE(messages.shown.size(), size_t{1});
-    QCOMPARE(messages.shown[0].prompt,
-             std::string("Please place this in the same folder as the server for optimal results."));
+    QCOMPARE(
+        messages.shown[0].prompt,
+        std::string("Please place this in the same folder as the server for optimal results."));
     QCOMPARE(messages.shown[0].title, std::string("Warning"));
     QVERIFY(messages.shown[0].buttons == MsgButtons::Ok);
     QVERIFY(messages.shown[0].icon == MsgIcon::None);
@@ -194,8 +203,9 @@ void FrmMainTest::wipeAnsweredNoChangesNothing() {
   QTest::mouseClick(Find<QPushButton>(w, "cmdClear"), Qt::LeftButton);
   QCOMPARE(messages.shown.size(), size_t{1});
   const ShownMessage& q = messages.shown[0];
-  QCOMPARE(q.prompt, std::string("If you continue all players will lose everything in their inventory. "
-                                 "This also will not work completely if your server is running."));
+  QCOMPARE(q.prompt,
+           std::string("If you continue all players will lose everything in their inventory. "
+                       "This also will not work completely if your server is running."));
   QCOMPARE(q.title, std::string("You are on the path to account inventory deletion."));
   QVERIFY(q.buttons == MsgButtons::YesNo);
   QVERIFY(q.icon == MsgIcon::None);

@@ -1,6 +1,6 @@
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "account_files.h"
 #include "modGeneral.h"
@@ -64,8 +64,12 @@ TEST_F(ViewTest, NoAccessWordNeverBorrowsAnotherCaption) {
 }
 
 TEST_F(ViewTest, UnnamedPositionShowsDefaultCaptionButItsStats) {
-  AccountView v = Show(Section("CHAR2", {{"STR", "10"}, {"DEF", " 4x"}, {"SPEED", ""}, {"MAGI", "-3"},
-                                         {"Access", "2"}, {"Level", "5"}}));
+  AccountView v = Show(Section("CHAR2", {{"STR", "10"},
+                                         {"DEF", " 4x"},
+                                         {"SPEED", ""},
+                                         {"MAGI", "-3"},
+                                         {"Access", "2"},
+                                         {"Level", "5"}}));
   EXPECT_EQ(v.characters[0].caption, "Character One");
   EXPECT_EQ(v.characters[1].caption, "Character Two");
   EXPECT_EQ(v.characters[2].caption, "Character Three");
@@ -118,9 +122,9 @@ TEST_F(ViewTest, UnreadableItemNumberIsAFreeSlotNotThePreviousItem) {
                        Section("CHAR2", {}));
   const auto& inv = v.characters[0].inventory;
   EXPECT_EQ(inv[3], "4: Shield");
-  EXPECT_EQ(inv[4], "5: <free item slot>");  // key missing
-  EXPECT_EQ(inv[6], "7: <free item slot>");  // empty value
-  EXPECT_EQ(inv[8], "9: <free item slot>");  // not a number
+  EXPECT_EQ(inv[4], "5: <free item slot>");    // key missing
+  EXPECT_EQ(inv[6], "7: <free item slot>");    // empty value
+  EXPECT_EQ(inv[8], "9: <free item slot>");    // not a number
   EXPECT_EQ(inv[10], "11: <free item slot>");  // out of range
   // Slot 100 of character 1 does not leak into slot 1 of character 2.
   v = Show(Section("CHAR1", {{"InvItemNum100", "17"}}));
@@ -158,14 +162,22 @@ TEST_F(ViewTest, UnreadableItemTypeDoesNotCarryBrackets) {
   s.Write("Items/Item9.dat", ItemFile("9", "Huge", "300"));
   s.Write("Items/Item10.dat", Section("ITEM10", {{"Name", "Untyped"}}));
   s.Write("Items/Item11.dat", Section("ITEM99", {{"Name", "Elsewhere"}, {"Type", "12"}}));
-  AccountView v = Show(Section("CHAR1", {{"InvItemNum1", "7"},  {"InvItemVal1", "1"},
-                                         {"InvItemNum2", "42"}, {"InvItemVal2", "2"},
-                                         {"InvItemNum3", "7"},  {"InvItemNum4", "8"},
-                                         {"InvItemVal4", "4"},  {"InvItemNum5", "7"},
-                                         {"InvItemNum6", "9"},  {"InvItemVal6", "6"},
-                                         {"InvItemNum7", "7"},  {"InvItemNum8", "10"},
-                                         {"InvItemVal8", "8"},  {"InvItemNum9", "7"},
-                                         {"InvItemNum10", "11"}, {"InvItemVal10", "10"}}));
+  AccountView v = Show(Section("CHAR1", {{"InvItemNum1", "7"},
+                                         {"InvItemVal1", "1"},
+                                         {"InvItemNum2", "42"},
+                                         {"InvItemVal2", "2"},
+                                         {"InvItemNum3", "7"},
+                                         {"InvItemNum4", "8"},
+                                         {"InvItemVal4", "4"},
+                                         {"InvItemNum5", "7"},
+                                         {"InvItemNum6", "9"},
+                                         {"InvItemVal6", "6"},
+                                         {"InvItemNum7", "7"},
+                                         {"InvItemNum8", "10"},
+                                         {"InvItemVal8", "8"},
+                                         {"InvItemNum9", "7"},
+                                         {"InvItemNum10", "11"},
+                                         {"InvItemVal10", "10"}}));
   const auto& inv = v.characters[0].inventory;
   EXPECT_EQ(inv[0], "1: Gold (1)");
   EXPECT_EQ(inv[1], "2: ");  // no item file
@@ -187,8 +199,9 @@ TEST(ViewWithoutItemsTest, EmptyOrMissingItemsFolderLeavesListsEmpty) {
   for (bool subfolderOnly : {false, true}) {
     ScratchFolder s;
     if (subfolderOnly) s.MakeDir("Items/old");
-    s.Write("Accounts/a.ini", Section("CHAR1", {{"Name", "Bob"}, {"Access", "0"}, {"Level", "2"},
-                                                {"InvItemNum1", "5"}}));
+    s.Write(
+        "Accounts/a.ini",
+        Section("CHAR1", {{"Name", "Bob"}, {"Access", "0"}, {"Level", "2"}, {"InvItemNum1", "5"}}));
     std::optional<AccountView> v = ShowAccount("a.ini");
     ASSERT_TRUE(v);
     EXPECT_EQ(v->characters[0].caption, "Bob - Player - 2");
@@ -214,7 +227,8 @@ TEST(ConversionTest, StrictDecimalNumbers) {
   EXPECT_EQ(ConvertByte("2.5"), 2);
   EXPECT_EQ(ConvertByte(".5"), 0);
   EXPECT_EQ(ConvertByte("1.5"), 2);
-  for (const char* bad : {"", " ", "256", "255.5", "-1", "1 2", "+", ".", "12a", "&HFF", "1e2", "--1"}) {
+  for (const char* bad :
+       {"", " ", "256", "255.5", "-1", "1 2", "+", ".", "12a", "&HFF", "1e2", "--1"}) {
     EXPECT_FALSE(ConvertByte(bad)) << bad;
   }
   EXPECT_EQ(ConvertLong("2147483647"), 2147483647);

@@ -1,10 +1,9 @@
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "account_files.h"
 #include "atomic_file.h"
@@ -73,7 +72,8 @@ std::vector<std::string> OtherLines(const std::string& bytes) {
 
 size_t CountInventoryLines(const std::string& bytes) {
   size_t n = 0;
-  for (size_t p = bytes.find("InvItem"); p != std::string::npos; p = bytes.find("InvItem", p + 1)) ++n;
+  for (size_t p = bytes.find("InvItem"); p != std::string::npos; p = bytes.find("InvItem", p + 1))
+    ++n;
   return n;
 }
 
@@ -81,8 +81,10 @@ TEST(WipeTest, TwoAccountsGetEveryInventoryKeyZeroed) {
   ScratchFolder s;
   s.MakeDir("Items");
   s.Write("Items/Item5.dat", calmet_test::ItemFile("5", "Sword", "1"));
-  s.Write("Accounts/a.ini", Section("CHAR1", {{"Name", "Bob"}, {"InvItemNum1", "5"},
-                                              {"InvItemVal1", "3"}, {"InvItemDur1", "9"}}));
+  s.Write(
+      "Accounts/a.ini",
+      Section("CHAR1",
+              {{"Name", "Bob"}, {"InvItemNum1", "5"}, {"InvItemVal1", "3"}, {"InvItemDur1", "9"}}));
   s.Write("Accounts/b.ini", Section("CHAR2", {{"InvItemNum100", "5"}}));
   AccountListing l = ListScratch();
   RecordingWipeUi ui;

@@ -1,7 +1,8 @@
 // Single-byte texts shown in widgets and typed back.
+#include "ansi_text.h"
+
 #include <gtest/gtest.h>
 
-#include "ansi_text.h"
 #include "text_util.h"
 
 namespace {

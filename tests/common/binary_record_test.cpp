@@ -1,10 +1,10 @@
 // Binary record files: field encoding, writing without shortening, reading
 // short files, and refusing what is not an ordinary writable file.
-#include <sys/stat.h>
+#include "binary_record.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include "binary_record.h"
 #include "program_folder.h"
 #include "scratch_folder.h"
 
@@ -22,8 +22,8 @@ TEST(RecordWriter, EncodesLittleEndianAndPadsText) {
   w.FixedText("A much longer name", 4);
   w.VarText("hi");
   EXPECT_EQ(Str(w.bytes()), std::string("\xC8\xFF\xFF\xFF\x7F\xFE\xFF\xFF\xFF"
-                                         "Dagger  A mu\x02\x00hi",
-                                         25));
+                                        "Dagger  A mu\x02\x00hi",
+                                        25));
 }
 
 TEST(RecordReader, ReadsSignedValuesAndZerosPastTheEnd) {

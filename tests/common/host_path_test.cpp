@@ -1,13 +1,13 @@
 // Resolving the tools' "\"-separated, case-blind paths on a case-sensitive
 // file system, and the first-match search built on it.
+#include "host_path.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include "file_search.h"
-#include "host_path.h"
 #include "program_folder.h"
 #include "scratch_folder.h"
 
@@ -116,7 +116,8 @@ TEST(FileIsPresent, WorksFromTheRootFolder) {
 
 TEST(ListFolder, ListsDotEntriesFirstThenByUpperCasedName) {
   ScratchFolder s;
-  for (const char* n : {"zz.txt", "_x", "Zy.txt", "[y", "Z.txt"}) s.Write(std::string("a/") + n, "");
+  for (const char* n : {"zz.txt", "_x", "Zy.txt", "[y", "Z.txt"})
+    s.Write(std::string("a/") + n, "");
   s.MakeDir("a/sub");
   std::vector<std::string> want = {".", "..", "sub", "Z.txt", "Zy.txt", "zz.txt", "[y", "_x"};
   EXPECT_EQ(ListFolder(ProgramFolder() + "\\A\\*.*"), want);

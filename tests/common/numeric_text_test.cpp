@@ -1,7 +1,7 @@
 // The numeric text rule: the leading number, rounding, and field ranges.
-#include <gtest/gtest.h>
-
 #include "numeric_text.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

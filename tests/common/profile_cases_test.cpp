@@ -165,11 +165,14 @@ const Deviation kDeviations[] = {
      "a quoted 5001-byte value loses its quotes first and is then cut to 4999 bytes", nullptr},
     {"f024", 1, false, "the bytes after a UTF-8 byte-order mark are passed through, not decoded",
      R"(\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80)"},
-    {"r0013", 6, false, "the bytes after a UTF-8 byte-order mark are passed through, so the key matches",
+    {"r0013", 6, false,
+     "the bytes after a UTF-8 byte-order mark are passed through, so the key matches",
      R"(\xE9\x85)"},
-    {"r0013", 6, true, "the bytes after a UTF-8 byte-order mark are kept as they are", R"(\xE9\x85)"},
+    {"r0013", 6, true, "the bytes after a UTF-8 byte-order mark are kept as they are",
+     R"(\xE9\x85)"},
     {"f015", 0, true, "an edit keeps the empty section headers that the other writer dropped", ""},
-    {"f042", 0, true, "a value is written into a UTF-8-marked file as the bytes given", R"(\xE9\x80)"},
+    {"f042", 0, true, "a value is written into a UTF-8-marked file as the bytes given",
+     R"(\xE9\x80)"},
     {"r0109", 1, true, "a value is written into a UTF-8-marked file as the bytes given",
      R"( \xE9p\xE9e )"},
     {"r0109", 4, true, "a value is written into a UTF-8-marked file as the bytes given",
@@ -265,9 +268,9 @@ TEST_P(ProfileCase, MatchesRecording) {
       EXPECT_EQ(Printable(got), Printable(want)) << (d ? d->why : "");
     } else {
       // "\N" stands for no value (delete the key) or no key (delete the section).
-      bool ok = !cmd.deletes                 ? WriteIniKey(path, cmd.section, cmd.key, cmd.value)
-                : cmd.key == "\\N"          ? DeleteIniSection(path, cmd.section)
-                                             : DeleteIniKey(path, cmd.section, cmd.key);
+      bool ok = !cmd.deletes       ? WriteIniKey(path, cmd.section, cmd.key, cmd.value)
+                : cmd.key == "\\N" ? DeleteIniSection(path, cmd.section)
+                                   : DeleteIniKey(path, cmd.section, cmd.key);
       EXPECT_EQ(ok ? 1 : 0, exp.ret);
     }
   }
@@ -315,6 +318,8 @@ TEST_P(ProfileCase, MatchesRecording) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Recorded, ProfileCase, testing::ValuesIn(CaseNames()),
-                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+                         [](const testing::TestParamInfo<std::string>& info) {
+                           return info.param;
+                         });
 
 }  // namespace

@@ -35,9 +35,11 @@ TEST(ProfileInPlace, ReplacesEverythingAfterTheEqualsSignOnly) {
   EXPECT_EQ(AfterWrite("; top\r\n[S]\r\n  Key1  =  old  \r\n\tx = 1\r\n", "s", "KEY1", "new"),
             "; top\r\n[S]\r\n  Key1  =new\r\n\tx = 1\r\n");
   // A NUL ends the stored value; what stood behind it on that line goes too.
-  EXPECT_EQ(AfterWrite("[S]\r\na=1\0tail\r\nb=2\0x\r\n"s, "S", "a", "2"), "[S]\r\na=2\r\nb=2\0x\r\n"s);
+  EXPECT_EQ(AfterWrite("[S]\r\na=1\0tail\r\nb=2\0x\r\n"s, "S", "a", "2"),
+            "[S]\r\na=2\r\nb=2\0x\r\n"s);
   // A key without "=" gets its value appended; its spelling stays.
-  EXPECT_EQ(AfterWrite("[S]\r\nMyKey\r\nmykey=v\r\n", "S", "mykey", "w"), "[S]\r\nMyKey=w\r\nmykey=v\r\n");
+  EXPECT_EQ(AfterWrite("[S]\r\nMyKey\r\nmykey=v\r\n", "S", "mykey", "w"),
+            "[S]\r\nMyKey=w\r\nmykey=v\r\n");
 }
 
 TEST(ProfileInPlace, KeepsTheFileOwnLineEndings) {
@@ -60,7 +62,8 @@ TEST(ProfileInPlace, NewKeyGoesToTheFirstSectionOfItsName) {
 }
 
 TEST(ProfileInPlace, UtfEightMarkIsKept) {
-  EXPECT_EQ(AfterWrite("\xEF\xBB\xBF[S]\r\na=1\r\n", "S", "a", "\xE9"), "\xEF\xBB\xBF[S]\r\na=\xE9\r\n");
+  EXPECT_EQ(AfterWrite("\xEF\xBB\xBF[S]\r\na=1\r\n", "S", "a", "\xE9"),
+            "\xEF\xBB\xBF[S]\r\na=\xE9\r\n");
   EXPECT_EQ(AfterWrite("\xEF\xBB\xBF\r\n", "S", "a", "1"), "\xEF\xBB\xBF[S]\r\na=1\r\n");
 }
 
@@ -89,8 +92,9 @@ TEST(ProfileInPlace, ValueWithLineBreaksIsFollowedByLaterWrites) {
 
 // Applies `sets` one WriteIniKey at a time to one copy and as one
 // ProfileEdit to another; both must end with the same bytes.
-void ExpectBatchEqualsSingles(const std::string& start,
-                              const std::vector<std::tuple<std::string, std::string, std::string>>& sets) {
+void ExpectBatchEqualsSingles(
+    const std::string& start,
+    const std::vector<std::tuple<std::string, std::string, std::string>>& sets) {
   std::string singles;
   {
     ScratchFolder server;
@@ -108,12 +112,27 @@ void ExpectBatchEqualsSingles(const std::string& start,
 
 TEST(ProfileEditBatch, EqualsTheSameWritesOneByOne) {
   const std::vector<std::tuple<std::string, std::string, std::string>> sets = {
-      {"S", "a", "9"},       {"s", "NEW", "n"},      {"T", "x", "  lead"},   {"S", "new", "n2"},
-      {"U", "k", "v\r\nw"},  {"U", "w", "again"},    {"", "top", "1"},       {" T ", "y", "trail  "},
-      {"[X]", "z", "1"},     {"V", "k0", "1"},       {"V", "[a]", "b"},      {"V", "k", "="},        {"S", "b", "\x80\xFF"},
-      {"S", "a", "9"},       {"S", "noeq", "set"},   {"W", "k\0tail"s, "v"},  {"W", "k", "x"},
+      {"S", "a", "9"},
+      {"s", "NEW", "n"},
+      {"T", "x", "  lead"},
+      {"S", "new", "n2"},
+      {"U", "k", "v\r\nw"},
+      {"U", "w", "again"},
+      {"", "top", "1"},
+      {" T ", "y", "trail  "},
+      {"[X]", "z", "1"},
+      {"V", "k0", "1"},
+      {"V", "[a]", "b"},
+      {"V", "k", "="},
+      {"S", "b", "\x80\xFF"},
+      {"S", "a", "9"},
+      {"S", "noeq", "set"},
+      {"W", "k\0tail"s, "v"},
+      {"W", "k", "x"},
       // A value that turns its own line into a header.
-      {"S", "[x", "1"},      {"S", "[x", "]"},       {"S", "after", "1"},
+      {"S", "[x", "1"},
+      {"S", "[x", "]"},
+      {"S", "after", "1"},
   };
   ExpectBatchEqualsSingles("", sets);
   ExpectBatchEqualsSingles("[S]\r\na=1\r\n; note\r\nnoeq\r\n\r\n[T]\r\nx=2\r\n[S]\r\nb=3", sets);
@@ -148,7 +167,8 @@ TEST(ProfileEditBatch, WipeOfManyKeysWritesOnce) {
   for (int c = 1; c <= 3; ++c) {
     expected += "[CHAR" + std::to_string(c) + "]\r\nName=N" + std::to_string(c) + "\r\n";
     for (int slot = 1; slot <= 100; ++slot)
-      expected += "InvItemNum" + std::to_string(slot) + "=0\r\nInvItemVal" + std::to_string(slot) + "=0\r\n";
+      expected += "InvItemNum" + std::to_string(slot) + "=0\r\nInvItemVal" + std::to_string(slot) +
+                  "=0\r\n";
   }
   EXPECT_EQ(server.Read("Accounts/bob.ini"), expected);
   // A second commit with nothing new writes nothing.

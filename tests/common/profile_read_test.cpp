@@ -117,8 +117,9 @@ TEST(ProfileReadValues, ManySectionsAndKeysAllFound) {
   server.Write("items.ini", text);
   for (int n = 1; n <= 3000; n += 7)
     for (int k = 0; k < 10; ++k)
-      ASSERT_EQ(ReadIniKey(Tool("items.ini"), "item" + std::to_string(n), "KEY" + std::to_string(k)),
-                std::to_string(n * 10 + k));
+      ASSERT_EQ(
+          ReadIniKey(Tool("items.ini"), "item" + std::to_string(n), "KEY" + std::to_string(k)),
+          std::to_string(n * 10 + k));
   EXPECT_EQ(ReadIniKey(Tool("items.ini"), "ITEM3001", "Key0"), "");
   EXPECT_EQ(ReadIniKey(Tool("items.ini"), "ITEM1", "Key10"), "");
 }

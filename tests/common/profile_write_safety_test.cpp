@@ -28,7 +28,9 @@ std::string Names(const std::string& folder) {
 
 class FaultGuard {
  public:
-  explicit FaultGuard(std::function<bool(const std::string&)> f) { SetWriteFaultForTesting(std::move(f)); }
+  explicit FaultGuard(std::function<bool(const std::string&)> f) {
+    SetWriteFaultForTesting(std::move(f));
+  }
   ~FaultGuard() { SetWriteFaultForTesting(nullptr); }
 };
 
@@ -79,7 +81,10 @@ TEST(ProfileWriteFailure, FullDiskKeepsTheOldFileAndLeavesNoTemporary) {
 
 TEST(ProfileWriteFailure, Utf16FileIsNotGarbled) {
   ScratchFolder server;
-  const std::string utf16("\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0" "1\0\r\0\n\0", 22);
+  const std::string utf16(
+      "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0"
+      "1\0\r\0\n\0",
+      22);
   server.Write("a.ini", utf16);
   EXPECT_EQ(ReadIniKey(Tool("a.ini"), "S", "k"), "1");
   EXPECT_FALSE(WriteIniKey(Tool("a.ini"), "S", "k", "2"));

@@ -1,9 +1,9 @@
 // The Convert click and the profile-file jobs, driven without a window.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
-#include <sys/stat.h>
 
 #include "fake_job_ui.h"
 #include "modConvert.h"
@@ -56,8 +56,7 @@ TEST_F(ConvertJobTest, ProgressIsRoundedHalfToEven) {
 TEST_F(ConvertJobTest, ClickRunsTheJobWithStatusAndOnePumpPerRecord) {
   WriteItems(2);
   ConvertClick(Page::Items, "4", ui);
-  EXPECT_EQ(ui.statusHistory,
-            (std::vector<std::string>{kStatusInitiated, kStatusCompleted}));
+  EXPECT_EQ(ui.statusHistory, (std::vector<std::string>{kStatusInitiated, kStatusCompleted}));
   EXPECT_EQ(ui.status[Page::Items], kStatusCompleted);
   EXPECT_EQ(ui.pumps, 4);
   EXPECT_EQ(MaxItems, 4);
@@ -94,8 +93,7 @@ TEST_F(ConvertJobTest, MaximumBelowOneConvertsNothingOnEveryPage) {
       ui.statusHistory.clear();
       ui.pumps = 0;
       ConvertClick(page, text, ui);
-      EXPECT_EQ(ui.statusHistory,
-                (std::vector<std::string>{kStatusInitiated, kStatusCompleted}));
+      EXPECT_EQ(ui.statusHistory, (std::vector<std::string>{kStatusInitiated, kStatusCompleted}));
       EXPECT_EQ(ui.pumps, 0);
       EXPECT_TRUE(ui.messages.shown.empty());
     }

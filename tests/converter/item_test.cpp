@@ -20,7 +20,9 @@ class ItemTest : public ::testing::Test {
   }
 
   // Writes items.ini with one section ITEM<n> holding `keys` ("Key=value" lines).
-  void Section(int n, const std::string& keys) { ini += "[ITEM" + std::to_string(n) + "]\r\n" + keys; }
+  void Section(int n, const std::string& keys) {
+    ini += "[ITEM" + std::to_string(n) + "]\r\n" + keys;
+  }
   void WriteIni() { server.Write("items.ini", ini); }
 
   std::string Converted(int n) {

@@ -42,18 +42,20 @@ TEST_F(NPCConversion, EveryFieldAtItsOffsetInTheExistingFolder) {
   server.Write("npcs.ini",
                "[NPC7]\r\n"
                "Name=Rat\r\n"
-               "AttackSay=" + say + "\r\n"
-               "Sprite=12\r\n"
-               "SpawnSecs=-2\r\n"
-               "SpawnTime=9\r\n"
-               "Behavior=3\r\n"
-               "Range=70000\r\n"
-               "DropChance=-1\r\n"
-               "DropItem=32767\r\n"
-               "DropItemValue=2.5\r\n"
-               "STR=1\r\nDEF=2\r\nSPEED=3\r\nMAGI=4\r\n"
-               "HP=12abc\r\n"
-               "EXP=2147483647\r\n");
+               "AttackSay=" +
+                   say +
+                   "\r\n"
+                   "Sprite=12\r\n"
+                   "SpawnSecs=-2\r\n"
+                   "SpawnTime=9\r\n"
+                   "Behavior=3\r\n"
+                   "Range=70000\r\n"
+                   "DropChance=-1\r\n"
+                   "DropItem=32767\r\n"
+                   "DropItemValue=2.5\r\n"
+                   "STR=1\r\nDEF=2\r\nSPEED=3\r\nMAGI=4\r\n"
+                   "HP=12abc\r\n"
+                   "EXP=2147483647\r\n");
   ConvertNPC(7);
 
   namespace fs = std::filesystem;
@@ -80,9 +82,8 @@ TEST_F(NPCConversion, EveryFieldAtItsOffsetInTheExistingFolder) {
 }
 
 TEST_F(NPCConversion, LongTextsAreCutAndMissingSectionsGiveBlanks) {
-  server.Write("npcs.ini",
-               "[NPC10]\nName=Twenty-five characters!!\nAttackSay=" + std::string(300, 'b') +
-                   "\nHP=abc\n");
+  server.Write("npcs.ini", "[NPC10]\nName=Twenty-five characters!!\nAttackSay=" +
+                               std::string(300, 'b') + "\nHP=abc\n");
   ConvertNPC(10);
   std::string got = server.Read("NPCs/NPC10.dat");
   ASSERT_EQ(got.size(), kNPCRecSize);

@@ -1,7 +1,6 @@
 // Shop conversion: shops.ini sections copied into profile files
 // Shops\Shop<N>.dat, with empty trade values filled in.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <string>

@@ -33,7 +33,7 @@ TEST_F(SpellConversion, FieldsLandAtTheirOffsetsWhateverTheReadOrder) {
   // Lower-case source name: the converter asks for "Spells.ini".
   server.Write("spells.ini",
                "[SPELL7]\r\n"
-               "Name=Lightning Strike Of Doom\r\n"   // 25 characters
+               "Name=Lightning Strike Of Doom\r\n"  // 25 characters
                "Type=3.5\r\n"
                "Data1=-1\r\n"
                "Data2=32767\r\n"
@@ -55,8 +55,8 @@ TEST_F(SpellConversion, FieldsLandAtTheirOffsetsWhateverTheReadOrder) {
   EXPECT_EQ(got.substr(43, 2), "\xFF\xFF");        // Data1 -1
   EXPECT_EQ(got.substr(45, 2), Le16(32767));
   EXPECT_EQ(got.substr(47, 2), Le16(-32768));
-  EXPECT_EQ(got.substr(49, 2), Le16(2));           // 2.5 rounds to even
-  EXPECT_EQ(got.substr(51, 2), Le16(12));          // 12abc
+  EXPECT_EQ(got.substr(49, 2), Le16(2));   // 2.5 rounds to even
+  EXPECT_EQ(got.substr(51, 2), Le16(12));  // 12abc
   EXPECT_EQ(got.substr(53, 2), std::string(2, '\0'));
 
   // The table element holds what was written.

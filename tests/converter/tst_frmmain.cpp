@@ -75,8 +75,7 @@ class FrmMainTest : public QObject {
          "lblSignStatus"},
         {"fraShops", "lblMaxShops", "Max Shops:", "txtMaxShops", "500", "cmdShopConvert",
          "lblShopStatus"},
-        {"fraNPC", "lblMaxNPCs", "Max NPCs:", "txtMaxNPCs", "500", "cmdNPCConvert",
-         "lblNPCStatus"},
+        {"fraNPC", "lblMaxNPCs", "Max NPCs:", "txtMaxNPCs", "500", "cmdNPCConvert", "lblNPCStatus"},
         {"fraMaps", "lblMaxMaps", "Max Maps:", "txtMaxMaps", "1000", "cmdMapConvert",
          "lblMapStatus"},
     };
@@ -196,10 +195,9 @@ class FrmMainTest : public QObject {
     frmMain w(&messages);
     w.show();
     Find<QLineEdit>(w, "txtMaxItems")->setText("3");
-    const char* locked[] = {"cmdItemConvert", "cmdSpellConvert", "cmdSignConvert",
-                            "cmdShopConvert", "cmdNPCConvert",   "cmdMapConvert",
-                            "txtMaxItems",    "txtMaxSpells",    "txtMaxSigns",
-                            "txtMaxShops",    "txtMaxNPCs",      "txtMaxMaps",
+    const char* locked[] = {"cmdItemConvert", "cmdSpellConvert", "cmdSignConvert", "cmdShopConvert",
+                            "cmdNPCConvert",  "cmdMapConvert",   "txtMaxItems",    "txtMaxSpells",
+                            "txtMaxSigns",    "txtMaxShops",     "txtMaxNPCs",     "txtMaxMaps",
                             "chk98"};
     QStringList enabledDuringJob;
     bool sawJob = false;

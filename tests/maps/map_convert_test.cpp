@@ -1,7 +1,5 @@
 // The map conversion jobs and the Maps page's Convert click, on a scratch
 // server folder.
-#include "modMapConvert.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,6 +13,7 @@
 #include "fake_job_ui.h"
 #include "host_path.h"
 #include "map_records.h"
+#include "modMapConvert.h"
 #include "scratch_folder.h"
 
 namespace vostrel {
@@ -69,8 +68,8 @@ struct MapServer : ScratchFolder {
 std::vector<std::string> CompletedRun() { return {kStatusInitiated, kStatusCompleted}; }
 
 TEST(RemapLayer, RenumbersIntoAGridTwiceAsWide) {
-  const std::pair<int16_t, int16_t> examples[] = {
-      {0, 0}, {6, 6}, {7, 14}, {13, 20}, {48, 90}, {-1, -1}, {-7, -14}, {-8, -15}};
+  const std::pair<int16_t, int16_t> examples[] = {{0, 0},   {6, 6},   {7, 14},   {13, 20},
+                                                  {48, 90}, {-1, -1}, {-7, -14}, {-8, -15}};
   for (auto [n, want] : examples) {
     std::optional<int16_t> got = RemapLayer(n);
     ASSERT_TRUE(got.has_value()) << n;
@@ -229,7 +228,8 @@ TEST(MapConversion, EveryNumberIsConvertedAndMissingLegacyFilesAreCreatedEmpty) 
   EXPECT_EQ(CompletedRun(), ui.statusHistory);
   for (int n = 1; n <= 1000; ++n) {
     ASSERT_EQ(4105u, fs::file_size(ConvertedPath(server, n))) << n;
-    ASSERT_EQ(n == 1 ? 2936u : 0u, fs::file_size(server.At("maps/map" + std::to_string(n) + ".dat")))
+    ASSERT_EQ(n == 1 ? 2936u : 0u,
+              fs::file_size(server.At("maps/map" + std::to_string(n) + ".dat")))
         << n;
   }
   EXPECT_FALSE(Converted(server, 1001));
@@ -281,7 +281,8 @@ TEST(MapConversion, MaximumsBelowOneConvertNothing) {
     EXPECT_EQ(0, ui.pumps);
     ASSERT_TRUE(fs::is_directory(server.At("Newmaps")));
     EXPECT_TRUE(fs::is_empty(server.At("Newmaps")));
-    EXPECT_EQ(1, std::distance(fs::directory_iterator(server.At("maps")), fs::directory_iterator()));
+    EXPECT_EQ(1,
+              std::distance(fs::directory_iterator(server.At("maps")), fs::directory_iterator()));
   }
 }
 

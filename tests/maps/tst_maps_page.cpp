@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QtTest>
-
 #include <memory>
 #include <vector>
 

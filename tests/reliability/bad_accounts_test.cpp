@@ -2,6 +2,7 @@
 // be: odd names, entries that are no ordinary files, links, and a folder that
 // cannot be listed. Nothing crashes or blocks, and nothing but inventory keys
 // changes.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,8 +10,6 @@
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "modGeneral.h"
 #include "profile.h"

@@ -2,6 +2,7 @@
 // files and lines, odd bytes and line ends, and things that are not ordinary
 // files at all. Every job ends, nothing blocks, nothing already written is
 // lost.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,8 +12,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "fake_job_ui.h"
 #include "modConvert.h"
@@ -48,16 +47,16 @@ TEST(BadSource, GarbageItemsFileConvertsOrSkipsEveryRecord) {
   std::mt19937 rng(5);
   for (int n = 1; n < 60; ++n) {
     sections += "[ITEM" + std::to_string(n) + "]\r\n";
-    for (const char* key : {"Name", "Pic", "Type", "Data1", "Data2", "Data3", "LevelReq",
-                            "ClassReq", "GuildReq"}) {
+    for (const char* key :
+         {"Name", "Pic", "Type", "Data1", "Data2", "Data3", "LevelReq", "ClassReq", "GuildReq"}) {
       std::string value = Garbage(rng() % 24, rng());
       std::replace(value.begin(), value.end(), '\r', '7');
       std::replace(value.begin(), value.end(), '\n', '9');
       sections += std::string(key) + "=" + value + "\r\n";
     }
   }
-  s.Write("items.ini", Garbage(256 << 10, 99) + "\r\n" + sections +
-                           "[ITEM60]\r\nName=Dagger\r\nType=3\r\n");
+  s.Write("items.ini",
+          Garbage(256 << 10, 99) + "\r\n" + sections + "[ITEM60]\r\nName=Dagger\r\nType=3\r\n");
   FakeJobUi ui;
   vostrel::ConvertClick(vostrel::Page::Items, "60", ui);
 
@@ -101,7 +100,8 @@ TEST(BadSource, TenMegabyteLinesAreCutOnReadAndKeptOnWrite) {
   Watchdog dog(30);
   ScratchFolder s;
   const std::string longValue(10 << 20, 'A');
-  const std::string text = "[ITEM1]\r\nName=" + longValue + "\r\nType=3\r\n[Tail]\r\nLog=" + longValue;
+  const std::string text =
+      "[ITEM1]\r\nName=" + longValue + "\r\nType=3\r\n[Tail]\r\nLog=" + longValue;
   s.Write("items.ini", text);
   EXPECT_EQ(ReadIniKey(s.At("items.ini"), "ITEM1", "Name"), std::string(kMaxIniValue, 'A'));
   EXPECT_EQ(ReadIniKey(s.At("items.ini"), "ITEM1", "Type"), "3");
@@ -121,8 +121,9 @@ TEST(BadSource, TenMegabyteLinesAreCutOnReadAndKeptOnWrite) {
 TEST(BadSource, NulBytesLoneCarriageReturnsAndByteOrderMark) {
   ScratchFolder s;
   using namespace std::string_literals;
-  s.Write("shops.ini",
-          "\xEF\xBB\xBF[SHOP1]\rName=Smi\0thy\rJoinSay=Hi\rGiveItem1=4\0\r\n[SHOP2]\nName=Second\n"s);
+  s.Write(
+      "shops.ini",
+      "\xEF\xBB\xBF[SHOP1]\rName=Smi\0thy\rJoinSay=Hi\rGiveItem1=4\0\r\n[SHOP2]\nName=Second\n"s);
   FakeJobUi ui;
   vostrel::ConvertClick(vostrel::Page::Shops, "2", ui);
   EXPECT_TRUE(ui.messages.shown.empty());
@@ -175,9 +176,15 @@ enum class Blocker { kFifo, kFolder, kDanglingLink };
 void Place(const ScratchFolder& s, const std::string& relative, Blocker b) {
   const std::string at = s.At(relative);
   switch (b) {
-    case Blocker::kFifo: ASSERT_EQ(mkfifo(at.c_str(), 0644), 0); break;
-    case Blocker::kFolder: s.MakeDir(relative); break;
-    case Blocker::kDanglingLink: ASSERT_EQ(symlink("no-such-folder/map.dat", at.c_str()), 0); break;
+    case Blocker::kFifo:
+      ASSERT_EQ(mkfifo(at.c_str(), 0644), 0);
+      break;
+    case Blocker::kFolder:
+      s.MakeDir(relative);
+      break;
+    case Blocker::kDanglingLink:
+      ASSERT_EQ(symlink("no-such-folder/map.dat", at.c_str()), 0);
+      break;
   }
 }
 

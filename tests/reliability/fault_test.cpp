@@ -1,13 +1,12 @@
 // Writes that fail part-way, on a full disk or through the layer's fault
 // seam: the old file stays as it was and the failure is reported, never
 // passed off as success.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "atomic_file.h"
 #include "fake_job_ui.h"
@@ -143,7 +142,8 @@ TEST(FullDisk, ShopsThatDidNotFitAreListedAsSkipped) {
 
 // Legacy map files of zeros for maps 1 to `count`.
 void LegacyMaps(const ScratchFolder& s, int count) {
-  for (int n = 1; n <= count; ++n) s.Write("maps/map" + std::to_string(n) + ".dat", std::string(2936, '\0'));
+  for (int n = 1; n <= count; ++n)
+    s.Write("maps/map" + std::to_string(n) + ".dat", std::string(2936, '\0'));
 }
 
 // A converted map is rewritten in place: one that has to grow on a full disk

@@ -1,14 +1,14 @@
 // Jobs killed with SIGKILL at random moments: every file they write is found
 // afterwards either as it was or as the finished job leaves it, never cut or
 // mixed, and what an interrupted write leaves behind trips up no later run.
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdio>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "fake_job_ui.h"
 #include "file_search.h"
@@ -81,7 +81,9 @@ void PrintTally(const char* job, const KillTally& t, Clock::duration fullRun, si
   std::printf(
       "[ tally    ] %s%s: %d kills over a %lld ms run: %d before any write, %d mid-run, "
       "%d after the last write; %d kills left a temporary file, %zu left in all\n",
-      job, onTmpfs ? " (tmpfs)" : "", t.kills, static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(fullRun).count()),
+      job, onTmpfs ? " (tmpfs)" : "", t.kills,
+      static_cast<long long>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(fullRun).count()),
       t.beforeAnyWrite, t.midRun, t.afterLastWrite, t.killsLeavingTemp, leftovers);
 }
 
@@ -90,8 +92,9 @@ std::string AccountFile(int i) {
   for (int c = 1; c <= 3; ++c) {
     s += "[CHAR" + std::to_string(c) + "]\r\n";
     if ((i + c) % 3 != 0) {
-      s += "Name=Player" + std::to_string(i) + "_" + std::to_string(c) + "\r\nLevel=" +
-           std::to_string(i + c) + "\r\nAccess=1\r\nSTR=5\r\nDEF=6\r\nSPEED=7\r\nMAGI=8\r\n";
+      s += "Name=Player" + std::to_string(i) + "_" + std::to_string(c) +
+           "\r\nLevel=" + std::to_string(i + c) +
+           "\r\nAccess=1\r\nSTR=5\r\nDEF=6\r\nSPEED=7\r\nMAGI=8\r\n";
     }
     for (int slot = 1; slot <= (i * 7 + c) % 100; slot += 3) {
       const std::string n = std::to_string(slot);
@@ -190,7 +193,8 @@ TEST(KilledJobs, ShopConversionLeavesEveryShopFileOldOrComplete) {
   for (int n = 1; n <= kShops; ++n) {
     if (n % 10 == 0) continue;
     before["Shop" + std::to_string(n) + ".dat"] =
-        "[SHOP" + std::to_string(n) + "]\r\nName=Old name\r\nKeeper=Bob\r\nGiveItem1=77\r\n\r\n"
+        "[SHOP" + std::to_string(n) +
+        "]\r\nName=Old name\r\nKeeper=Bob\r\nGiveItem1=77\r\n\r\n"
         "[Hours]\r\nOpen=8\r\nClose=20\r\n";
   }
   for (const ScratchFolder* f : {&expected, &work}) {

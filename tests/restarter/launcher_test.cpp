@@ -1,6 +1,7 @@
 // Starting server.exe: how the start is planned, and what the started
 // process gets (arguments, folder, environment, session, descriptors).
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,8 +14,6 @@
 #include <map>
 #include <sstream>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "program_folder.h"
 #include "recording_messages.h"
@@ -238,8 +237,9 @@ TEST(StartServerTest, FallsBackWhenTheKernelTurnsTheFirstAttemptAway) {
   server.Write("server.exe", "MZ not really a program");
   MakeRunnable(server.At("server.exe"));
   // Stands in for wine: records the file it was asked to run.
-  server.Write("runner", "#!/bin/sh\necho \"$1\" > \"$(dirname \"$0\")/ran.tmp\"\n"
-                         "mv \"$(dirname \"$0\")/ran.tmp\" \"$(dirname \"$0\")/ran.txt\"\n");
+  server.Write("runner",
+               "#!/bin/sh\necho \"$1\" > \"$(dirname \"$0\")/ran.tmp\"\n"
+               "mv \"$(dirname \"$0\")/ran.tmp\" \"$(dirname \"$0\")/ran.txt\"\n");
   MakeRunnable(server.At("runner"));
 
   LaunchPlan plan = PlanLaunch(server.At("server.exe"), ExamineFile(server.At("server.exe")),

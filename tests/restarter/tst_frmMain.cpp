@@ -85,7 +85,8 @@ class FrmMainTest : public QObject {
     Harness h;
     QVERIFY(!h.window->frmMain_Form_Load());
     QCOMPARE(h.messages.shown.size(), size_t{1});
-    QCOMPARE(h.messages.shown[0].prompt, std::string("Please put this in the same folder as server.exe"));
+    QCOMPARE(h.messages.shown[0].prompt,
+             std::string("Please put this in the same folder as server.exe"));
     QCOMPARE(h.messages.shown[0].title, std::string("Server not found!"));
     QVERIFY(h.messages.shown[0].icon == MsgIcon::Stop);
     QVERIFY(h.messages.shown[0].buttons == MsgButtons::Ok);

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "program_folder.h"
 #include "profile.h"
+#include "program_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -43,7 +43,9 @@ void ScratchFolder::Write(std::string_view relative, std::string_view bytes) con
   if (!out) throw std::runtime_error("cannot write " + p.string());
 }
 
-void ScratchFolder::MakeDir(std::string_view relative) const { fs::create_directories(At(relative)); }
+void ScratchFolder::MakeDir(std::string_view relative) const {
+  fs::create_directories(At(relative));
+}
 
 std::string ScratchFolder::Read(std::string_view relative) const {
   std::ifstream in(At(relative), std::ios::binary);
