@@ -1,4 +1,4 @@
-#include "frmMain.h"
+#include "accounts/frmMain.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -12,10 +12,10 @@
 #include <QPushButton>
 #include <cmath>
 
-#include "ansi_text.h"
-#include "file_search.h"
-#include "program_folder.h"
-#include "qt_message_port.h"
+#include "common/qt/ansi_text.h"
+#include "common/file_search.h"
+#include "common/program_folder.h"
+#include "common/qt/qt_message_port.h"
 
 namespace calmet {
 
@@ -51,17 +51,17 @@ class frmMain::WindowWipeUi : public WipeUi {
     w_.prgbarProgress_->repaint();
     if (w_.wipeObserver_) w_.wipeObserver_(percent);
   }
-  MessagePort& Messages() override { return *w_.messages_; }
+  common::MessagePort& Messages() override { return *w_.messages_; }
 
  private:
   frmMain& w_;
 };
 
-frmMain::frmMain(MessagePort* messages, QWidget* parent) : QMainWindow(parent) {
+frmMain::frmMain(common::MessagePort* messages, QWidget* parent) : QMainWindow(parent) {
   if (messages) {
     messages_ = messages;
   } else {
-    ownMessages_ = std::make_unique<QtMessagePort>(this);
+    ownMessages_ = std::make_unique<common::QtMessagePort>(this);
     messages_ = ownMessages_.get();
   }
   BuildControls();
@@ -119,7 +119,7 @@ void frmMain::BuildControls() {
   const int statTops[4] = {150, 720, 1320, 1920};
   for (int c = 0; c < kCharacters; ++c) {
     const QString n = QString::fromLatin1(kCharacterObjectSuffix[c]);
-    auto* frame = new QGroupBox(AnsiToQString(DefaultCaption(c + 1)), client);
+    auto* frame = new QGroupBox(common::AnsiToQString(DefaultCaption(c + 1)), client);
     frame->setObjectName(QStringLiteral("fraChar") + n);
     frame->setGeometry(Twips(4080, frameTops[c], 4575, 2535));
     frame->setFont(FormFont(8.25, true));
@@ -156,12 +156,12 @@ void frmMain::BuildControls() {
 }
 
 void frmMain::Form_Load() {
-  listing_ = ListAccounts(ProgramFolder() + "\\Accounts\\");
-  for (const std::string& line : listing_.lines) lstAccounts_->addItem(AnsiToQString(line));
-  lblTAccounts_->setText(AnsiToQString(listing_.label));
-  if (!FileIsPresent("\\Items\\", false)) {
+  listing_ = ListAccounts(common::ProgramFolder() + "\\Accounts\\");
+  for (const std::string& line : listing_.lines) lstAccounts_->addItem(common::AnsiToQString(line));
+  lblTAccounts_->setText(common::AnsiToQString(listing_.label));
+  if (!common::FileIsPresent("\\Items\\", false)) {
     messages_->Show("Please place this in the same folder as the server for optimal results.",
-                    "Warning", MsgButtons::Ok, MsgIcon::None);
+                    "Warning", common::MsgButtons::Ok, common::MsgIcon::None);
   }
 }
 
@@ -180,22 +180,22 @@ void frmMain::lstAccounts_Click() {
 void frmMain::ShowView(const AccountView& view) {
   for (int c = 0; c < kCharacters; ++c) {
     const CharacterView& ch = view.characters[c];
-    fraChar_[c]->setTitle(AnsiToQString(ch.caption));
-    lblSTR_[c]->setText(AnsiToQString(ch.str));
-    lblDEF_[c]->setText(AnsiToQString(ch.def));
-    lblSPD_[c]->setText(AnsiToQString(ch.spd));
-    lblMAGI_[c]->setText(AnsiToQString(ch.magi));
+    fraChar_[c]->setTitle(common::AnsiToQString(ch.caption));
+    lblSTR_[c]->setText(common::AnsiToQString(ch.str));
+    lblDEF_[c]->setText(common::AnsiToQString(ch.def));
+    lblSPD_[c]->setText(common::AnsiToQString(ch.spd));
+    lblMAGI_[c]->setText(common::AnsiToQString(ch.magi));
     QStringList lines;
     lines.reserve(static_cast<qsizetype>(ch.inventory.size()));
-    for (const std::string& line : ch.inventory) lines.append(AnsiToQString(line));
+    for (const std::string& line : ch.inventory) lines.append(common::AnsiToQString(line));
     lstChar_[c]->clear();
     lstChar_[c]->addItems(lines);
   }
 }
 
 void frmMain::cmdClear_Click() {
-  if (messages_->Show(kWipeQuestion, kWipeQuestionTitle, MsgButtons::YesNo, MsgIcon::None) !=
-      MsgAnswer::Yes) {
+  if (messages_->Show(kWipeQuestion, kWipeQuestionTitle, common::MsgButtons::YesNo, common::MsgIcon::None) !=
+      common::MsgAnswer::Yes) {
     return;
   }
   lstAccounts_->setEnabled(false);

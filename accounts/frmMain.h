@@ -8,8 +8,8 @@
 #include <functional>
 #include <memory>
 
-#include "message_port.h"
-#include "modGeneral.h"
+#include "common/message_port.h"
+#include "accounts/modGeneral.h"
 
 class QGroupBox;
 class QLabel;
@@ -25,7 +25,7 @@ class frmMain : public QMainWindow {
  public:
   // Builds the window and runs its start (list, then the items-folder
   // warning). `messages` answers the boxes; null means real message boxes.
-  explicit frmMain(MessagePort* messages = nullptr, QWidget* parent = nullptr);
+  explicit frmMain(common::MessagePort* messages = nullptr, QWidget* parent = nullptr);
   ~frmMain() override;
 
   // Called after each account of a wipe, once the bar shows `percent`.
@@ -48,8 +48,8 @@ class frmMain : public QMainWindow {
   int SelectedRow() const;
   void ShowView(const AccountView& view);
 
-  std::unique_ptr<MessagePort> ownMessages_;
-  MessagePort* messages_;
+  std::unique_ptr<common::MessagePort> ownMessages_;
+  common::MessagePort* messages_;
   AccountListing listing_;
   std::function<void(float)> wipeObserver_;
 

@@ -2,7 +2,7 @@
 // characters and can empty every inventory.
 #include <QApplication>
 
-#include "frmMain.h"
+#include "accounts/frmMain.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

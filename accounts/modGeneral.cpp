@@ -1,14 +1,14 @@
-#include "modGeneral.h"
+#include "accounts/modGeneral.h"
 
 #include <charconv>
 #include <cmath>
 #include <exception>
 #include <unordered_map>
 
-#include "file_search.h"
-#include "profile.h"
-#include "program_folder.h"
-#include "text_util.h"
+#include "common/file_search.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "common/text_util.h"
 
 namespace calmet {
 
@@ -85,11 +85,11 @@ struct ItemInfo {
 const ItemInfo& LookUpItem(int32_t number, std::unordered_map<int32_t, ItemInfo>& cache) {
   auto it = cache.find(number);
   if (it != cache.end()) return it->second;
-  const std::string n = Dec(number);
-  const std::string file = ProgramFolder() + "\\Items\\Item" + n + ".dat";
+  const std::string n = common::Dec(number);
+  const std::string file = common::ProgramFolder() + "\\Items\\Item" + n + ".dat";
   const std::string section = "ITEM" + n;
   ItemInfo info;
-  const ProfileReader itemFile(file);
+  const common::ProfileReader itemFile(file);
   info.name = itemFile.Get(section, "Name");
   std::optional<uint8_t> type = ConvertByte(itemFile.Get(section, "Type"));
   info.bracketed = type && *type == 12;
@@ -113,8 +113,8 @@ AccountListing ListAccounts(std::string_view folder) {
   if (!EndsWith(base, "\\")) base += "\\";
   int32_t count = 0;
   try {
-    for (const std::string& entry : ListFolder(base + "*.*")) {
-      std::string real = TrimAtNul(entry);
+    for (const std::string& entry : common::ListFolder(base + "*.*")) {
+      std::string real = common::TrimAtNul(entry);
       std::string shown = RecaseName(real);
       if (!EndsWith(shown, ".ini")) continue;
       // A "\" inside a name would be taken for a separator and lead out of
@@ -127,7 +127,7 @@ AccountListing ListAccounts(std::string_view folder) {
   } catch (const std::exception&) {
     // An unreadable folder lists what was found so far.
   }
-  listing.label = count == 0 ? "No accounts found." : "Total Accounts: " + Dec(count);
+  listing.label = count == 0 ? "No accounts found." : "Total Accounts: " + common::Dec(count);
   TotalAccounts = count;
   return listing;
 }
@@ -159,14 +159,14 @@ std::optional<AccountView> ShowAccount(std::string_view fileName) {
   if (WipeInProgress) return std::nullopt;
   AccountView view;
   const std::string account =
-      ProgramFolder() + std::string(kAccountsFolder) + std::string(fileName);
+      common::ProgramFolder() + std::string(kAccountsFolder) + std::string(fileName);
   // One version of the account for the whole view, checked once rather than
   // once for each of its several hundred keys.
-  const ProfileReader accountFile(account);
+  const common::ProfileReader accountFile(account);
 
   for (int c = 1; c <= kCharacters; ++c) {
     CharacterView& ch = view.characters[c - 1];
-    const std::string section = "CHAR" + Dec(c);
+    const std::string section = "CHAR" + common::Dec(c);
     ch.str = accountFile.Get(section, "STR");
     ch.def = accountFile.Get(section, "DEF");
     ch.spd = accountFile.Get(section, "SPEED");
@@ -182,15 +182,15 @@ std::optional<AccountView> ShowAccount(std::string_view fileName) {
     }
   }
 
-  if (!FileIsPresent("\\Items\\", false)) return view;
+  if (!common::FileIsPresent("\\Items\\", false)) return view;
 
   std::unordered_map<int32_t, ItemInfo> items;
   for (int c = 1; c <= kCharacters; ++c) {
     CharacterView& ch = view.characters[c - 1];
-    const std::string section = "CHAR" + Dec(c);
+    const std::string section = "CHAR" + common::Dec(c);
     ch.inventory.reserve(kSlots);
     for (int slot = 1; slot <= kSlots; ++slot) {
-      const std::string s = Dec(slot);
+      const std::string s = common::Dec(slot);
       std::optional<int32_t> number = ConvertLong(accountFile.Get(section, "InvItemNum" + s));
       if (!number || *number == 0) {
         ch.inventory.push_back(s + ": <free item slot>");
@@ -220,11 +220,11 @@ struct WipeFlag {
 // not be written; it is left as it was then.
 bool WipeAccount(const std::string& file) {
   try {
-    ProfileEdit edit(file);
+    common::ProfileEdit edit(file);
     for (int c = 1; c <= kCharacters; ++c) {
-      const std::string section = "CHAR" + Dec(c);
+      const std::string section = "CHAR" + common::Dec(c);
       for (int slot = 1; slot <= kSlots; ++slot) {
-        const std::string s = Dec(slot);
+        const std::string s = common::Dec(slot);
         edit.Set(section, "InvItemNum" + s, "0");
         edit.Set(section, "InvItemVal" + s, "0");
         edit.Set(section, "InvItemDur" + s, "0");
@@ -240,7 +240,7 @@ bool WipeAccount(const std::string& file) {
 
 WipeResult WipeInventories(const AccountListing& accounts, WipeUi& ui) {
   WipeResult result;
-  if (!FileIsPresent(kAccountsFolder, false) || TotalAccounts < 1) return result;
+  if (!common::FileIsPresent(kAccountsFolder, false) || TotalAccounts < 1) return result;
   result.ran = true;
   {
     WipeFlag flag;
@@ -248,18 +248,18 @@ WipeResult WipeInventories(const AccountListing& accounts, WipeUi& ui) {
     for (int p = 0; p < total; ++p) {
       ui.SelectAccount(p);
       if (static_cast<size_t>(p) < accounts.files.size()) {
-        const std::string file = ProgramFolder() + std::string(kAccountsFolder) + accounts.files[p];
+        const std::string file = common::ProgramFolder() + std::string(kAccountsFolder) + accounts.files[p];
         if (!WipeAccount(file)) result.failed.push_back(accounts.lines[p]);
       }
       ui.SetProgress(static_cast<float>(static_cast<double>(p + 1) / total * 100.0));
     }
 
     if (result.failed.empty()) {
-      ui.Messages().Show(kWipeDone, kWipeDoneTitle, MsgButtons::Ok, MsgIcon::None);
+      ui.Messages().Show(kWipeDone, kWipeDoneTitle, common::MsgButtons::Ok, common::MsgIcon::None);
     } else {
       std::string text = kWipeFailed;
       for (const std::string& name : result.failed) text += "\n" + name;
-      ui.Messages().Show(text, kWipeFailedTitle, MsgButtons::Ok, MsgIcon::Stop);
+      ui.Messages().Show(text, kWipeFailedTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
     }
     // Still frozen: this selection must not redraw the view.
     ui.SelectAccount(0);

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "message_port.h"
+#include "common/message_port.h"
 
 namespace calmet {
 
@@ -80,7 +80,7 @@ class WipeUi {
   virtual void SelectAccount(int position) = 0;
   // The bar's new value, 0 to 100; shown at once (the wipe never yields).
   virtual void SetProgress(float percent) = 0;
-  virtual MessagePort& Messages() = 0;
+  virtual common::MessagePort& Messages() = 0;
 };
 
 inline constexpr char kWipeQuestion[] =

@@ -1,4 +1,4 @@
-#include "floors.h"
+#include "bench/floors.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "fs_util.h"
+#include "bench/fs_util.h"
 
 #include <dirent.h>
 #include <fcntl.h>

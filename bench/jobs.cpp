@@ -1,19 +1,19 @@
-#include "jobs.h"
+#include "bench/jobs.h"
 
 #include <QApplication>
 #include <QProgressBar>
 #include <memory>
 #include <stdexcept>
 
-#include "floors.h"
-#include "fs_util.h"
-#include "measure.h"
-#include "modConvert.h"
-#include "modGeneral.h"
-#include "modMapConvert.h"
-#include "program_folder.h"
-#include "server_folder.h"
-#include "text_util.h"
+#include "bench/floors.h"
+#include "bench/fs_util.h"
+#include "bench/measure.h"
+#include "converter/modConvert.h"
+#include "accounts/modGeneral.h"
+#include "converter/modMapConvert.h"
+#include "common/program_folder.h"
+#include "bench/server_folder.h"
+#include "common/text_util.h"
 
 namespace bench {
 
@@ -21,12 +21,12 @@ namespace {
 
 // Answers every box with its default button and remembers the first one, so
 // that a job which skipped records cannot pass for a clean run.
-class CountingMessages : public MessagePort {
+class CountingMessages : public common::MessagePort {
  public:
-  MsgAnswer Show(const std::string& prompt, const std::string& title, MsgButtons buttons,
-                 MsgIcon) override {
+  common::MsgAnswer Show(const std::string& prompt, const std::string& title, common::MsgButtons buttons,
+                 common::MsgIcon) override {
     if (count++ == 0) first = title + ": " + prompt;
-    return buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
+    return buttons == common::MsgButtons::YesNo ? common::MsgAnswer::Yes : common::MsgAnswer::Ok;
   }
   int count = 0;
   std::string first;
@@ -43,7 +43,7 @@ class BenchJobUi : public vostrel::JobUi {
   }
   void SetStatus(vostrel::Page, const std::string& caption) override { status = caption; }
   bool StopRequested() override { return false; }
-  MessagePort& Messages() override { return messages; }
+  common::MessagePort& Messages() override { return messages; }
 
   std::string status;
   CountingMessages messages;
@@ -56,7 +56,7 @@ class BenchWipeUi : public calmet::WipeUi {
  public:
   void SelectAccount(int) override {}
   void SetProgress(float) override {}
-  MessagePort& Messages() override { return messages; }
+  common::MessagePort& Messages() override { return messages; }
   CountingMessages messages;
 };
 
@@ -96,7 +96,7 @@ const std::vector<ConversionInfo>& Conversions() {
 
 double RunConversion(const ConversionInfo& job, const std::string& folder, int max,
                      bool eventLoop) {
-  SetProgramFolder(folder);
+  common::SetProgramFolder(folder);
   std::unique_ptr<QApplication> app;
   std::unique_ptr<QProgressBar> bar;
   if (eventLoop) {
@@ -113,9 +113,9 @@ double RunConversion(const ConversionInfo& job, const std::string& folder, int m
 
   const double start = Now();
   if (IsMapJob(job.job)) {
-    vostrel::MapConvertClick(Dec(max), job.job == Conversion::kMaps98 ? 1 : 0, ui);
+    vostrel::MapConvertClick(common::Dec(max), job.job == Conversion::kMaps98 ? 1 : 0, ui);
   } else {
-    vostrel::ConvertClick(PageOf(job.job), Dec(max), ui);
+    vostrel::ConvertClick(PageOf(job.job), common::Dec(max), ui);
   }
   const double seconds = Now() - start;
 
@@ -153,11 +153,11 @@ double RunConversionFloor(const ConversionInfo& job, const std::string& folder,
 }
 
 double RunListing(const std::string& folder, int accounts, int iterations) {
-  SetProgramFolder(folder);
+  common::SetProgramFolder(folder);
   size_t listed = 0;
   const double start = Now();
   for (int i = 0; i < iterations; ++i) {
-    calmet::AccountListing listing = calmet::ListAccounts(ProgramFolder() + "\\Accounts\\");
+    calmet::AccountListing listing = calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\");
     listed = listing.files.size();
   }
   const double seconds = (Now() - start) / iterations;
@@ -177,7 +177,7 @@ double RunListingFloor(const std::string& folder, int accounts, int iterations) 
 }
 
 double RunShow(const std::string& folder, const std::vector<int>& accounts) {
-  SetProgramFolder(folder);
+  common::SetProgramFolder(folder);
   std::vector<std::string> names;
   for (int a : accounts) names.push_back(AccountFileName(a));
   std::vector<calmet::AccountView> views;
@@ -221,8 +221,8 @@ double RunShowFloor(const std::string& folder, const std::vector<int>& accounts,
 }
 
 double RunWipe(const std::string& folder, int accounts) {
-  SetProgramFolder(folder);
-  calmet::AccountListing listing = calmet::ListAccounts(ProgramFolder() + "\\Accounts\\");
+  common::SetProgramFolder(folder);
+  calmet::AccountListing listing = calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\");
   if (listing.files.size() != static_cast<size_t>(accounts)) {
     throw std::runtime_error("the listing found " + std::to_string(listing.files.size()) +
                              " accounts");

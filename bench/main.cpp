@@ -16,10 +16,10 @@
 #include <utility>
 #include <vector>
 
-#include "fs_util.h"
-#include "jobs.h"
-#include "measure.h"
-#include "server_folder.h"
+#include "bench/fs_util.h"
+#include "bench/jobs.h"
+#include "bench/measure.h"
+#include "bench/server_folder.h"
 
 namespace {
 

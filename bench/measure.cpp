@@ -1,4 +1,4 @@
-#include "measure.h"
+#include "bench/measure.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>

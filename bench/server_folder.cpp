@@ -1,10 +1,10 @@
-#include "server_folder.h"
+#include "bench/server_folder.h"
 
 #include <cstdio>
 #include <string>
 
-#include "fs_util.h"
-#include "map_records.h"
+#include "bench/fs_util.h"
+#include "converter/map_records.h"
 
 namespace bench {
 

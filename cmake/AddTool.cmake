@@ -8,7 +8,6 @@ function(add_tool prefix executable)
   list(REMOVE_ITEM core_sources ${ui_sources} ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
 
   add_library(${prefix}_core STATIC ${core_sources})
-  target_include_directories(${prefix}_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${prefix}_core PUBLIC common_core)
 
   add_library(${prefix}_ui STATIC ${ui_sources})

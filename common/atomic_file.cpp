@@ -1,4 +1,4 @@
-#include "atomic_file.h"
+#include "common/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 #include <utility>
+
+namespace common {
 
 namespace {
 
@@ -151,3 +153,5 @@ bool ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes,
   }
   return true;
 }
+
+}  // namespace common

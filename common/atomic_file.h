@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace common {
+
 // Puts `bytes` at `hostPath` (a host path, already resolved). An existing
 // file keeps its permission bits and, where the system allows, its owner; a
 // new one gets the usual mode for new files. A symbolic link is followed and
@@ -27,3 +29,5 @@ void SetWriteFaultForTesting(std::function<bool(const std::string& path)> fault)
 // True when the seam is set and answers true for `path`: other writers of the
 // layer ask it too, so that one seam fails every kind of file write.
 bool WriteFaultInjected(const std::string& path);
+
+}  // namespace common

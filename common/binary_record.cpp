@@ -1,4 +1,4 @@
-#include "binary_record.h"
+#include "common/binary_record.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "atomic_file.h"
-#include "host_path.h"
+#include "common/atomic_file.h"
+#include "common/host_path.h"
+
+namespace common {
 
 void RecordWriter::Byte(uint8_t v) { bytes_.push_back(v); }
 
@@ -161,3 +163,5 @@ size_t ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>& 
   if (err != 0) Fail(host, "read", err);
   return done;
 }
+
+}  // namespace common

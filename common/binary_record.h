@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace common {
+
 // Appends fields to a record's bytes.
 class RecordWriter {
  public:
@@ -61,3 +63,5 @@ void WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes);
 // many bytes the file delivered. A missing file is created empty first, as the
 // host's binary open does. Throws RecordFileError.
 size_t ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>& out);
+
+}  // namespace common

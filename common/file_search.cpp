@@ -1,4 +1,4 @@
-#include "file_search.h"
+#include "common/file_search.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <string>
 
-#include "host_path.h"
-#include "program_folder.h"
+#include "common/host_path.h"
+#include "common/program_folder.h"
+
+namespace common {
 
 namespace {
 
@@ -130,3 +132,5 @@ std::vector<std::string> ListFolder(std::string_view pattern) {
   for (auto& k : keyed) listed.push_back(std::move(k.second));
   return listed;
 }
+
+}  // namespace common

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace common {
+
 // The name of the first ordinary file that matches `pattern`, or "" when none
 // does. The last component may hold "*" and "?" (matched without regard to
 // case); a pattern ending in a separator matches any file in that folder.
@@ -24,3 +26,5 @@ std::vector<std::string> ListFolder(std::string_view pattern);
 
 // Wildcard match of one name against one pattern component, ignoring ASCII case.
 bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+}  // namespace common

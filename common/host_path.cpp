@@ -1,4 +1,4 @@
-#include "host_path.h"
+#include "common/host_path.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -9,7 +9,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "program_folder.h"
+#include "common/program_folder.h"
+
+namespace common {
 
 namespace {
 
@@ -240,3 +242,5 @@ bool CreateFolder(std::string_view path) {
   NoteCreated(host);
   return true;
 }
+
+}  // namespace common

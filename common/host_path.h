@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace common {
+
 // Turns a path built with "\" (or "/") separators into the host path to open.
 // Doubled separators count as one. Each component that exists is matched
 // exactly first, otherwise by the first case-insensitive (ASCII) match in
@@ -30,3 +32,5 @@ void NoteCreated(const std::string& hostPath);
 
 // ASCII-only case folding, as the host's file names and profile names use.
 std::string UpperAscii(std::string_view s);
+
+}  // namespace common

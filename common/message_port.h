@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace common {
+
 enum class MsgButtons { Ok, YesNo };
 enum class MsgIcon { None, Stop };
 enum class MsgAnswer { Ok, Yes, No };
@@ -16,3 +18,5 @@ class MessagePort {
   virtual MsgAnswer Show(const std::string& prompt, const std::string& title, MsgButtons buttons,
                          MsgIcon icon) = 0;
 };
+
+}  // namespace common

@@ -1,8 +1,10 @@
-#include "numeric_text.h"
+#include "common/numeric_text.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <string>
+
+namespace common {
 
 namespace {
 
@@ -103,3 +105,5 @@ int32_t ToLong(std::string_view text, std::string_view field) {
   return static_cast<int32_t>(
       Checked(text, field, -2147483648.0, 2147483647.0, "-2147483648 to 2147483647"));
 }
+
+}  // namespace common

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace common {
+
 // The leading number of `text`: blanks (space, tab, line feed) are skipped
 // wherever they stand; then an optional sign, decimal digits with an optional
 // fraction after "." and an optional exponent after "E"; or &H / &O followed
@@ -36,3 +38,5 @@ class FieldOverflow : public std::runtime_error {
 uint8_t ToByte(std::string_view text, std::string_view field);     // 0 to 255
 int16_t ToInteger(std::string_view text, std::string_view field);  // 16-bit signed
 int32_t ToLong(std::string_view text, std::string_view field);     // 32-bit signed
+
+}  // namespace common

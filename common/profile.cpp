@@ -1,4 +1,4 @@
-#include "profile.h"
+#include "common/profile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,11 +11,13 @@
 #include <string>
 #include <utility>
 
-#include "atomic_file.h"
-#include "host_path.h"
-#include "profile_document.h"
-#include "profile_index.h"
-#include "profile_text.h"
+#include "common/atomic_file.h"
+#include "common/host_path.h"
+#include "common/profile_document.h"
+#include "common/profile_index.h"
+#include "common/profile_text.h"
+
+namespace common {
 
 namespace {
 
@@ -308,3 +310,5 @@ bool DeleteIniSection(std::string_view file, std::string_view section, std::stri
   edit.DeleteSection(section);
   return edit.Commit(error);
 }
+
+}  // namespace common

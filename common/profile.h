@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace common {
+
 // The longest value a read returns; longer values come back cut to this.
 inline constexpr size_t kMaxIniValue = 4999;
 
@@ -79,3 +81,5 @@ bool DeleteIniSection(std::string_view file, std::string_view section,
 
 // Drops every cached parse (tests that rewrite files within one clock tick).
 void ForgetProfileCache();
+
+}  // namespace common

@@ -1,8 +1,10 @@
-#include "profile_document.h"
+#include "common/profile_document.h"
 
 #include <utility>
 
-#include "profile_text.h"
+#include "common/profile_text.h"
+
+namespace common {
 
 using profile_text::CutAtNul;
 using profile_text::LineInfo;
@@ -261,3 +263,5 @@ std::string ProfileDocument::Serialize() const {
   }
   return out;
 }
+
+}  // namespace common

@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace common {
+
 class ProfileDocument {
  public:
   // `bytes` is the file's content ("" for a missing file). A UTF-8 byte-order
@@ -80,3 +82,5 @@ class ProfileDocument {
   uint32_t lastSection_ = 0;
   bool lastSectionValid_ = false;
 };
+
+}  // namespace common

@@ -1,9 +1,11 @@
-#include "profile_index.h"
+#include "common/profile_index.h"
 
 #include <limits>
 #include <utility>
 
-#include "profile_text.h"
+#include "common/profile_text.h"
+
+namespace common {
 
 using profile_text::LineInfo;
 using profile_text::LineKind;
@@ -110,3 +112,5 @@ size_t ProfileIndex::memoryBytes() const {
   return text_.capacity() + entries_.capacity() * sizeof(Entry) +
          slots_.capacity() * sizeof(uint32_t) + sections_.size() * 64;
 }
+
+}  // namespace common

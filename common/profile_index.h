@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace common {
+
 class ProfileIndex {
  public:
   // `text` is what the reader parses (see profile_text::TextForReading).
@@ -35,3 +37,5 @@ class ProfileIndex {
   std::vector<Entry> entries_;
   std::vector<uint32_t> slots_;  // open addressing: entry index + 1, 0 when free
 };
+
+}  // namespace common

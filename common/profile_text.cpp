@@ -1,8 +1,10 @@
-#include "profile_text.h"
+#include "common/profile_text.h"
 
 #include <cstdint>
 
-#include "profile.h"
+#include "common/profile.h"
+
+namespace common {
 
 namespace profile_text {
 
@@ -121,3 +123,5 @@ std::string TextForReading(std::string bytes) {
 }
 
 }  // namespace profile_text
+
+}  // namespace common

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace common {
+
 namespace profile_text {
 
 // The profile format's blanks: tab, 0x0B, 0x0C, 0x1A and space. Not NUL,
@@ -62,3 +64,5 @@ Encoding DetectEncoding(std::string_view bytes);
 std::string TextForReading(std::string bytes);
 
 }  // namespace profile_text
+
+}  // namespace common

@@ -1,9 +1,11 @@
-#include "program_folder.h"
+#include "common/program_folder.h"
 
 #include <unistd.h>
 
 #include <climits>
 #include <string>
+
+namespace common {
 
 namespace {
 
@@ -37,3 +39,5 @@ void SetProgramFolder(const std::string& folder) {
   while (f.size() > 1 && f.back() == '/') f.pop_back();
   Override() = f;
 }
+
+}  // namespace common

@@ -3,8 +3,12 @@
 
 #include <string>
 
+namespace common {
+
 // The folder that holds the running executable, with no trailing separator
 // (except "/" itself). Tests point it at a scratch server folder with
 // SetProgramFolder; an empty argument restores the executable's folder.
 std::string ProgramFolder();
 void SetProgramFolder(const std::string& folder);
+
+}  // namespace common

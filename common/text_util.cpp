@@ -1,4 +1,6 @@
-#include "text_util.h"
+#include "common/text_util.h"
+
+namespace common {
 
 std::string TrimAtNul(std::string_view text) {
   size_t nul = text.find('\0');
@@ -6,3 +8,5 @@ std::string TrimAtNul(std::string_view text) {
 }
 
 std::string Dec(long long n) { return std::to_string(n); }
+
+}  // namespace common

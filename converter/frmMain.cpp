@@ -1,4 +1,4 @@
-#include "frmMain.h"
+#include "converter/frmMain.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <QTabBar>
 
-#include "ansi_text.h"
-#include "modConvert.h"
-#include "modMapConvert.h"
-#include "qt_message_port.h"
+#include "common/qt/ansi_text.h"
+#include "converter/modConvert.h"
+#include "converter/modMapConvert.h"
+#include "common/qt/qt_message_port.h"
 
 namespace vostrel {
 
@@ -32,9 +32,9 @@ const char* const kTabCaptions[kPageCount] = {"Items", "Spells", "Signs", "Shops
 
 }  // namespace
 
-frmMain::frmMain(MessagePort* messages, QWidget* parent) : QWidget(parent) {
+frmMain::frmMain(common::MessagePort* messages, QWidget* parent) : QWidget(parent) {
   setObjectName("frmMain");
-  setWindowTitle(AnsiToQString("Drask Conversion Software"));
+  setWindowTitle(common::AnsiToQString("Drask Conversion Software"));
   setFixedSize(Px(4845), Px(2460));
   // The layout was drawn for a small 8-point face; larger default fonts
   // would cut the captions short.
@@ -52,7 +52,7 @@ frmMain::frmMain(MessagePort* messages, QWidget* parent) : QWidget(parent) {
   tabBar_->setExpanding(true);
   tabBar_->setUsesScrollButtons(false);  // all six tabs stay in view
   tabBar_->setDrawBase(false);
-  for (const char* caption : kTabCaptions) tabBar_->addTab(AnsiToQString(caption));
+  for (const char* caption : kTabCaptions) tabBar_->addTab(common::AnsiToQString(caption));
   tabBar_->adjustSize();
   const int barHeight = tabBar_->sizeHint().height();
   tabBar_->setGeometry(0, 0, tabOrganization_->width(), barHeight);
@@ -81,7 +81,7 @@ frmMain::frmMain(MessagePort* messages, QWidget* parent) : QWidget(parent) {
   BuildPage(Page::Maps, "fraMaps", "lblMaxMaps", "Max Maps:", "txtMaxMaps", "1000", "cmdMapConvert",
             "lblMapStatus");
 
-  chk98_ = new QCheckBox(AnsiToQString("Format to work for Windows 98"),
+  chk98_ = new QCheckBox(common::AnsiToQString("Format to work for Windows 98"),
                          pages_[static_cast<int>(Page::Maps)].frame);
   chk98_->setObjectName("chk98");
   chk98_->setGeometry(TwipRect(0, 480, 2775, 255));
@@ -133,15 +133,15 @@ void frmMain::BuildPage(Page page, const char* frameName, const char* maxLabelNa
   c.frame->setFrameShape(QFrame::NoFrame);
   c.frame->setGeometry(TwipRect(120, 600, 4575, 1455));
 
-  c.maxLabel = new QLabel(AnsiToQString(maxLabelCaption), c.frame);
+  c.maxLabel = new QLabel(common::AnsiToQString(maxLabelCaption), c.frame);
   c.maxLabel->setObjectName(maxLabelName);
   c.maxLabel->setGeometry(TwipRect(0, 0, 855, 255));
 
-  c.maxText = new QLineEdit(AnsiToQString(maxTextDefault), c.frame);
+  c.maxText = new QLineEdit(common::AnsiToQString(maxTextDefault), c.frame);
   c.maxText->setObjectName(maxTextName);
   c.maxText->setGeometry(TwipRect(840, 0, 735, 285));
 
-  c.convert = new QPushButton(AnsiToQString("Convert"), c.frame);
+  c.convert = new QPushButton(common::AnsiToQString("Convert"), c.frame);
   c.convert->setObjectName(buttonName);
   c.convert->setGeometry(TwipRect(1680, 0, 1335, 255));
 
@@ -157,27 +157,27 @@ void frmMain::ShowTabPage(int index) {
   tabBar_->raise();
 }
 
-void frmMain::SetMessagePort(MessagePort* messages) {
+void frmMain::SetMessagePort(common::MessagePort* messages) {
   if (messages) {
     messages_ = messages;
     return;
   }
-  if (!ownMessages_) ownMessages_ = std::make_unique<QtMessagePort>(this);
+  if (!ownMessages_) ownMessages_ = std::make_unique<common::QtMessagePort>(this);
   messages_ = ownMessages_.get();
 }
 
-MessagePort& frmMain::Messages() { return *messages_; }
+common::MessagePort& frmMain::Messages() { return *messages_; }
 
 void frmMain::PumpEventsOnce() { QCoreApplication::processEvents(); }
 
 void frmMain::SetProgress(uint8_t percent) { prgbarStatus_->setValue(percent); }
 
 void frmMain::SetStatus(Page page, const std::string& caption) {
-  pages_[static_cast<int>(page)].status->setText(AnsiToQString(caption));
+  pages_[static_cast<int>(page)].status->setText(common::AnsiToQString(caption));
 }
 
 std::string frmMain::MaxText(Page page) const {
-  return QStringToAnsi(pages_[static_cast<int>(page)].maxText->text());
+  return common::QStringToAnsi(pages_[static_cast<int>(page)].maxText->text());
 }
 
 void frmMain::SetJobControlsEnabled(bool enabled) {

@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "job_ui.h"
+#include "converter/job_ui.h"
 
 class QCheckBox;
 class QCloseEvent;
@@ -33,11 +33,11 @@ class frmMain : public QWidget, public JobUi {
  public:
   // `messages` answers the window's message boxes; null means real Qt boxes.
   // The port must outlive the window.
-  explicit frmMain(MessagePort* messages = nullptr, QWidget* parent = nullptr);
+  explicit frmMain(common::MessagePort* messages = nullptr, QWidget* parent = nullptr);
   ~frmMain() override;
 
   // Replaces the port that shows message boxes (null: real Qt boxes again).
-  void SetMessagePort(MessagePort* messages);
+  void SetMessagePort(common::MessagePort* messages);
 
   // True while a Convert click runs its job.
   bool JobRunning() const { return jobRunning_; }
@@ -47,7 +47,7 @@ class frmMain : public QWidget, public JobUi {
   void SetProgress(uint8_t percent) override;
   void SetStatus(Page page, const std::string& caption) override;
   bool StopRequested() override { return stopRequested_; }
-  MessagePort& Messages() override;
+  common::MessagePort& Messages() override;
 
   // Event handlers, public so tests can drive them like the controls do.
   void frmMain_cmdItemConvert_Click();
@@ -89,8 +89,8 @@ class frmMain : public QWidget, public JobUi {
   QProgressBar* prgbarStatus_ = nullptr;
   QCheckBox* chk98_ = nullptr;
 
-  std::unique_ptr<MessagePort> ownMessages_;
-  MessagePort* messages_ = nullptr;
+  std::unique_ptr<common::MessagePort> ownMessages_;
+  common::MessagePort* messages_ = nullptr;
   bool jobRunning_ = false;
   bool stopRequested_ = false;
   bool closeAfterJob_ = false;

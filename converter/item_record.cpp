@@ -1,11 +1,11 @@
-#include "item_record.h"
+#include "converter/item_record.h"
 
-#include "binary_record.h"
+#include "common/binary_record.h"
 
 namespace vostrel {
 
 std::vector<uint8_t> ItemRecBytes(const ItemRec& rec) {
-  RecordWriter w;
+  common::RecordWriter w;
   w.FixedText(rec.Name, 20);
   w.Integer(rec.Pic);
   w.Byte(rec.Type);

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "message_port.h"
+#include "common/message_port.h"
 
 namespace vostrel {
 
@@ -26,7 +26,7 @@ class JobUi {
   // the record at hand.
   virtual bool StopRequested() = 0;
   // Modal message boxes.
-  virtual MessagePort& Messages() = 0;
+  virtual common::MessagePort& Messages() = 0;
 };
 
 // The shared progress percentage, written by every job once per record.

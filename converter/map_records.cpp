@@ -1,4 +1,4 @@
-#include "map_records.h"
+#include "converter/map_records.h"
 
 #include <cstring>
 

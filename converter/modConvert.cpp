@@ -1,14 +1,14 @@
-#include "modConvert.h"
+#include "converter/modConvert.h"
 
 #include <exception>
 #include <stdexcept>
 
-#include "binary_record.h"
-#include "file_search.h"
-#include "host_path.h"
-#include "numeric_text.h"
-#include "program_folder.h"
-#include "text_util.h"
+#include "common/binary_record.h"
+#include "common/file_search.h"
+#include "common/host_path.h"
+#include "common/numeric_text.h"
+#include "common/program_folder.h"
+#include "common/text_util.h"
 
 namespace vostrel {
 
@@ -73,9 +73,9 @@ std::string Shortened(std::string reason) {
 void ConvertOne(const Kind& kind, int32_t n, std::vector<SkippedRecord>& skipped) {
   try {
     kind.convert(n);
-  } catch (const FieldOverflow& e) {
+  } catch (const common::FieldOverflow& e) {
     skipped.push_back({n, Shortened(e.what())});  // names the field, the value and the range
-  } catch (const RecordFileError& e) {
+  } catch (const common::RecordFileError& e) {
     skipped.push_back({n, Shortened(e.what())});  // names the file and the cause
   } catch (const std::out_of_range&) {
     skipped.push_back({n, "the number lies outside the record table"});
@@ -88,8 +88,8 @@ std::vector<SkippedRecord> RunJob(const Kind& kind, JobUi& ui) {
   std::vector<SkippedRecord> skipped;
   // A folder that holds no file is created; one that exists already makes
   // the creation fail harmlessly and is used as it is.
-  const std::string folder = ProgramFolder() + kind.outputFolder;
-  if (FindFirstFile(folder).empty()) CreateFolder(folder);
+  const std::string folder = common::ProgramFolder() + kind.outputFolder;
+  if (common::FindFirstFile(folder).empty()) common::CreateFolder(folder);
 
   const int32_t bound = *kind.max;
   for (int32_t n = 1; n <= bound; ++n) {
@@ -107,14 +107,14 @@ constexpr size_t kListedSkips = 20;
 std::string SkipReport(const std::vector<SkippedRecord>& skipped) {
   std::string text = skipped.size() == 1
                          ? "1 record was not converted; its old file was left as it was.\n"
-                         : Dec(skipped.size()) +
+                         : common::Dec(skipped.size()) +
                                " records were not converted; their old files were left as they "
                                "were.\n";
   for (size_t i = 0; i < skipped.size() && i < kListedSkips; ++i) {
-    text += "\nRecord " + Dec(skipped[i].number) + ": " + skipped[i].reason;
+    text += "\nRecord " + common::Dec(skipped[i].number) + ": " + skipped[i].reason;
   }
   if (skipped.size() > kListedSkips) {
-    text += "\n... and " + Dec(skipped.size() - kListedSkips) + " more.";
+    text += "\n... and " + common::Dec(skipped.size() - kListedSkips) + " more.";
   }
   return text;
 }
@@ -130,8 +130,8 @@ std::vector<SkippedRecord> ConvertNPCs(JobUi& ui) { return RunJob(*KindOf(Page::
 void ConvertClick(Page page, const std::string& maxText, JobUi& ui) {
   const Kind* kind = KindOf(page);
   if (!kind || maxText.empty()) return;
-  if (!FileIsPresent(kind->sourceTested, false)) {
-    ui.Messages().Show(kind->missingPrompt, kTitleFileNotFound, MsgButtons::Ok, MsgIcon::None);
+  if (!common::FileIsPresent(kind->sourceTested, false)) {
+    ui.Messages().Show(kind->missingPrompt, kTitleFileNotFound, common::MsgButtons::Ok, common::MsgIcon::None);
     return;
   }
   const std::optional<int16_t> max = ReadMaximum(maxText, ui);
@@ -143,7 +143,7 @@ void ConvertClick(Page page, const std::string& maxText, JobUi& ui) {
   const std::vector<SkippedRecord> skipped = RunJob(*kind, ui);
   // A job cut short by closing the window reports nothing more.
   if (!skipped.empty() && !ui.StopRequested()) {
-    ui.Messages().Show(SkipReport(skipped), kTitleSkipped, MsgButtons::Ok, MsgIcon::Stop);
+    ui.Messages().Show(SkipReport(skipped), kTitleSkipped, common::MsgButtons::Ok, common::MsgIcon::Stop);
   }
 }
 

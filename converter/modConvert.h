@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "item_record.h"
-#include "job_ui.h"
-#include "npc_record.h"
-#include "sign_record.h"
-#include "spell_record.h"
+#include "converter/item_record.h"
+#include "converter/job_ui.h"
+#include "converter/npc_record.h"
+#include "converter/sign_record.h"
+#include "converter/spell_record.h"
 
 namespace vostrel {
 

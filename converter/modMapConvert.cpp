@@ -1,4 +1,4 @@
-#include "modMapConvert.h"
+#include "converter/modMapConvert.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,12 +6,12 @@
 #include <limits>
 #include <vector>
 
-#include "binary_record.h"
-#include "file_search.h"
-#include "host_path.h"
-#include "map_records.h"
-#include "program_folder.h"
-#include "text_util.h"
+#include "common/binary_record.h"
+#include "common/file_search.h"
+#include "common/host_path.h"
+#include "converter/map_records.h"
+#include "common/program_folder.h"
+#include "common/text_util.h"
 
 namespace vostrel {
 
@@ -73,7 +73,7 @@ std::string FillMapRec(const LegacyMapRec& in, bool copyLayers, MapRec& out) {
       for (int i = 0; i < 4; ++i) {
         std::optional<int16_t> v = ConvertLayer(*from[i], copyLayers);
         if (!v) {
-          return "the layer value " + Dec(*from[i]) + " of tile (" + Dec(a) + ", " + Dec(b) +
+          return "the layer value " + common::Dec(*from[i]) + " of tile (" + common::Dec(a) + ", " + common::Dec(b) +
                  ") cannot be renumbered";
         }
         *to[i] = *v;
@@ -105,7 +105,7 @@ std::optional<MapJobStop> RunMapJob(JobUi& ui, bool copyLayers) {
   legacyBytes.reserve(kLegacyMapSize);
   convertedBytes.reserve(kMapSize);
 
-  const std::string folder = ProgramFolder();
+  const std::string folder = common::ProgramFolder();
   std::string legacyPath;
   std::string convertedPath;
 
@@ -114,7 +114,7 @@ std::optional<MapJobStop> RunMapJob(JobUi& ui, bool copyLayers) {
     ui.PumpEventsOnce();
     ReportProgress(ui, n, MaxMaps);
 
-    const std::string number = Dec(n);
+    const std::string number = common::Dec(n);
     legacyPath.assign(folder).append("\\maps\\map").append(number).append(".dat");
     convertedPath.assign(folder).append("\\newmaps\\map").append(number).append(".dat");
 
@@ -122,8 +122,8 @@ std::optional<MapJobStop> RunMapJob(JobUi& ui, bool copyLayers) {
     // The read fills the whole buffer (zeros where the file has no bytes) and
     // every field is decoded from it, so nothing of the previous map remains.
     try {
-      ReadRecordFile(legacyPath, kLegacyMapSize, legacyBytes);
-    } catch (const RecordFileError& e) {
+      common::ReadRecordFile(legacyPath, kLegacyMapSize, legacyBytes);
+    } catch (const common::RecordFileError& e) {
       return MapJobStop{n, std::string("its legacy map file could not be read (") + e.what() + ")"};
     }
     DecodeLegacyMap(legacyBytes.data(), legacyBytes.size(), legacy);
@@ -133,8 +133,8 @@ std::optional<MapJobStop> RunMapJob(JobUi& ui, bool copyLayers) {
 
     EncodeMap(converted, convertedBytes);
     try {
-      WriteRecordFile(convertedPath, convertedBytes);
-    } catch (const RecordFileError& e) {
+      common::WriteRecordFile(convertedPath, convertedBytes);
+    } catch (const common::RecordFileError& e) {
       return MapJobStop{
           n, std::string("its converted map file could not be written (") + e.what() + ")"};
     }
@@ -155,13 +155,13 @@ std::optional<MapJobStop> ConvertMapsWin98(JobUi& ui) { return RunMapJob(ui, tru
 
 void MapConvertClick(const std::string& maxText, int chk98State, JobUi& ui) {
   if (maxText.empty()) return;
-  if (!FileIsPresent("Maps\\", false)) {
-    ui.Messages().Show(kMapsMissing, kTitleFileNotFound, MsgButtons::Ok, MsgIcon::None);
+  if (!common::FileIsPresent("Maps\\", false)) {
+    ui.Messages().Show(kMapsMissing, kTitleFileNotFound, common::MsgButtons::Ok, common::MsgIcon::None);
     return;
   }
   // An existing newmaps folder without files is found by no search; creating
   // it then fails harmlessly and the folder is used as it is.
-  if (!FileIsPresent("\\NewMaps\\", false)) CreateFolder(ProgramFolder() + "\\Newmaps\\");
+  if (!common::FileIsPresent("\\NewMaps\\", false)) common::CreateFolder(common::ProgramFolder() + "\\Newmaps\\");
 
   std::optional<int16_t> max = ReadMaximum(maxText, ui);
   if (!max) return;
@@ -171,13 +171,13 @@ void MapConvertClick(const std::string& maxText, int chk98State, JobUi& ui) {
   std::optional<MapJobStop> stop = chk98State == 1 ? ConvertMapsWin98(ui) : ConvertMaps(ui);
   if (!stop) return;
 
-  const std::string map = Dec(stop->map);
+  const std::string map = common::Dec(stop->map);
   ui.SetStatus(Page::Maps, "Conversion stopped at map " + map + ".");
   std::string prompt = "The conversion stopped at map " + map + ": " + stop->reason + ".";
-  prompt += stop->map > 1 ? "\nMaps 1 to " + Dec(stop->map - 1) + " were converted; map " + map +
+  prompt += stop->map > 1 ? "\nMaps 1 to " + common::Dec(stop->map - 1) + " were converted; map " + map +
                                 " and the maps after it were not."
                           : "\nNo map was converted.";
-  ui.Messages().Show(prompt, kTitleStopped, MsgButtons::Ok, MsgIcon::Stop);
+  ui.Messages().Show(prompt, kTitleStopped, common::MsgButtons::Ok, common::MsgIcon::Stop);
 }
 
 }  // namespace vostrel

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "job_ui.h"
+#include "converter/job_ui.h"
 
 namespace vostrel {
 

@@ -1,11 +1,11 @@
-#include "npc_record.h"
+#include "converter/npc_record.h"
 
-#include "binary_record.h"
+#include "common/binary_record.h"
 
 namespace vostrel {
 
 std::vector<uint8_t> NPCRecBytes(const NPCRec& rec) {
-  RecordWriter w;
+  common::RecordWriter w;
   w.FixedText(rec.Name, 20);
   w.FixedText(rec.AttackSay, 255);
   w.Long(rec.Sprite);

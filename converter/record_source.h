@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "profile.h"
-#include "program_folder.h"
-#include "text_util.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "common/text_util.h"
 
 namespace vostrel {
 
@@ -19,7 +19,7 @@ namespace vostrel {
 template <typename Rec>
 Rec& TableElement(std::vector<Rec>& table, int32_t n, const char* kind) {
   if (n < 1 || static_cast<size_t>(n) >= table.size()) {
-    throw std::out_of_range(std::string(kind) + " " + Dec(n) + " lies outside the " + kind +
+    throw std::out_of_range(std::string(kind) + " " + common::Dec(n) + " lies outside the " + kind +
                             " table");
   }
   return table[static_cast<size_t>(n)];
@@ -37,12 +37,12 @@ inline std::string Fixed(std::string text, size_t width) {
 class RecordSource {
  public:
   RecordSource(const char* file, const char* sectionPrefix, int32_t n)
-      : reader_(ProgramFolder() + file), section_(sectionPrefix + Dec(n)) {}
+      : reader_(common::ProgramFolder() + file), section_(sectionPrefix + common::Dec(n)) {}
   std::string operator()(std::string_view key) const { return reader_.Get(section_, key); }
   const std::string& section() const { return section_; }
 
  private:
-  ProfileReader reader_;
+  common::ProfileReader reader_;
   std::string section_;
 };
 

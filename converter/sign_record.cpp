@@ -1,10 +1,10 @@
-#include "sign_record.h"
+#include "converter/sign_record.h"
 
 #include <limits>
 #include <stdexcept>
 #include <string_view>
 
-#include "binary_record.h"
+#include "common/binary_record.h"
 
 namespace vostrel {
 
@@ -25,7 +25,7 @@ std::vector<uint8_t> SignRecBytes(const SignRec& rec) {
   CheckLength(rec.Line1, "Line1");
   CheckLength(rec.Line2, "Line2");
   CheckLength(rec.Line3, "Line3");
-  RecordWriter w;
+  common::RecordWriter w;
   w.VarText(rec.Header);
   w.VarText(rec.Line1);
   w.VarText(rec.Line2);

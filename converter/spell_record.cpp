@@ -1,11 +1,11 @@
-#include "spell_record.h"
+#include "converter/spell_record.h"
 
-#include "binary_record.h"
+#include "common/binary_record.h"
 
 namespace vostrel {
 
 std::vector<uint8_t> SpellRecBytes(const SpellRec& rec) {
-  RecordWriter w;
+  common::RecordWriter w;
   w.FixedText(rec.Name, 20);
   w.FixedText(rec.GuildReq, 20);
   w.Byte(rec.ClassReq);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_support.h"
-#include "map_records.h"
+#include "fuzz/fuzz_support.h"
+#include "converter/map_records.h"
 
 using namespace vostrel;
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz_support.h"
-#include "numeric_text.h"
+#include "fuzz/fuzz_support.h"
+#include "common/numeric_text.h"
 
 namespace {
 
@@ -98,7 +98,7 @@ void CheckField(std::string_view text, double rounded, double lo, double hi,
     FUZZ_CHECK(static_cast<double>(v) == rounded, "\"" + Escaped(text) + "\" gave " +
                                                       std::to_string(v) + ", rounded value " +
                                                       std::to_string(rounded));
-  } catch (const FieldOverflow& e) {
+  } catch (const common::FieldOverflow& e) {
     FUZZ_CHECK(!fits,
                "\"" + Escaped(text) + "\" overflowed though " + std::to_string(rounded) + " fits");
     FUZZ_CHECK(e.field() == "Field" && e.text() == text, "overflow names the wrong field or text");
@@ -109,22 +109,22 @@ void CheckField(std::string_view text, double rounded, double lo, double hi,
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  double value = NumericValue(text);
+  double value = common::NumericValue(text);
   FUZZ_CHECK(!std::isnan(value), "\"" + Escaped(text) + "\" read as NaN");
   if (std::optional<double> expected = Reference(text)) {
     // -0 and +0 are the same number for every field.
     FUZZ_CHECK(value == *expected, "\"" + Escaped(text) + "\" read as " + std::to_string(value) +
                                        ", expected " + std::to_string(*expected));
   }
-  double rounded = RoundHalfEven(value);
+  double rounded = common::RoundHalfEven(value);
   // The default rounding mode of the floating-point unit is half to even.
   std::fesetround(FE_TONEAREST);
   double byFpu = std::nearbyint(value);
   FUZZ_CHECK(rounded == byFpu || (std::isinf(value) && rounded == value),
              "RoundHalfEven(" + std::to_string(value) + ") gave " + std::to_string(rounded) +
                  ", expected " + std::to_string(byFpu));
-  CheckField<uint8_t>(text, byFpu, 0, 255, ToByte);
-  CheckField<int16_t>(text, byFpu, -32768, 32767, ToInteger);
-  CheckField<int32_t>(text, byFpu, -2147483648.0, 2147483647.0, ToLong);
+  CheckField<uint8_t>(text, byFpu, 0, 255, common::ToByte);
+  CheckField<int16_t>(text, byFpu, -32768, 32767, common::ToInteger);
+  CheckField<int32_t>(text, byFpu, -2147483648.0, 2147483647.0, common::ToLong);
   return 0;
 }

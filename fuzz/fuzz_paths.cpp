@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "file_search.h"
-#include "fuzz_support.h"
-#include "host_path.h"
-#include "program_folder.h"
+#include "common/file_search.h"
+#include "fuzz/fuzz_support.h"
+#include "common/host_path.h"
+#include "common/program_folder.h"
 
 namespace {
 
@@ -140,12 +140,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BuildTree(r);
     return r;
   }();
-  SetProgramFolder(root);
+  common::SetProgramFolder(root);
   FuzzedDataProvider in(data, size);
 
   const std::string pattern = in.ConsumeRandomLengthString(64);
   const std::string name = in.ConsumeRandomLengthString(64);
-  FUZZ_CHECK(WildcardMatch(pattern, name) == RefMatch(pattern, name),
+  FUZZ_CHECK(common::WildcardMatch(pattern, name) == RefMatch(pattern, name),
              "WildcardMatch(\"" + Escaped(pattern) + "\", \"" + Escaped(name) + "\") gave " +
                  (RefMatch(pattern, name) ? "false" : "true"));
 
@@ -153,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = root + "\\" + rest;
   const bool plain = rest.find('\0') == std::string::npos;
 
-  std::string host = ResolvePath(path);
+  std::string host = common::ResolvePath(path);
   FUZZ_CHECK(host.compare(0, root.size(), root) == 0,
              "resolved outside the tree: " + Escaped(host));
   if (plain) {
@@ -162,9 +162,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                      "\", expected \"" + Escaped(expected) + "\"");
   }
 
-  std::string found = FindFirstFile(path);
-  bool present = FileIsPresent(rest, false);
-  std::vector<std::string> listed = ListFolder(path);
+  std::string found = common::FindFirstFile(path);
+  bool present = common::FileIsPresent(rest, false);
+  std::vector<std::string> listed = common::ListFolder(path);
   if (!plain) return 0;
 
   // The folder part and the last component, as a search splits them.

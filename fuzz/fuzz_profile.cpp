@@ -19,11 +19,11 @@
 #include <string_view>
 #include <vector>
 
-#include "file_search.h"
-#include "fuzz_support.h"
-#include "host_path.h"
-#include "profile.h"
-#include "program_folder.h"
+#include "common/file_search.h"
+#include "fuzz/fuzz_support.h"
+#include "common/host_path.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
 
 namespace {
 
@@ -164,19 +164,19 @@ struct Session {
 
 std::string FileBytes(const Session& s) {
   std::string bytes;
-  if (!ReadBytes(ResolvePath(s.file), &bytes)) return "";
+  if (!ReadBytes(common::ResolvePath(s.file), &bytes)) return "";
   return bytes;
 }
 
 void CheckRead(const Session& s, const std::string& section, const std::string& key) {
-  std::string cached = ReadIniKey(s.file, section, key);
-  ForgetProfileCache();
-  std::string fresh = ReadIniKey(s.file, section, key);
+  std::string cached = common::ReadIniKey(s.file, section, key);
+  common::ForgetProfileCache();
+  std::string fresh = common::ReadIniKey(s.file, section, key);
   FUZZ_CHECK(cached == fresh, "cached read [" + Escaped(section) + "] " + Escaped(key) +
                                   " gave \"" + Escaped(cached) + "\", a fresh parse \"" +
                                   Escaped(fresh) + "\"");
   std::string bytes;
-  bool exists = ReadBytes(ResolvePath(s.file), &bytes);
+  bool exists = ReadBytes(common::ResolvePath(s.file), &bytes);
   std::optional<std::string> expected = exists ? ReferenceRead(bytes, section, key) : "";
   if (expected) {
     FUZZ_CHECK(fresh == *expected, "read [" + Escaped(section) + "] " + Escaped(key) + " gave \"" +
@@ -186,7 +186,7 @@ void CheckRead(const Session& s, const std::string& section, const std::string& 
 }
 
 void CheckNoStrayFiles(const Session& s) {
-  std::vector<std::string> names = ListFolder(s.folder + "/");
+  std::vector<std::string> names = common::ListFolder(s.folder + "/");
   for (const std::string& n : names) {
     FUZZ_CHECK(n == "." || n == ".." || n == "test.ini" || n == "TEST.INI" || n == "copy.ini",
                "stray file left behind: " + Escaped(n));
@@ -198,7 +198,7 @@ bool CheckWrite(const Session& s, const Write& w) {
   std::string before = FileBytes(s);
   bool utf16 = before.substr(0, 2) == "\xFF\xFE";
   std::string error;
-  bool ok = WriteIniKey(s.file, w.section, w.key, w.value, &error);
+  bool ok = common::WriteIniKey(s.file, w.section, w.key, w.value, &error);
   CheckNoStrayFiles(s);
   if (utf16) {
     FUZZ_CHECK(!ok && FileBytes(s) == before, "a UTF-16 file was rewritten");
@@ -217,13 +217,13 @@ bool CheckWrite(const Session& s, const Write& w) {
   std::string after = FileBytes(s);
   if (Readable(w.section, w.key, w.value)) {
     std::string expected = ForCaller(Trim(Nul(w.value)));
-    ForgetProfileCache();
-    std::string got = ReadIniKey(s.file, w.section, w.key);
+    common::ForgetProfileCache();
+    std::string got = common::ReadIniKey(s.file, w.section, w.key);
     FUZZ_CHECK(got == expected, "wrote [" + Escaped(w.section) + "] " + Escaped(w.key) + "=\"" +
                                     Escaped(w.value) + "\", read back \"" + Escaped(got) +
                                     "\"; file before \"" + Escaped(before) + "\" after \"" +
                                     Escaped(after) + "\"");
-    ok = WriteIniKey(s.file, w.section, w.key, w.value, &error);
+    ok = common::WriteIniKey(s.file, w.section, w.key, w.value, &error);
     FUZZ_CHECK(ok, "second write failed: " + error);
     std::string again = FileBytes(s);
     FUZZ_CHECK(again == after, "writing the same value twice changed the file from \"" +
@@ -243,8 +243,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   EmptyFolder(ScratchRoot());
   s.folder = ScratchRoot() + "/in" + std::to_string(++counter);
   mkdir(s.folder.c_str(), 0755);
-  SetProgramFolder(s.folder);
-  ForgetProfileCache();
+  common::SetProgramFolder(s.folder);
+  common::ForgetProfileCache();
 
   const std::string original = in.ConsumeRandomLengthString(1 << 16);
   // An empty input means "no file"; anything else is the file's bytes.
@@ -297,7 +297,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (writable && !writes.empty()) {
     const std::string copyPath = s.folder + "/copy.ini";
     if (!original.empty()) WriteBytes(copyPath, original);
-    ProfileEdit edit(s.folder + "\\copy.ini");
+    common::ProfileEdit edit(s.folder + "\\copy.ini");
     for (const Write& w : writes) edit.Set(w.section, w.key, w.value);
     std::string error;
     FUZZ_CHECK(edit.Commit(&error), "edit failed: " + error);

@@ -1,4 +1,4 @@
-#include "frmMain.h"
+#include "restarter/frmMain.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "qt_message_port.h"
-#include "startup_check.h"
+#include "common/qt/qt_message_port.h"
+#include "restarter/startup_check.h"
 
 namespace ruvane {
 
@@ -28,7 +28,7 @@ frmMain::frmMain(frmMainDeps deps, QWidget* parent) : QWidget(parent), deps_(std
   setWindowTitle(kProgramTitle);
   if (!deps_.messages) {
     // The start-up box comes before the window is shown, so it has no parent.
-    ownMessages_ = std::make_unique<QtMessagePort>(nullptr);
+    ownMessages_ = std::make_unique<common::QtMessagePort>(nullptr);
     deps_.messages = ownMessages_.get();
   }
   if (!deps_.starter) {

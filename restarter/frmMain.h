@@ -6,8 +6,8 @@
 #include <functional>
 #include <memory>
 
-#include "message_port.h"
-#include "server_launcher.h"
+#include "common/message_port.h"
+#include "restarter/server_launcher.h"
 
 class QLabel;
 class QTimer;
@@ -24,7 +24,7 @@ struct Intervals {
 // What the window works with. Anything left empty is the real thing; tests
 // pass their own.
 struct frmMainDeps {
-  MessagePort* messages = nullptr;
+  common::MessagePort* messages = nullptr;
   ServerStarter* starter = nullptr;
   // Ends the program with an exit code; by default leaves the event loop.
   std::function<void(int)> endProgram;
@@ -63,7 +63,7 @@ class frmMain : public QWidget {
   void EndProgram(int code);
 
   frmMainDeps deps_;
-  std::unique_ptr<MessagePort> ownMessages_;
+  std::unique_ptr<common::MessagePort> ownMessages_;
   std::unique_ptr<ServerStarter> ownStarter_;
   QLabel* lblStatus_;
   QTimer* tmrWait_;

@@ -1,4 +1,4 @@
-#include "server_launcher.h"
+#include "restarter/server_launcher.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host_path.h"
-#include "program_folder.h"
+#include "common/host_path.h"
+#include "common/program_folder.h"
 
 namespace ruvane {
 
@@ -81,7 +81,7 @@ void CloseOnExecAboveStdio(long maxFd) {
 
 }  // namespace
 
-std::string ServerPath() { return ResolvePath(ProgramFolder() + "\\server.exe"); }
+std::string ServerPath() { return common::ResolvePath(common::ProgramFolder() + "\\server.exe"); }
 
 LaunchPlan PlanLaunch(const std::string& path, const FileFacts& facts, const std::string& wine) {
   LaunchPlan plan;

@@ -1,22 +1,22 @@
-#include "startup_check.h"
+#include "restarter/startup_check.h"
 
-#include "file_search.h"
-#include "text_util.h"
+#include "common/file_search.h"
+#include "common/text_util.h"
 
 namespace ruvane {
 
-bool CheckServerPresent(MessagePort& messages) {
-  if (FileIsPresent("\\server.exe", false)) return true;
-  messages.Show(kServerMissingPrompt, kServerMissingTitle, MsgButtons::Ok, MsgIcon::Stop);
+bool CheckServerPresent(common::MessagePort& messages) {
+  if (common::FileIsPresent("\\server.exe", false)) return true;
+  messages.Show(kServerMissingPrompt, kServerMissingTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
   return false;
 }
 
 std::string StartErrorText(const StartResult& result) {
-  return "Run-time error '" + Dec(result.error) + "':\n\n" + result.description;
+  return "Run-time error '" + common::Dec(result.error) + "':\n\n" + result.description;
 }
 
-void ReportStartError(MessagePort& messages, const StartResult& result) {
-  messages.Show(StartErrorText(result), kProgramTitle, MsgButtons::Ok, MsgIcon::Stop);
+void ReportStartError(common::MessagePort& messages, const StartResult& result) {
+  messages.Show(StartErrorText(result), kProgramTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
 }
 
 }  // namespace ruvane

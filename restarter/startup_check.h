@@ -1,8 +1,8 @@
 // The checks and reports around the restart that show message boxes.
 #pragma once
 
-#include "message_port.h"
-#include "server_launcher.h"
+#include "common/message_port.h"
+#include "restarter/server_launcher.h"
 
 namespace ruvane {
 
@@ -14,13 +14,13 @@ inline constexpr const char* kProgramTitle = "Ruvane";
 // True when server.exe lies in the program folder as an ordinary file.
 // Otherwise shows the stop box that asks for it and returns false once the
 // user has closed it.
-bool CheckServerPresent(MessagePort& messages);
+bool CheckServerPresent(common::MessagePort& messages);
 
 // The text that reports a failed start: the host's error number and its
 // description.
 std::string StartErrorText(const StartResult& result);
 
 // Shows StartErrorText in a stop box titled with the program's name.
-void ReportStartError(MessagePort& messages, const StartResult& result);
+void ReportStartError(common::MessagePort& messages, const StartResult& result);
 
 }  // namespace ruvane

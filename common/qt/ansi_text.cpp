@@ -1,4 +1,6 @@
-#include "ansi_text.h"
+#include "common/qt/ansi_text.h"
+
+namespace common {
 
 namespace {
 
@@ -37,3 +39,5 @@ std::string QStringToAnsi(const QString& text) {
   }
   return out;
 }
+
+}  // namespace common

@@ -6,6 +6,10 @@
 #include <string>
 #include <string_view>
 
+namespace common {
+
 QString AnsiToQString(std::string_view bytes);
 // Characters with no single-byte form become "?".
 std::string QStringToAnsi(const QString& text);
+
+}  // namespace common

@@ -1,8 +1,10 @@
-#include "qt_message_port.h"
+#include "common/qt/qt_message_port.h"
 
 #include <QMessageBox>
 
-#include "ansi_text.h"
+#include "common/qt/ansi_text.h"
+
+namespace common {
 
 MsgAnswer QtMessagePort::Show(const std::string& prompt, const std::string& title,
                               MsgButtons buttons, MsgIcon icon) {
@@ -15,3 +17,5 @@ MsgAnswer QtMessagePort::Show(const std::string& prompt, const std::string& titl
   if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
   return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
 }
+
+}  // namespace common

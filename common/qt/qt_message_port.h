@@ -1,9 +1,11 @@
 // QMessageBox behind the MessagePort interface.
 #pragma once
 
-#include "message_port.h"
+#include "common/message_port.h"
 
 class QWidget;
+
+namespace common {
 
 class QtMessagePort : public MessagePort {
  public:
@@ -14,3 +16,5 @@ class QtMessagePort : public MessagePort {
  private:
   QWidget* parent_;
 };
+
+}  // namespace common

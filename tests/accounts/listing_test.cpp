@@ -3,17 +3,17 @@
 #include <string>
 #include <vector>
 
-#include "account_files.h"
-#include "modGeneral.h"
-#include "program_folder.h"
-#include "scratch_folder.h"
+#include "tests/accounts/account_files.h"
+#include "accounts/modGeneral.h"
+#include "common/program_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace calmet {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-AccountListing ListScratch() { return ListAccounts(ProgramFolder() + "\\Accounts\\"); }
+AccountListing ListScratch() { return ListAccounts(common::ProgramFolder() + "\\Accounts\\"); }
 
 TEST(RecaseNameTest, LowersAllThenRaisesWordStarts) {
   EXPECT_EQ(RecaseName("BOB.INI"), "Bob.ini");
@@ -81,7 +81,7 @@ TEST(ListAccountsTest, OnlyNamesEndingInIniAfterRecasing) {
 TEST(ListAccountsTest, FolderTextWithoutTrailingSeparator) {
   ScratchFolder s;
   s.Write("accounts/a.ini", "");
-  EXPECT_EQ(ListAccounts(ProgramFolder() + "\\Accounts").lines, (Lines{"A.ini"}));
+  EXPECT_EQ(ListAccounts(common::ProgramFolder() + "\\Accounts").lines, (Lines{"A.ini"}));
 }
 
 TEST(ListAccountsTest, KeepsHostOrderNotTheOrderOfRecasedNames) {

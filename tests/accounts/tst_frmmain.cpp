@@ -9,13 +9,13 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "account_files.h"
-#include "frmMain.h"
-#include "modGeneral.h"
-#include "profile.h"
-#include "program_folder.h"
-#include "recording_messages.h"
-#include "scratch_folder.h"
+#include "tests/accounts/account_files.h"
+#include "accounts/frmMain.h"
+#include "accounts/modGeneral.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "tests/support/recording_messages.h"
+#include "tests/support/scratch_folder.h"
 
 using calmet::frmMain;
 using calmet_test::ItemFile;
@@ -160,8 +160,8 @@ void FrmMainTest::startListsAccountsAndWarnsWithoutItems() {
         messages.shown[0].prompt,
         std::string("Please place this in the same folder as the server for optimal results."));
     QCOMPARE(messages.shown[0].title, std::string("Warning"));
-    QVERIFY(messages.shown[0].buttons == MsgButtons::Ok);
-    QVERIFY(messages.shown[0].icon == MsgIcon::None);
+    QVERIFY(messages.shown[0].buttons == common::MsgButtons::Ok);
+    QVERIFY(messages.shown[0].icon == common::MsgIcon::None);
   }
 }
 
@@ -198,7 +198,7 @@ void FrmMainTest::wipeAnsweredNoChangesNothing() {
   WriteServer(s);
   const std::string before = s.Read("Accounts/bob.ini");
   RecordingMessages messages;
-  messages.answers.push_back(MsgAnswer::No);
+  messages.answers.push_back(common::MsgAnswer::No);
   frmMain w(&messages);
   QTest::mouseClick(Find<QPushButton>(w, "cmdClear"), Qt::LeftButton);
   QCOMPARE(messages.shown.size(), size_t{1});
@@ -207,8 +207,8 @@ void FrmMainTest::wipeAnsweredNoChangesNothing() {
            std::string("If you continue all players will lose everything in their inventory. "
                        "This also will not work completely if your server is running."));
   QCOMPARE(q.title, std::string("You are on the path to account inventory deletion."));
-  QVERIFY(q.buttons == MsgButtons::YesNo);
-  QVERIFY(q.icon == MsgIcon::None);
+  QVERIFY(q.buttons == common::MsgButtons::YesNo);
+  QVERIFY(q.icon == common::MsgIcon::None);
   QCOMPARE(s.Read("Accounts/bob.ini"), before);
   QVERIFY(Find<QListWidget>(w, "lstAccounts")->isEnabled());
   QCOMPARE(Find<QProgressBar>(w, "prgbarProgress")->value(), 0);
@@ -218,7 +218,7 @@ void FrmMainTest::wipeRunsFrozenThenShowsTheFirstAccount() {
   ScratchFolder s;
   WriteServer(s);
   RecordingMessages messages;
-  messages.answers.push_back(MsgAnswer::Yes);
+  messages.answers.push_back(common::MsgAnswer::Yes);
   frmMain w(&messages);
   auto* list = Find<QListWidget>(w, "lstAccounts");
   auto* bar = Find<QProgressBar>(w, "prgbarProgress");
@@ -261,17 +261,17 @@ void FrmMainTest::wipeRunsFrozenThenShowsTheFirstAccount() {
   QCOMPARE(inv1->count(), 100);
   QCOMPARE(inv1->item(0)->text(), QStringLiteral("1: <free item slot>"));
   QCOMPARE(inv1->item(1)->text(), QStringLiteral("2: <free item slot>"));
-  const std::string cy = ProgramFolder() + "\\Accounts\\cy.ini";
-  QCOMPARE(ReadIniKey(cy, "CHAR1", "InvItemNum1"), std::string("0"));
-  QCOMPARE(ReadIniKey(cy, "CHAR3", "InvItemDur100"), std::string("0"));
-  QCOMPARE(ReadIniKey(cy, "CHAR1", "Name"), std::string("Cy"));
+  const std::string cy = common::ProgramFolder() + "\\Accounts\\cy.ini";
+  QCOMPARE(common::ReadIniKey(cy, "CHAR1", "InvItemNum1"), std::string("0"));
+  QCOMPARE(common::ReadIniKey(cy, "CHAR3", "InvItemDur100"), std::string("0"));
+  QCOMPARE(common::ReadIniKey(cy, "CHAR1", "Name"), std::string("Cy"));
 }
 
 void FrmMainTest::wipeWithoutAccountsOnlyGreysTheList() {
   ScratchFolder s;
   s.Write("Items/Item5.dat", ItemFile("5", "Sword", "1"));
   RecordingMessages messages;
-  messages.answers.push_back(MsgAnswer::Yes);
+  messages.answers.push_back(common::MsgAnswer::Yes);
   frmMain w(&messages);
   QTest::mouseClick(Find<QPushButton>(w, "cmdClear"), Qt::LeftButton);
   QCOMPARE(messages.shown.size(), size_t{1});  // the question only
@@ -286,7 +286,7 @@ void FrmMainTest::wipeNamesAccountsItCouldNotWrite() {
   QCOMPARE(chmod(s.At("Accounts/cy.ini").c_str(), 0444), 0);
   const std::string before = s.Read("Accounts/cy.ini");
   RecordingMessages messages;
-  messages.answers.push_back(MsgAnswer::Yes);
+  messages.answers.push_back(common::MsgAnswer::Yes);
   frmMain w(&messages);
   QTest::mouseClick(Find<QPushButton>(w, "cmdClear"), Qt::LeftButton);
   QCOMPARE(messages.shown.size(), size_t{2});

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "account_files.h"
-#include "modGeneral.h"
-#include "scratch_folder.h"
+#include "tests/accounts/account_files.h"
+#include "accounts/modGeneral.h"
+#include "tests/support/scratch_folder.h"
 
 namespace calmet {
 namespace {

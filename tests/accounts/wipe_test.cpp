@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "account_files.h"
-#include "atomic_file.h"
-#include "modGeneral.h"
-#include "profile.h"
-#include "program_folder.h"
-#include "recording_messages.h"
-#include "scratch_folder.h"
+#include "tests/accounts/account_files.h"
+#include "common/atomic_file.h"
+#include "accounts/modGeneral.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "tests/support/recording_messages.h"
+#include "tests/support/scratch_folder.h"
 
 namespace calmet {
 namespace {
@@ -28,7 +28,7 @@ class RecordingWipeUi : public WipeUi {
     viewFrozen = viewFrozen && !ShowAccount("a.ini");
   }
   void SetProgress(float percent) override { progress.push_back(percent); }
-  MessagePort& Messages() override { return messages; }
+  common::MessagePort& Messages() override { return messages; }
 
   std::vector<int> selected;
   std::vector<bool> flagWhenSelected;
@@ -37,10 +37,10 @@ class RecordingWipeUi : public WipeUi {
   RecordingMessages messages;
 };
 
-AccountListing ListScratch() { return ListAccounts(ProgramFolder() + "\\Accounts\\"); }
+AccountListing ListScratch() { return ListAccounts(common::ProgramFolder() + "\\Accounts\\"); }
 
 std::string Read(const std::string& file, const std::string& section, const std::string& key) {
-  return ReadIniKey(ProgramFolder() + "\\Accounts\\" + file, section, key);
+  return common::ReadIniKey(common::ProgramFolder() + "\\Accounts\\" + file, section, key);
 }
 
 // Checks that all 900 inventory keys of `file` read "0".
@@ -102,8 +102,8 @@ TEST(WipeTest, TwoAccountsGetEveryInventoryKeyZeroed) {
   ASSERT_EQ(ui.messages.shown.size(), 1u);
   EXPECT_EQ(ui.messages.shown[0].prompt, "Inventory wipe completed.");
   EXPECT_EQ(ui.messages.shown[0].title, "Inventories cleared.");
-  EXPECT_EQ(ui.messages.shown[0].buttons, MsgButtons::Ok);
-  EXPECT_EQ(ui.messages.shown[0].icon, MsgIcon::None);
+  EXPECT_EQ(ui.messages.shown[0].buttons, common::MsgButtons::Ok);
+  EXPECT_EQ(ui.messages.shown[0].icon, common::MsgIcon::None);
   EXPECT_FALSE(WipeInProgress);
 
   std::optional<AccountView> v = ShowAccount("a.ini");
@@ -175,7 +175,7 @@ TEST(WipeTest, AccountsThatCannotBeWrittenAreNamedAndKeepTheirBytes) {
   EXPECT_EQ(m.prompt.find("A.ini"), std::string::npos);
   EXPECT_EQ(m.prompt.find("completed"), std::string::npos);
   EXPECT_NE(m.title, "Inventories cleared.");
-  EXPECT_EQ(m.buttons, MsgButtons::Ok);
+  EXPECT_EQ(m.buttons, common::MsgButtons::Ok);
   EXPECT_FALSE(WipeInProgress);
 }
 
@@ -184,18 +184,18 @@ TEST(WipeTest, AFailedWriteIsReportedAndLeavesTheFile) {
   const std::string full = Section("CHAR2", {{"InvItemNum3", "7"}});
   s.Write("Accounts/a.ini", "");
   s.Write("Accounts/full.ini", full);
-  SetWriteFaultForTesting([](const std::string& path) {
+  common::SetWriteFaultForTesting([](const std::string& path) {
     return path.size() >= 9 && path.compare(path.size() - 9, 9, "/full.ini") == 0;
   });
   RecordingWipeUi ui;
   WipeResult r = WipeInventories(ListScratch(), ui);
-  SetWriteFaultForTesting(nullptr);
+  common::SetWriteFaultForTesting(nullptr);
   EXPECT_EQ(r.failed, (std::vector<std::string>{"Full.ini"}));
   EXPECT_EQ(s.Read("Accounts/full.ini"), full);
   ExpectWiped("a.ini");
   ASSERT_EQ(ui.messages.shown.size(), 1u);
   EXPECT_NE(ui.messages.shown[0].prompt.find("Full.ini"), std::string::npos);
-  EXPECT_EQ(ui.messages.shown[0].icon, MsgIcon::Stop);
+  EXPECT_EQ(ui.messages.shown[0].icon, common::MsgIcon::Stop);
 }
 
 TEST(WipeTest, AFolderNamedLikeAnAccountIsReportedNotWiped) {

@@ -1,9 +1,11 @@
 // Single-byte texts shown in widgets and typed back.
-#include "ansi_text.h"
+#include "common/qt/ansi_text.h"
 
 #include <gtest/gtest.h>
 
-#include "text_util.h"
+#include "common/text_util.h"
+
+namespace common {
 
 namespace {
 
@@ -26,3 +28,5 @@ TEST(TrimAtNul, CutsAtTheFirstNul) {
 }
 
 }  // namespace
+
+}  // namespace common

@@ -1,12 +1,14 @@
 // Binary record files: field encoding, writing without shortening, reading
 // short files, and refusing what is not an ordinary writable file.
-#include "binary_record.h"
+#include "common/binary_record.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "program_folder.h"
-#include "scratch_folder.h"
+#include "common/program_folder.h"
+#include "tests/support/scratch_folder.h"
+
+namespace common {
 
 namespace {
 
@@ -84,3 +86,5 @@ TEST(ReadRecordFile, CreatesAMissingFileAndZeroFillsAShortOne) {
 }
 
 }  // namespace
+
+}  // namespace common

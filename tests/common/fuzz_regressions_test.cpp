@@ -3,9 +3,11 @@
 
 #include <string>
 
-#include "file_search.h"
-#include "profile.h"
-#include "scratch_folder.h"
+#include "common/file_search.h"
+#include "common/profile.h"
+#include "tests/support/scratch_folder.h"
+
+namespace common {
 
 namespace {
 
@@ -54,3 +56,5 @@ TEST(FuzzRegressions, KeyThatWouldBeginTheFileLikeAByteOrderMarkIsRefused) {
 }
 
 }  // namespace
+
+}  // namespace common

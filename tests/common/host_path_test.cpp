@@ -1,15 +1,17 @@
 // Resolving the tools' "\"-separated, case-blind paths on a case-sensitive
 // file system, and the first-match search built on it.
-#include "host_path.h"
+#include "common/host_path.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "file_search.h"
-#include "program_folder.h"
-#include "scratch_folder.h"
+#include "common/file_search.h"
+#include "common/program_folder.h"
+#include "tests/support/scratch_folder.h"
+
+namespace common {
 
 namespace {
 
@@ -167,3 +169,5 @@ TEST(ResolvePath, AListingTakenRightAfterAChangeIsNotTrustedTwice) {
 }
 
 }  // namespace
+
+}  // namespace common

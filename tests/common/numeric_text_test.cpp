@@ -1,7 +1,9 @@
 // The numeric text rule: the leading number, rounding, and field ranges.
-#include "numeric_text.h"
+#include "common/numeric_text.h"
 
 #include <gtest/gtest.h>
+
+namespace common {
 
 namespace {
 
@@ -80,3 +82,5 @@ TEST(FieldRanges, TheErrorNamesTheFieldAndTheText) {
 }
 
 }  // namespace
+
+}  // namespace common

@@ -14,9 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "profile.h"
-#include "program_folder.h"
-#include "scratch_folder.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "tests/support/scratch_folder.h"
+
+namespace common {
 
 namespace fs = std::filesystem;
 
@@ -323,3 +325,5 @@ INSTANTIATE_TEST_SUITE_P(Recorded, ProfileCase, testing::ValuesIn(CaseNames()),
                          });
 
 }  // namespace
+
+}  // namespace common

@@ -1,9 +1,11 @@
 // Removing keys and sections, the host writer's forms without a value.
 #include <gtest/gtest.h>
 
-#include "profile.h"
-#include "program_folder.h"
-#include "scratch_folder.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "tests/support/scratch_folder.h"
+
+namespace common {
 
 namespace {
 
@@ -37,3 +39,5 @@ TEST(ProfileDelete, NothingToRemoveChangesNothingAndCreatesNothing) {
 }
 
 }  // namespace
+
+}  // namespace common

@@ -7,9 +7,11 @@
 #include <tuple>
 #include <vector>
 
-#include "profile.h"
-#include "program_folder.h"
-#include "scratch_folder.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "tests/support/scratch_folder.h"
+
+namespace common {
 
 namespace {
 
@@ -191,3 +193,5 @@ TEST(ProfileEditBatch, NothingChangedMeansNothingWritten) {
 }
 
 }  // namespace
+
+}  // namespace common

@@ -7,9 +7,11 @@
 
 #include <string>
 
-#include "profile.h"
-#include "program_folder.h"
-#include "scratch_folder.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "tests/support/scratch_folder.h"
+
+namespace common {
 
 namespace {
 
@@ -155,3 +157,5 @@ TEST(ProfileReadPaths, SymlinkIsReadThrough) {
 }
 
 }  // namespace
+
+}  // namespace common

@@ -1,10 +1,12 @@
 // A record's keys come from one snapshot of its source file.
 #include <gtest/gtest.h>
 
-#include "host_path.h"
-#include "profile.h"
-#include "program_folder.h"
-#include "scratch_folder.h"
+#include "common/host_path.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "tests/support/scratch_folder.h"
+
+namespace common {
 
 namespace {
 
@@ -44,3 +46,5 @@ TEST(SpelledPath, TurnsSeparatorsAndDropsDoubledOnesWithoutLookingAnythingUp) {
 }
 
 }  // namespace
+
+}  // namespace common

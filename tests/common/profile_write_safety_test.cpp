@@ -8,10 +8,12 @@
 #include <filesystem>
 #include <string>
 
-#include "atomic_file.h"
-#include "profile.h"
-#include "program_folder.h"
-#include "scratch_folder.h"
+#include "common/atomic_file.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "tests/support/scratch_folder.h"
+
+namespace common {
 
 namespace fs = std::filesystem;
 
@@ -155,3 +157,5 @@ TEST(ReplaceFileAtomically, RefusesFoldersAndMissingFolders) {
 }
 
 }  // namespace
+
+}  // namespace common

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string>
 
-#include "fake_job_ui.h"
-#include "modConvert.h"
-#include "scratch_folder.h"
+#include "tests/support/fake_job_ui.h"
+#include "converter/modConvert.h"
+#include "tests/support/scratch_folder.h"
 
 namespace vostrel {
 namespace {
@@ -112,7 +112,7 @@ TEST_F(ConvertJobTest, MaximumBeyondSixteenBitsIsRefused) {
     ASSERT_EQ(ui.messages.shown.size(), 1u);
     EXPECT_EQ(ui.messages.shown[0].prompt, kPromptBadMaximum);
     EXPECT_EQ(ui.messages.shown[0].title, kTitleBadMaximum);
-    EXPECT_EQ(ui.messages.shown[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(ui.messages.shown[0].buttons, common::MsgButtons::Ok);
   }
   EXPECT_TRUE(ui.statusHistory.empty());
   EXPECT_EQ(MaxItems, 2);
@@ -151,8 +151,8 @@ TEST_F(ConvertJobTest, MissingSourceShowsThePagesPrompt) {
     ASSERT_EQ(ui.messages.shown.size(), 1u);
     EXPECT_EQ(ui.messages.shown[0].prompt, c.prompt);
     EXPECT_EQ(ui.messages.shown[0].title, kTitleFileNotFound);
-    EXPECT_EQ(ui.messages.shown[0].buttons, MsgButtons::Ok);
-    EXPECT_EQ(ui.messages.shown[0].icon, MsgIcon::None);
+    EXPECT_EQ(ui.messages.shown[0].buttons, common::MsgButtons::Ok);
+    EXPECT_EQ(ui.messages.shown[0].icon, common::MsgIcon::None);
   }
   EXPECT_TRUE(ui.statusHistory.empty());
   EXPECT_EQ(ui.pumps, 0);

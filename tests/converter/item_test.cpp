@@ -3,11 +3,11 @@
 
 #include <string>
 
-#include "binary_record.h"
-#include "modConvert.h"
-#include "numeric_text.h"
-#include "profile.h"
-#include "scratch_folder.h"
+#include "common/binary_record.h"
+#include "converter/modConvert.h"
+#include "common/numeric_text.h"
+#include "common/profile.h"
+#include "tests/support/scratch_folder.h"
 
 namespace vostrel {
 namespace {
@@ -121,12 +121,12 @@ TEST_F(ItemTest, OverflowWritesNothingAndKeepsEarlierFields) {
     ini.clear();
     Section(5, c.keys);
     WriteIni();
-    ForgetProfileCache();
+    common::ForgetProfileCache();
     ItemTable.assign(6, ItemRec{});
     try {
       ConvertItem(5);
       ADD_FAILURE() << "no overflow";
-    } catch (const FieldOverflow& e) {
+    } catch (const common::FieldOverflow& e) {
       EXPECT_EQ(e.field(), c.field);
     }
     EXPECT_FALSE(server.Exists("Items/Item5.dat"));
@@ -140,7 +140,7 @@ TEST_F(ItemTest, OverflowLeavesAnOldFileAsItWas) {
   server.Write("Items/Item5.dat", old);
   Section(5, "Name=New\r\nType=256\r\n");
   WriteIni();
-  EXPECT_THROW(ConvertItem(5), FieldOverflow);
+  EXPECT_THROW(ConvertItem(5), common::FieldOverflow);
   EXPECT_EQ(server.Read("Items/Item5.dat"), old);
 }
 
@@ -164,7 +164,7 @@ TEST_F(ItemTest, FailuresBeforeWritingLeaveNoFile) {
 
   ScratchFolder bare;  // no Items folder
   bare.Write("items.ini", "[ITEM1]\r\nName=A\r\n");
-  EXPECT_THROW(ConvertItem(1), RecordFileError);
+  EXPECT_THROW(ConvertItem(1), common::RecordFileError);
   EXPECT_FALSE(bare.Exists("Items"));
 }
 

@@ -5,11 +5,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "binary_record.h"
-#include "fake_job_ui.h"
-#include "modConvert.h"
-#include "numeric_text.h"
-#include "scratch_folder.h"
+#include "common/binary_record.h"
+#include "tests/support/fake_job_ui.h"
+#include "converter/modConvert.h"
+#include "common/numeric_text.h"
+#include "tests/support/scratch_folder.h"
 
 namespace vostrel {
 namespace {
@@ -107,7 +107,7 @@ TEST_F(NPCConversion, OverflowWritesNothing) {
   try {
     ConvertNPC(2);
     FAIL() << "SpawnTime 255.5 rounds to 256";
-  } catch (const FieldOverflow& e) {
+  } catch (const common::FieldOverflow& e) {
     EXPECT_EQ(e.field(), "SpawnTime");
   }
   EXPECT_EQ(server.Read("NPCs/NPC2.dat"), "old bat");
@@ -116,7 +116,7 @@ TEST_F(NPCConversion, OverflowWritesNothing) {
   EXPECT_EQ(NPCTable[2].Behavior, 0);
 
   for (int n : {3, 4, 5}) {
-    EXPECT_THROW(ConvertNPC(n), FieldOverflow) << n;
+    EXPECT_THROW(ConvertNPC(n), common::FieldOverflow) << n;
     EXPECT_FALSE(server.Exists("NPCs/NPC" + std::to_string(n) + ".dat")) << n;
   }
   ConvertNPC(6);

@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "binary_record.h"
-#include "fake_job_ui.h"
-#include "modConvert.h"
-#include "profile.h"
-#include "scratch_folder.h"
+#include "common/binary_record.h"
+#include "tests/support/fake_job_ui.h"
+#include "converter/modConvert.h"
+#include "common/profile.h"
+#include "tests/support/scratch_folder.h"
 
 namespace vostrel {
 namespace {
@@ -111,10 +111,10 @@ TEST_F(ShopConversion, MissingSectionGivesEmptyTextsAndZeros) {
   server.Write("shops.ini", "[SHOP1]\nName=One\n");
   ConvertShop(12);
   const std::string file = server.At("Shops/Shop12.dat");
-  EXPECT_EQ(ReadIniKey(file, "SHOP12", "Name"), "");
-  EXPECT_EQ(ReadIniKey(file, "SHOP12", "LeaveSay"), "");
-  EXPECT_EQ(ReadIniKey(file, "SHOP12", "FixesItems"), "0");
-  EXPECT_EQ(ReadIniKey(file, "SHOP12", "GetValue8"), "0");
+  EXPECT_EQ(common::ReadIniKey(file, "SHOP12", "Name"), "");
+  EXPECT_EQ(common::ReadIniKey(file, "SHOP12", "LeaveSay"), "");
+  EXPECT_EQ(common::ReadIniKey(file, "SHOP12", "FixesItems"), "0");
+  EXPECT_EQ(common::ReadIniKey(file, "SHOP12", "GetValue8"), "0");
   const std::string text = server.Read("Shops/Shop12.dat");
   EXPECT_EQ(text.rfind("[SHOP12]\r\nName=\r\nJoinSay=\r\nLeaveSay=\r\nFixesItems=0\r\n", 0), 0u);
   EXPECT_EQ(text.find("GiveItem9"), std::string::npos);
@@ -134,12 +134,12 @@ TEST_F(ShopConversion, ExistingFileKeepsItsOtherKeysAndSections) {
   ConvertShop(2);
 
   const std::string file = server.At("Shops/Shop2.dat");
-  EXPECT_EQ(ReadIniKey(file, "Extra", "Colour"), "red");
-  EXPECT_EQ(ReadIniKey(file, "SHOP2", "Keeper"), "Ann");
-  EXPECT_EQ(ReadIniKey(file, "SHOP2", "GiveItem9"), "7");
-  EXPECT_EQ(ReadIniKey(file, "SHOP2", "Name"), "New name");
-  EXPECT_EQ(ReadIniKey(file, "SHOP2", "GiveItem1"), "9");
-  EXPECT_EQ(ReadIniKey(file, "SHOP2", "GetValue8"), "0");
+  EXPECT_EQ(common::ReadIniKey(file, "Extra", "Colour"), "red");
+  EXPECT_EQ(common::ReadIniKey(file, "SHOP2", "Keeper"), "Ann");
+  EXPECT_EQ(common::ReadIniKey(file, "SHOP2", "GiveItem9"), "7");
+  EXPECT_EQ(common::ReadIniKey(file, "SHOP2", "Name"), "New name");
+  EXPECT_EQ(common::ReadIniKey(file, "SHOP2", "GiveItem1"), "9");
+  EXPECT_EQ(common::ReadIniKey(file, "SHOP2", "GetValue8"), "0");
   const std::string text = server.Read("Shops/Shop2.dat");
   EXPECT_EQ(text.rfind("; notes kept by hand\r\n[Extra]\r\nColour=red\r\n[SHOP2]\r\n"
                        "Name=New name\r\nKeeper=Ann\r\nGiveItem1=9\r\nGiveItem9=7\r\n",
@@ -164,14 +164,14 @@ TEST_F(ShopConversion, UnwritableShopFileIsAnErrorNamingTheFile) {
   try {
     ConvertShop(5);
     FAIL() << "a read-only shop file must not pass as converted";
-  } catch (const RecordFileError& e) {
+  } catch (const common::RecordFileError& e) {
     EXPECT_NE(std::string(e.what()).find("Shop5.dat"), std::string::npos) << e.what();
   }
   EXPECT_EQ(server.Read("Shops/Shop5.dat"), "[SHOP5]\r\nName=Locked\r\n");
 
   ScratchFolder bare;  // no Shops folder
   bare.Write("shops.ini", "[SHOP1]\nName=One\n");
-  EXPECT_THROW(ConvertShop(1), RecordFileError);
+  EXPECT_THROW(ConvertShop(1), common::RecordFileError);
   EXPECT_FALSE(bare.Exists("Shops"));
 }
 
@@ -189,7 +189,7 @@ TEST(ShopJob, ReadOnlyShopIsListedAsSkipped) {
   EXPECT_EQ(skipped[0].number, 2);
   EXPECT_NE(skipped[0].reason.find("Shop2.dat"), std::string::npos) << skipped[0].reason;
   EXPECT_EQ(server.Read("Shops/Shop2.dat"), "locked");
-  EXPECT_EQ(ReadIniKey(server.At("Shops/Shop3.dat"), "SHOP3", "Name"), "Three");
+  EXPECT_EQ(common::ReadIniKey(server.At("Shops/Shop3.dat"), "SHOP3", "Name"), "Three");
   EXPECT_EQ(ui.status[Page::Shops], kStatusCompleted);
 }
 

@@ -4,11 +4,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "binary_record.h"
-#include "fake_job_ui.h"
-#include "modConvert.h"
-#include "profile.h"
-#include "scratch_folder.h"
+#include "common/binary_record.h"
+#include "tests/support/fake_job_ui.h"
+#include "converter/modConvert.h"
+#include "common/profile.h"
+#include "tests/support/scratch_folder.h"
 
 namespace vostrel {
 namespace {
@@ -78,7 +78,7 @@ TEST_F(SignConversion, ShorterSignOverwritesOnlyTheStart) {
   ASSERT_EQ(before.size(), 9u + 20u);
 
   server.Write("signs.ini", "[SIGN1]\nHeader=Short\n");
-  ForgetProfileCache();
+  common::ForgetProfileCache();
   ConvertSign(1);
   const std::string after = server.Read("Signs/Sign1.dat");
   const std::string record = std::string("\x05\x00", 2) + "Short" + std::string(7, '\0');
@@ -96,7 +96,7 @@ TEST_F(SignConversion, NumbersOutsideTheTableOrAMissingFolderWriteNothing) {
 
   ScratchFolder bare;
   bare.Write("signs.ini", "[SIGN1]\nHeader=One\n");
-  EXPECT_THROW(ConvertSign(1), RecordFileError);
+  EXPECT_THROW(ConvertSign(1), common::RecordFileError);
   EXPECT_FALSE(bare.Exists("Signs"));
 }
 

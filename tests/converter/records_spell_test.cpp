@@ -4,11 +4,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "binary_record.h"
-#include "fake_job_ui.h"
-#include "modConvert.h"
-#include "numeric_text.h"
-#include "scratch_folder.h"
+#include "common/binary_record.h"
+#include "tests/support/fake_job_ui.h"
+#include "converter/modConvert.h"
+#include "common/numeric_text.h"
+#include "tests/support/scratch_folder.h"
 
 namespace vostrel {
 namespace {
@@ -92,7 +92,7 @@ TEST_F(SpellConversion, OverflowWritesNothingAndKeepsEarlierFields) {
   try {
     ConvertSpell(3);
     FAIL() << "LevelReq 300 must not fit a byte";
-  } catch (const FieldOverflow& e) {
+  } catch (const common::FieldOverflow& e) {
     EXPECT_EQ(e.field(), "LevelReq");
   }
   EXPECT_EQ(server.Read("Spells/Spell3.dat"), "old spell three");
@@ -102,12 +102,12 @@ TEST_F(SpellConversion, OverflowWritesNothingAndKeepsEarlierFields) {
   EXPECT_EQ(SpellTable[3].GuildReq, "G" + std::string(19, ' '));
   EXPECT_EQ(SpellTable[3].LevelReq, 0);
 
-  EXPECT_THROW(ConvertSpell(4), FieldOverflow);
+  EXPECT_THROW(ConvertSpell(4), common::FieldOverflow);
   EXPECT_FALSE(server.Exists("Spells/Spell4.dat"));
   EXPECT_EQ(SpellTable[4].Name, "Ice" + std::string(17, ' '));
   EXPECT_EQ(SpellTable[4].ClassReq, 0);  // read after the failing Data1
 
-  EXPECT_THROW(ConvertSpell(5), FieldOverflow);
+  EXPECT_THROW(ConvertSpell(5), common::FieldOverflow);
   EXPECT_FALSE(server.Exists("Spells/Spell5.dat"));
 }
 
@@ -131,7 +131,7 @@ TEST_F(SpellConversion, NumbersOutsideTheTableOrAMissingFolderWriteNothing) {
 
   ScratchFolder bare;  // no Spells folder at all
   bare.Write("spells.ini", "[SPELL1]\nName=Heal\n");
-  EXPECT_THROW(ConvertSpell(1), RecordFileError);
+  EXPECT_THROW(ConvertSpell(1), common::RecordFileError);
   EXPECT_FALSE(bare.Exists("Spells"));
 }
 

@@ -9,10 +9,10 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "frmMain.h"
-#include "job_ui.h"
-#include "recording_messages.h"
-#include "scratch_folder.h"
+#include "converter/frmMain.h"
+#include "converter/job_ui.h"
+#include "tests/support/recording_messages.h"
+#include "tests/support/scratch_folder.h"
 
 using vostrel::frmMain;
 

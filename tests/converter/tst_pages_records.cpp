@@ -7,11 +7,11 @@
 #include <QTabBar>
 #include <QtTest>
 
-#include "frmMain.h"
-#include "modConvert.h"
-#include "profile.h"
-#include "recording_messages.h"
-#include "scratch_folder.h"
+#include "converter/frmMain.h"
+#include "converter/modConvert.h"
+#include "common/profile.h"
+#include "tests/support/recording_messages.h"
+#include "tests/support/scratch_folder.h"
 
 using vostrel::frmMain;
 
@@ -89,10 +89,10 @@ class PagesRecords : public QObject {
     QCOMPARE(ConvertOnPage(w, 3, "txtMaxShops", "cmdShopConvert", "lblShopStatus", "2"),
              QString("Conversion completed."));
     const std::string shop1 = server.At("Shops/Shop1.dat");
-    QCOMPARE(ReadIniKey(shop1, "SHOP1", "Name"), std::string("Inn"));
-    QCOMPARE(ReadIniKey(shop1, "SHOP1", "GiveItem8"), std::string("4"));
-    QCOMPARE(ReadIniKey(shop1, "SHOP1", "GetValue8"), std::string("0"));
-    QCOMPARE(ReadIniKey(server.At("Shops/Shop2.dat"), "SHOP2", "FixesItems"), std::string("0"));
+    QCOMPARE(common::ReadIniKey(shop1, "SHOP1", "Name"), std::string("Inn"));
+    QCOMPARE(common::ReadIniKey(shop1, "SHOP1", "GiveItem8"), std::string("4"));
+    QCOMPARE(common::ReadIniKey(shop1, "SHOP1", "GetValue8"), std::string("0"));
+    QCOMPARE(common::ReadIniKey(server.At("Shops/Shop2.dat"), "SHOP2", "FixesItems"), std::string("0"));
     QVERIFY(!server.Exists("Shops/Shop3.dat"));
     QVERIFY(messages.shown.empty());
   }

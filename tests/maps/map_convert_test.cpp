@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "fake_job_ui.h"
-#include "host_path.h"
-#include "map_records.h"
-#include "modMapConvert.h"
-#include "scratch_folder.h"
+#include "tests/support/fake_job_ui.h"
+#include "common/host_path.h"
+#include "converter/map_records.h"
+#include "converter/modMapConvert.h"
+#include "tests/support/scratch_folder.h"
 
 namespace vostrel {
 namespace {
@@ -36,7 +36,7 @@ void WriteLegacy(const ScratchFolder& server, int n, const LegacyMapRec& rec) {
 // The converted file of map n as the server finds it: the newmaps folder is
 // named without regard to case.
 std::string ConvertedPath(const ScratchFolder& server, int n) {
-  return ResolvePath(server.path() + "\\newmaps\\map" + std::to_string(n) + ".dat");
+  return common::ResolvePath(server.path() + "\\newmaps\\map" + std::to_string(n) + ".dat");
 }
 
 std::string ConvertedBytes(const ScratchFolder& server, int n) {
@@ -319,8 +319,8 @@ TEST(MapConversion, MissingOrEmptyMapsFolderIsReported) {
     const ShownMessage& m = ui.messages.shown[0];
     EXPECT_EQ("Please place this in the same folder as your maps folder", m.prompt);
     EXPECT_EQ("File not found", m.title);
-    EXPECT_EQ(MsgButtons::Ok, m.buttons);
-    EXPECT_EQ(MsgIcon::None, m.icon);
+    EXPECT_EQ(common::MsgButtons::Ok, m.buttons);
+    EXPECT_EQ(common::MsgIcon::None, m.icon);
     EXPECT_TRUE(ui.statusHistory.empty());
     EXPECT_FALSE(server.Exists("Newmaps"));
     EXPECT_FALSE(server.Exists("maps/map1.dat"));
@@ -377,7 +377,7 @@ void ExpectStoppedAt(const FakeJobUi& ui, int map, const std::string& reasonPart
   const ShownMessage& box = ui.messages.shown[0];
   EXPECT_NE(std::string::npos, box.prompt.find("map " + m)) << box.prompt;
   EXPECT_NE(std::string::npos, box.prompt.find(reasonPart)) << box.prompt;
-  EXPECT_EQ(MsgButtons::Ok, box.buttons);
+  EXPECT_EQ(common::MsgButtons::Ok, box.buttons);
 }
 
 TEST(MapConversionStops, UpdateCountThatCannotBeRaised) {

@@ -1,5 +1,5 @@
 // Byte layouts of the legacy and converted map files.
-#include "map_records.h"
+#include "converter/map_records.h"
 
 #include <gtest/gtest.h>
 

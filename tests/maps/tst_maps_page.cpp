@@ -10,10 +10,10 @@
 #include <memory>
 #include <vector>
 
-#include "frmMain.h"
-#include "map_records.h"
-#include "recording_messages.h"
-#include "scratch_folder.h"
+#include "converter/frmMain.h"
+#include "converter/map_records.h"
+#include "tests/support/recording_messages.h"
+#include "tests/support/scratch_folder.h"
 
 using vostrel::frmMain;
 

@@ -11,18 +11,18 @@
 #include <string>
 #include <vector>
 
-#include "modGeneral.h"
-#include "profile.h"
-#include "program_folder.h"
-#include "reliability_support.h"
-#include "scratch_folder.h"
+#include "accounts/modGeneral.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "tests/reliability/reliability_support.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
 using namespace reliability;
 using calmet::AccountListing;
 
-AccountListing ListScratch() { return calmet::ListAccounts(ProgramFolder() + "\\Accounts\\"); }
+AccountListing ListScratch() { return calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\"); }
 
 std::string Account(const std::string& name) {
   return "[CHAR1]\r\nName=" + name + "\r\nLevel=4\r\nInvItemNum1=12\r\nInvItemVal1=3\r\n";

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "fake_job_ui.h"
-#include "modConvert.h"
-#include "modMapConvert.h"
-#include "profile.h"
-#include "program_folder.h"
-#include "reliability_support.h"
-#include "scratch_folder.h"
+#include "tests/support/fake_job_ui.h"
+#include "converter/modConvert.h"
+#include "converter/modMapConvert.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "tests/reliability/reliability_support.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -89,10 +89,10 @@ TEST(BadSource, TwoHundredMegabyteProfileIsReadToItsEnd) {
     for (size_t written = 0; written < target; written += chunk.size()) out << chunk;
     out << "[Last]\r\nKey=found\r\n";
   }
-  EXPECT_EQ(ReadIniKey(path, "Last", "Key"), "found");
-  EXPECT_EQ(ReadIniKey(path, "S999", "Key"), std::string(150, 'v'));
-  EXPECT_EQ(ReadIniKey(path, "Nowhere", "Key"), "");
-  ForgetProfileCache();
+  EXPECT_EQ(common::ReadIniKey(path, "Last", "Key"), "found");
+  EXPECT_EQ(common::ReadIniKey(path, "S999", "Key"), std::string(150, 'v'));
+  EXPECT_EQ(common::ReadIniKey(path, "Nowhere", "Key"), "");
+  common::ForgetProfileCache();
   std::remove(path.c_str());
 }
 
@@ -103,9 +103,9 @@ TEST(BadSource, TenMegabyteLinesAreCutOnReadAndKeptOnWrite) {
   const std::string text =
       "[ITEM1]\r\nName=" + longValue + "\r\nType=3\r\n[Tail]\r\nLog=" + longValue;
   s.Write("items.ini", text);
-  EXPECT_EQ(ReadIniKey(s.At("items.ini"), "ITEM1", "Name"), std::string(kMaxIniValue, 'A'));
-  EXPECT_EQ(ReadIniKey(s.At("items.ini"), "ITEM1", "Type"), "3");
-  EXPECT_EQ(ReadIniKey(s.At("items.ini"), "Tail", "Log").size(), kMaxIniValue);
+  EXPECT_EQ(common::ReadIniKey(s.At("items.ini"), "ITEM1", "Name"), std::string(common::kMaxIniValue, 'A'));
+  EXPECT_EQ(common::ReadIniKey(s.At("items.ini"), "ITEM1", "Type"), "3");
+  EXPECT_EQ(common::ReadIniKey(s.At("items.ini"), "Tail", "Log").size(), common::kMaxIniValue);
 
   FakeJobUi ui;
   vostrel::ConvertClick(vostrel::Page::Items, "1", ui);
@@ -113,7 +113,7 @@ TEST(BadSource, TenMegabyteLinesAreCutOnReadAndKeptOnWrite) {
   EXPECT_EQ(vostrel::ItemTable[1].Name, std::string(20, 'A'));
 
   // A key added after the long line changes no byte of it.
-  ASSERT_TRUE(WriteIniKey(s.At("items.ini"), "ITEM1", "Data1", "7"));
+  ASSERT_TRUE(common::WriteIniKey(s.At("items.ini"), "ITEM1", "Data1", "7"));
   EXPECT_EQ(s.Read("items.ini"),
             "[ITEM1]\r\nName=" + longValue + "\r\nType=3\r\nData1=7\r\n[Tail]\r\nLog=" + longValue);
 }
@@ -139,8 +139,8 @@ TEST(BadSource, SourceThatIsAFifoOrAFolderIsNotFound) {
   ScratchFolder s;
   ASSERT_EQ(mkfifo(s.At("items.ini").c_str(), 0644), 0);
   s.MakeDir("spells.ini");
-  EXPECT_EQ(ReadIniKey(s.At("items.ini"), "ITEM1", "Name"), "");
-  EXPECT_FALSE(WriteIniKey(s.At("items.ini"), "ITEM1", "Name", "x"));
+  EXPECT_EQ(common::ReadIniKey(s.At("items.ini"), "ITEM1", "Name"), "");
+  EXPECT_FALSE(common::WriteIniKey(s.At("items.ini"), "ITEM1", "Name", "x"));
 
   FakeJobUi ui;
   vostrel::ConvertClick(vostrel::Page::Items, "5", ui);

@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "atomic_file.h"
-#include "fake_job_ui.h"
-#include "file_search.h"
-#include "modConvert.h"
-#include "modGeneral.h"
-#include "modMapConvert.h"
-#include "profile.h"
-#include "program_folder.h"
-#include "reliability_support.h"
-#include "scratch_folder.h"
+#include "common/atomic_file.h"
+#include "tests/support/fake_job_ui.h"
+#include "common/file_search.h"
+#include "converter/modConvert.h"
+#include "accounts/modGeneral.h"
+#include "converter/modMapConvert.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "tests/reliability/reliability_support.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -30,9 +30,9 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 class FaultSeam {
  public:
   explicit FaultSeam(std::function<bool(const std::string&)> fault) {
-    SetWriteFaultForTesting(std::move(fault));
+    common::SetWriteFaultForTesting(std::move(fault));
   }
-  ~FaultSeam() { SetWriteFaultForTesting(nullptr); }
+  ~FaultSeam() { common::SetWriteFaultForTesting(nullptr); }
 };
 
 // Fails every write to a path ending in `tail`.
@@ -58,7 +58,7 @@ TEST(TemporaryLeftovers, NamesTakenByADeadWriterAreSkipped) {
       seen = TempLeftovers(folder);
       return false;
     });
-    ASSERT_TRUE(WriteIniKey(ProgramFolder() + "\\Accounts\\bob.ini", "CHAR1", "Level", "2"));
+    ASSERT_TRUE(common::WriteIniKey(common::ProgramFolder() + "\\Accounts\\bob.ini", "CHAR1", "Level", "2"));
   }
   ASSERT_EQ(seen.size(), 1u);
   // The names the next writes of this process would take.
@@ -71,16 +71,16 @@ TEST(TemporaryLeftovers, NamesTakenByADeadWriterAreSkipped) {
     s.Write("Accounts/" + planted.back(), "half a file from a killed run");
   }
 
-  EXPECT_TRUE(WriteIniKey(ProgramFolder() + "\\Accounts\\bob.ini", "CHAR1", "Level", "3"));
+  EXPECT_TRUE(common::WriteIniKey(common::ProgramFolder() + "\\Accounts\\bob.ini", "CHAR1", "Level", "3"));
   EXPECT_EQ(s.Read("Accounts/bob.ini"), "[CHAR1]\r\nName=Bob\r\nLevel=3\r\n");
   // Another writer's file is not ours to delete.
   for (const std::string& name : planted) EXPECT_TRUE(s.Exists("Accounts/" + name)) << name;
 
   // Nothing sees the leftovers.
-  const calmet::AccountListing listing = calmet::ListAccounts(ProgramFolder() + "\\Accounts\\");
+  const calmet::AccountListing listing = calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\");
   EXPECT_EQ(listing.lines, std::vector<std::string>{"Bob.ini"});
-  EXPECT_EQ(FindFirstFile(ProgramFolder() + "\\Accounts\\*"), "bob.ini");
-  EXPECT_EQ(FindFirstFile(ProgramFolder() + "\\Accounts\\.*"), "");
+  EXPECT_EQ(common::FindFirstFile(common::ProgramFolder() + "\\Accounts\\*"), "bob.ini");
+  EXPECT_EQ(common::FindFirstFile(common::ProgramFolder() + "\\Accounts\\.*"), "");
 }
 
 TEST(FullDisk, WipeNamesEveryAccountItCouldNotWrite) {
@@ -99,7 +99,7 @@ TEST(FullDisk, WipeNamesEveryAccountItCouldNotWrite) {
     seam = std::make_unique<FaultSeam>([](const std::string&) { return true; });
   }
 
-  const calmet::AccountListing listing = calmet::ListAccounts(ProgramFolder() + "\\Accounts\\");
+  const calmet::AccountListing listing = calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\");
   QuietWipeUi ui;
   const calmet::WipeResult result = calmet::WipeInventories(listing, ui);
 

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "fake_job_ui.h"
-#include "file_search.h"
-#include "modConvert.h"
-#include "modGeneral.h"
-#include "profile.h"
-#include "program_folder.h"
-#include "reliability_support.h"
-#include "scratch_folder.h"
+#include "tests/support/fake_job_ui.h"
+#include "common/file_search.h"
+#include "converter/modConvert.h"
+#include "accounts/modGeneral.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
+#include "tests/reliability/reliability_support.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -107,7 +107,7 @@ std::string AccountFile(int i) {
   return s;
 }
 
-calmet::AccountListing Listed() { return calmet::ListAccounts(ProgramFolder() + "\\Accounts\\"); }
+calmet::AccountListing Listed() { return calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\"); }
 
 void WipeHere() {
   calmet::AccountListing listing = Listed();
@@ -126,7 +126,7 @@ TEST(KilledJobs, InventoryWipeLeavesEveryAccountOldOrWiped) {
     Restore(f->At("Accounts"), before);
   }
 
-  SetProgramFolder(expected.path());
+  common::SetProgramFolder(expected.path());
   const Clock::time_point start = Clock::now();
   ASSERT_TRUE(RunInChild(WipeHere));
   const Clock::duration fullRun = Clock::now() - start;
@@ -135,7 +135,7 @@ TEST(KilledJobs, InventoryWipeLeavesEveryAccountOldOrWiped) {
   ASSERT_NE(after, before);
   ASSERT_TRUE(TempLeftovers(expected.At("Accounts")).empty());
 
-  SetProgramFolder(work.path());
+  common::SetProgramFolder(work.path());
   const std::vector<std::string> listedBefore = Listed().lines;
   std::mt19937 rng(20240607);
   const auto span = std::chrono::duration_cast<std::chrono::microseconds>(fullRun).count();
@@ -147,7 +147,7 @@ TEST(KilledJobs, InventoryWipeLeavesEveryAccountOldOrWiped) {
     CheckFolder(work.At("Accounts"), before, after, tally);
     // Leftovers are hidden: not listed as accounts, not found by a search.
     EXPECT_EQ(Listed().lines, listedBefore);
-    EXPECT_FALSE(IsTempName(FindFirstFile(ProgramFolder() + "\\Accounts\\*")));
+    EXPECT_FALSE(IsTempName(common::FindFirstFile(common::ProgramFolder() + "\\Accounts\\*")));
   }
   const size_t leftovers = TempLeftovers(work.At("Accounts")).size();
   PrintTally("inventory wipe", tally, fullRun, leftovers, ram.active());
@@ -203,7 +203,7 @@ TEST(KilledJobs, ShopConversionLeavesEveryShopFileOldOrComplete) {
     Restore(f->At("Shops"), before);
   }
 
-  SetProgramFolder(expected.path());
+  common::SetProgramFolder(expected.path());
   const Clock::time_point start = Clock::now();
   ASSERT_TRUE(RunInChild(ConvertShopsHere));
   const Clock::duration fullRun = Clock::now() - start;
@@ -212,7 +212,7 @@ TEST(KilledJobs, ShopConversionLeavesEveryShopFileOldOrComplete) {
   EXPECT_NE(after.at("Shop1.dat").find("Keeper=Bob"), std::string::npos);
   ASSERT_TRUE(TempLeftovers(expected.At("Shops")).empty());
 
-  SetProgramFolder(work.path());
+  common::SetProgramFolder(work.path());
   std::mt19937 rng(7411);
   const auto span = std::chrono::duration_cast<std::chrono::microseconds>(fullRun).count();
   KillTally tally;
@@ -221,7 +221,7 @@ TEST(KilledJobs, ShopConversionLeavesEveryShopFileOldOrComplete) {
     const std::chrono::microseconds delay(std::uniform_int_distribution<long long>(0, span)(rng));
     RunInChild(ConvertShopsHere, &delay);
     CheckFolder(work.At("Shops"), before, after, tally);
-    EXPECT_FALSE(IsTempName(FindFirstFile(ProgramFolder() + "\\Shops\\*")));
+    EXPECT_FALSE(IsTempName(common::FindFirstFile(common::ProgramFolder() + "\\Shops\\*")));
   }
   const size_t leftovers = TempLeftovers(work.At("Shops")).size();
   PrintTally("shop conversion", tally, fullRun, leftovers, ram.active());

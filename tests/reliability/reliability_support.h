@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "message_port.h"
-#include "modGeneral.h"
-#include "recording_messages.h"
+#include "common/message_port.h"
+#include "accounts/modGeneral.h"
+#include "tests/support/recording_messages.h"
 
 namespace reliability {
 
@@ -186,7 +186,7 @@ class QuietWipeUi : public calmet::WipeUi {
  public:
   void SelectAccount(int) override {}
   void SetProgress(float) override {}
-  MessagePort& Messages() override { return messages; }
+  common::MessagePort& Messages() override { return messages; }
   RecordingMessages messages;
 };
 

@@ -15,11 +15,11 @@
 #include <sstream>
 #include <thread>
 
-#include "program_folder.h"
-#include "recording_messages.h"
-#include "scratch_folder.h"
-#include "server_launcher.h"
-#include "startup_check.h"
+#include "common/program_folder.h"
+#include "tests/support/recording_messages.h"
+#include "tests/support/scratch_folder.h"
+#include "restarter/server_launcher.h"
+#include "restarter/startup_check.h"
 
 namespace fs = std::filesystem;
 
@@ -145,7 +145,7 @@ TEST(StartServerTest, StartsADetachedProcessWithOurFolderAndEnvironmentOnly) {
   ScratchFolder elsewhere;  // the working folder, not the server's
   server.Write("server.exe", kRecordingServer);
   MakeRunnable(server.At("server.exe"));
-  SetProgramFolder(server.path());
+  common::SetProgramFolder(server.path());
   ASSERT_EQ(setenv("RUVANE_TEST_MARK", "inherited", 1), 0);
 
   // Descriptors that a careless start would pass on: one plain, one pipe.

@@ -5,9 +5,9 @@
 #include <QtTest>
 #include <optional>
 
-#include "frmMain.h"
-#include "recording_messages.h"
-#include "scratch_folder.h"
+#include "restarter/frmMain.h"
+#include "tests/support/recording_messages.h"
+#include "tests/support/scratch_folder.h"
 
 namespace ruvane {
 namespace {
@@ -88,8 +88,8 @@ class FrmMainTest : public QObject {
     QCOMPARE(h.messages.shown[0].prompt,
              std::string("Please put this in the same folder as server.exe"));
     QCOMPARE(h.messages.shown[0].title, std::string("Server not found!"));
-    QVERIFY(h.messages.shown[0].icon == MsgIcon::Stop);
-    QVERIFY(h.messages.shown[0].buttons == MsgButtons::Ok);
+    QVERIFY(h.messages.shown[0].icon == common::MsgIcon::Stop);
+    QVERIFY(h.messages.shown[0].buttons == common::MsgButtons::Ok);
     QCOMPARE(h.endCodes, std::vector<int>{0});
     QVERIFY(!h.window->isVisible());
     QVERIFY(!h.timer("tmrWait")->isActive());
@@ -136,8 +136,8 @@ class FrmMainTest : public QObject {
     QCOMPARE(h.messages.shown.size(), size_t{1});
     QVERIFY(h.messages.shown[0].prompt.find("13") != std::string::npos);
     QVERIFY(h.messages.shown[0].prompt.find("Permission denied") != std::string::npos);
-    QVERIFY(h.messages.shown[0].icon == MsgIcon::Stop);
-    QVERIFY(h.messages.shown[0].buttons == MsgButtons::Ok);
+    QVERIFY(h.messages.shown[0].icon == common::MsgIcon::Stop);
+    QVERIFY(h.messages.shown[0].buttons == common::MsgButtons::Ok);
     QCOMPARE(h.endCodes.size(), size_t{1});
     QVERIFY(h.endCodes[0] != 0);
     for (const char* name : {"tmrWait", "tmrActivate", "tmrEnd"}) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "job_ui.h"
-#include "recording_messages.h"
+#include "converter/job_ui.h"
+#include "tests/support/recording_messages.h"
 
 class FakeJobUi : public vostrel::JobUi {
  public:
@@ -23,7 +23,7 @@ class FakeJobUi : public vostrel::JobUi {
     statusHistory.push_back(caption);
   }
   bool StopRequested() override { return stop; }
-  MessagePort& Messages() override { return messages; }
+  common::MessagePort& Messages() override { return messages; }
 
   int pumps = 0;
   bool stop = false;

@@ -6,19 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "message_port.h"
+#include "common/message_port.h"
 
 struct ShownMessage {
   std::string prompt;
   std::string title;
-  MsgButtons buttons;
-  MsgIcon icon;
+  common::MsgButtons buttons;
+  common::MsgIcon icon;
 };
 
-class RecordingMessages : public MessagePort {
+class RecordingMessages : public common::MessagePort {
  public:
-  MsgAnswer Show(const std::string& prompt, const std::string& title, MsgButtons buttons,
-                 MsgIcon icon) override;
+  common::MsgAnswer Show(const std::string& prompt, const std::string& title, common::MsgButtons buttons,
+                 common::MsgIcon icon) override;
   std::vector<ShownMessage> shown;
-  std::deque<MsgAnswer> answers;
+  std::deque<common::MsgAnswer> answers;
 };

@@ -1,4 +1,4 @@
-#include "scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -6,8 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "profile.h"
-#include "program_folder.h"
+#include "common/profile.h"
+#include "common/program_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -15,8 +15,8 @@ ScratchFolder::ScratchFolder() {
   std::string tmpl = (fs::temp_directory_path() / "server-XXXXXX").string();
   if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
   path_ = tmpl;
-  SetProgramFolder(path_);
-  ForgetProfileCache();
+  common::SetProgramFolder(path_);
+  common::ForgetProfileCache();
 }
 
 ScratchFolder::~ScratchFolder() {
@@ -27,8 +27,8 @@ ScratchFolder::~ScratchFolder() {
     fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   }
   fs::remove_all(path_, ec);
-  SetProgramFolder("");
-  ForgetProfileCache();
+  common::SetProgramFolder("");
+  common::ForgetProfileCache();
 }
 
 std::string ScratchFolder::At(std::string_view relative) const {
