@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+#include "common/host_path.h"
+
 namespace common {
 
 namespace {
@@ -18,41 +20,22 @@ std::function<bool(const std::string&)>& WriteFault() {
   return fault;
 }
 
-void SetError(std::string* error, const std::string& what, int err) {
-  if (error) *error = what + ": " + std::strerror(err);
-}
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Follows symbolic links (a dangling one too) to the path whose file is to
 // be replaced. Gives up after a sane number of hops, as the system does.
-bool FollowLinks(std::string path, std::string* target, std::string* error) {
+Status FollowLinks(std::string path, std::string* target) {
   for (int hop = 0; hop < 40; ++hop) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
       *target = std::move(path);
-      return true;
+      return Status::OK();
     }
     std::string link(4096, '\0');
     ssize_t n = readlink(path.c_str(), link.data(), link.size());
-    if (n < 0) {
-      SetError(error, "cannot read link " + path, errno);
-      return false;
-    }
+    if (n < 0) return PosixError("cannot read link " + path, errno);
     link.resize(static_cast<size_t>(n));
-    path = (!link.empty() && link[0] == '/') ? link : FolderOf(path) + "/" + link;
+    path = (!link.empty() && link[0] == '/') ? link : HostFolderOf(path) + "/" + link;
   }
-  SetError(error, "too many links at " + path, ELOOP);
-  return false;
+  return PosixError("too many links at " + path, ELOOP);
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -79,22 +62,19 @@ bool WriteFaultInjected(const std::string& path) {
   return fault && fault(path);
 }
 
-bool ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes,
-                           std::string* error) {
+Status ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes) {
   std::string target;
-  if (!FollowLinks(hostPath, &target, error)) return false;
+  if (Status s = FollowLinks(hostPath, &target); !s.ok()) return s;
 
-  const std::string folder = FolderOf(target);
+  const std::string folder = HostFolderOf(target);
   struct stat folderSt;
   if (stat(folder.c_str(), &folderSt) != 0 || !S_ISDIR(folderSt.st_mode)) {
-    SetError(error, "missing folder " + folder, ENOENT);
-    return false;
+    return PosixError("missing folder " + folder, ENOENT);
   }
   struct stat old;
   const bool exists = stat(target.c_str(), &old) == 0;
   if (exists && !S_ISREG(old.st_mode)) {
-    SetError(error, target + " is not an ordinary file", EISDIR);
-    return false;
+    return Status::IOError(target + " is not an ordinary file", EISDIR);
   }
 
   // A process killed mid-write leaves its temporary file behind, and a later
@@ -104,22 +84,18 @@ bool ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes,
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = folder + "/." + NameOf(target) + ".tmp-" + std::to_string(getpid()) + "-" +
+    temp = folder + "/." + HostNameOf(target) + ".tmp-" + std::to_string(getpid()) + "-" +
            std::to_string(++counter);
     // A new file gets the mode the umask leaves of 0666, as open() would give
     // it; a replaced file gets its old bits back below.
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) {
-    SetError(error, "cannot create " + temp, errno);
-    return false;
-  }
+  if (fd < 0) return PosixError("cannot create " + temp, errno);
   auto fail = [&](const std::string& what, int err) {
     close(fd);
     unlink(temp.c_str());
-    SetError(error, what, err);
-    return false;
+    return PosixError(what, err);
   };
 
   if (WriteFaultInjected(target)) return fail("cannot write " + temp, ENOSPC);
@@ -136,14 +112,12 @@ bool ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes,
   if (close(fd) != 0) {
     int err = errno;
     unlink(temp.c_str());
-    SetError(error, "cannot close " + temp, err);
-    return false;
+    return PosixError("cannot close " + temp, err);
   }
   if (rename(temp.c_str(), target.c_str()) != 0) {
     int err = errno;
     unlink(temp.c_str());
-    SetError(error, "cannot replace " + target, err);
-    return false;
+    return PosixError("cannot replace " + target, err);
   }
   // Make the rename itself durable; a failure here leaves a complete file.
   int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -151,7 +125,7 @@ bool ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes,
     fsync(dirFd);
     close(dirFd);
   }
-  return true;
+  return Status::OK();
 }
 
 }  // namespace common

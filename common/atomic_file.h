@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/status.h"
+
 namespace common {
 
 // Puts `bytes` at `hostPath` (a host path, already resolved). An existing
@@ -17,9 +19,8 @@ namespace common {
 // skip hidden names, never see it.
 // Fails, leaving the old file as it was and removing the temporary file,
 // when the folder is missing, the path is not an ordinary file, or any step
-// fails; `error` (when given) then says why.
-bool ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes,
-                           std::string* error = nullptr);
+// fails; the status then says why.
+Status ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes);
 
 // Test seam: while set, ReplaceFileAtomically asks `fault` with the target
 // path before writing the data, and when it answers true the write fails as

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "common/atomic_file.h"
 #include "common/host_path.h"
@@ -30,15 +29,16 @@ void RecordWriter::FixedText(std::string_view text, size_t width) {
     bytes_.push_back(i < text.size() ? static_cast<uint8_t>(text[i]) : uint8_t{' '});
 }
 
-void RecordWriter::VarText(std::string_view text) {
-  // Texts come from profile reads of at most 4999 bytes, so the count fits.
-  if (text.size() > 0xFFFF)
-    throw RecordFileError("text of " + std::to_string(text.size()) +
-                          " bytes is too long for its length field");
+Status RecordWriter::VarText(std::string_view text) {
+  if (text.size() > 0xFFFF) {
+    return Status::OutOfRange("a text of " + std::to_string(text.size()) +
+                              " bytes is too long for its 16-bit length field");
+  }
   uint16_t n = static_cast<uint16_t>(text.size());
   bytes_.push_back(static_cast<uint8_t>(n & 0xFF));
   bytes_.push_back(static_cast<uint8_t>(n >> 8));
   Raw(text);
+  return Status::OK();
 }
 
 void RecordWriter::Raw(std::string_view bytes) {
@@ -71,39 +71,38 @@ std::string RecordReader::FixedText(size_t width) {
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& host, const std::string& what, int err = 0) {
-  std::string msg = "cannot " + what + " " + host;
-  if (err) msg += ": " + std::string(std::strerror(err));
-  throw RecordFileError(msg);
-}
-
 // Opens an existing ordinary file, or creates it when `host` does not exist.
 // Sets `created` when this call made the file.
-int OpenOrdinary(const std::string& host, int flags, bool needWrite, bool& created) {
+Status OpenOrdinary(const std::string& host, int flags, bool needWrite, int* fd, bool* created) {
   struct stat st;
-  created = false;
+  *created = false;
   if (stat(host.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) Fail(host, "open what is not an ordinary file:");
+    if (!S_ISREG(st.st_mode)) {
+      return Status::IOError("cannot open what is not an ordinary file: " + host);
+    }
     // The owner's write bit decides, as it does for profile files: running as
     // root must not let the tools write over a file the operator protected.
-    if (needWrite && !(st.st_mode & S_IWUSR)) Fail(host, "write read-only file");
-    int fd = open(host.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) Fail(host, "open", errno);
-    return fd;
+    if (needWrite && !(st.st_mode & S_IWUSR)) {
+      return Status::IOError("cannot write read-only file " + host, EACCES);
+    }
+    *fd = open(host.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
+    if (*fd < 0) return PosixError("cannot open " + host, errno);
+    return Status::OK();
   }
-  int fd = open(host.c_str(), flags | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0) Fail(host, "create", errno);
-  created = true;
+  *fd = open(host.c_str(), flags | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (*fd < 0) return PosixError("cannot create " + host, errno);
+  *created = true;
   NoteCreated(host);
-  return fd;
+  return Status::OK();
 }
 
 }  // namespace
 
-void WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes) {
+Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes) {
   const std::string host = ResolvePath(path);
   bool created = false;
-  int fd = OpenOrdinary(host, O_RDWR, true, created);
+  int fd = -1;
+  if (Status s = OpenOrdinary(host, O_RDWR, true, &fd, &created); !s.ok()) return s;
   int err = 0;
   // The record is written in place, so a write that ran out of space half
   // way would leave a record that is part new, part old. The room a longer
@@ -141,27 +140,32 @@ void WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes) {
   if (close(fd) != 0 && err == 0) err = errno;
   if (err != 0) {
     if (created) unlink(host.c_str());
-    Fail(host, "write", err);
+    return PosixError("cannot write " + host, err);
   }
+  return Status::OK();
 }
 
-size_t ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>& out) {
+Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* out,
+                      size_t* delivered) {
   const std::string host = ResolvePath(path);
-  out.assign(size, 0);
+  out->assign(size, 0);
+  if (delivered) *delivered = 0;
   bool created = false;
-  int fd = OpenOrdinary(host, O_RDONLY, false, created);
+  int fd = -1;
+  if (Status s = OpenOrdinary(host, O_RDONLY, false, &fd, &created); !s.ok()) return s;
   size_t done = 0;
   int err = 0;
   while (done < size) {
-    ssize_t n = pread(fd, out.data() + done, size - done, static_cast<off_t>(done));
+    ssize_t n = pread(fd, out->data() + done, size - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) err = errno;
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
   close(fd);
-  if (err != 0) Fail(host, "read", err);
-  return done;
+  if (err != 0) return PosixError("cannot read " + host, err);
+  if (delivered) *delivered = done;
+  return Status::OK();
 }
 
 }  // namespace common

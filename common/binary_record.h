@@ -5,10 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/status.h"
 
 namespace common {
 
@@ -21,7 +22,9 @@ class RecordWriter {
   // Fixed-width text: cut to `width` bytes, padded with spaces.
   void FixedText(std::string_view text, size_t width);
   // Variable-length text: 16-bit little-endian byte count, then the bytes.
-  void VarText(std::string_view text);
+  // A text longer than 65535 bytes cannot be counted: it is refused and
+  // nothing is appended.
+  Status VarText(std::string_view text);
   void Raw(std::string_view bytes);
   const std::vector<uint8_t>& bytes() const { return bytes_; }
 
@@ -45,23 +48,18 @@ class RecordReader {
   size_t pos_ = 0;
 };
 
-// A record file that could not be opened, read or written; what() says why.
-class RecordFileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // Writes `bytes` from the first byte of the file at `path` (a tool path,
 // resolved without regard to case). The file is created when missing and
 // never shortened, so a longer old file keeps its tail. Only ordinary files
 // are opened; nothing ever blocks on a FIFO. A file that this call created
-// and could not fill is removed again. Throws RecordFileError.
-void WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes);
+// and could not fill is removed again. A failure names the file and why.
+Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes);
 
 // Reads up to `size` bytes from the first byte of the file at `path` into
-// `out` (resized to `size`; bytes the file lacks are zero) and returns how
-// many bytes the file delivered. A missing file is created empty first, as the
-// host's binary open does. Throws RecordFileError.
-size_t ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>& out);
+// `out` (resized to `size`; bytes the file lacks are zero) and sets
+// `delivered` (when given) to how many bytes the file held. A missing file is
+// created empty first, as the host's binary open does.
+Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* out,
+                      size_t* delivered = nullptr);
 
 }  // namespace common

@@ -1,6 +1,7 @@
 #include "common/file_search.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -8,20 +9,17 @@
 
 #include "common/host_path.h"
 #include "common/program_folder.h"
+#include "common/text_util.h"
 
 namespace common {
 
 namespace {
 
-bool IsSep(char c) { return c == '\\' || c == '/'; }
-
-char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // Splits a search path into its folder and its last component; a path that
 // ends in a separator searches for "*" in that folder.
 void SplitPattern(std::string_view pattern, std::string_view& folder, std::string_view& name) {
   size_t i = pattern.size();
-  while (i > 0 && !IsSep(pattern[i - 1])) --i;
+  while (i > 0 && !IsSeparator(pattern[i - 1])) --i;
   folder = pattern.substr(0, i);
   name = pattern.substr(i);
   if (name.empty()) name = "*";
@@ -40,10 +38,6 @@ std::string HostFolder(std::string_view folder) {
   return ResolvePath(folder);
 }
 
-std::string Join(const std::string& folder, const std::string& name) {
-  return folder == "/" ? "/" + name : folder + "/" + name;
-}
-
 }  // namespace
 
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
@@ -56,7 +50,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
       starP = p++;
       starN = n;
     } else if (p < pattern.size() &&
-               (pattern[p] == '?' || UpperChar(pattern[p]) == UpperChar(name[n]))) {
+               (pattern[p] == '?' || UpperAsciiChar(pattern[p]) == UpperAsciiChar(name[n]))) {
       ++p, ++n;
     } else if (starP != std::string_view::npos) {
       p = starP + 1;
@@ -77,7 +71,7 @@ std::string FindFirstFile(std::string_view pattern) {
     if (name.front() == '.') return "";
     std::string host = ResolvePath(pattern);
     if (!IsOrdinaryFile(host)) return "";
-    return host.substr(host.rfind('/') + 1);
+    return HostNameOf(host);
   }
   std::string hostFolder = HostFolder(folder);
   DIR* dir = opendir(hostFolder.c_str());
@@ -87,7 +81,7 @@ std::string FindFirstFile(std::string_view pattern) {
     std::string entry = e->d_name;
     if (entry.empty() || entry[0] == '.' || !WildcardMatch(name, entry)) continue;
     bool regular = e->d_type == DT_REG || ((e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) &&
-                                           IsOrdinaryFile(Join(hostFolder, entry)));
+                                           IsOrdinaryFile(JoinHostPath(hostFolder, entry)));
     if (regular) {
       found = entry;
       break;
@@ -102,13 +96,14 @@ bool FileIsPresent(std::string_view name, bool rawPath) {
   return !FindFirstFile(path).empty();
 }
 
-std::vector<std::string> ListFolder(std::string_view pattern) {
+Status ListFolder(std::string_view pattern, std::vector<std::string>* listed) {
+  listed->clear();
   std::string_view folder, name;
   SplitPattern(pattern, folder, name);
   std::vector<std::string> names;
   std::string hostFolder = HostFolder(folder);
   DIR* dir = opendir(hostFolder.c_str());
-  if (!dir) return names;
+  if (!dir) return PosixError("cannot list " + hostFolder, errno);
   bool dot = false, dotdot = false;
   while (dirent* e = readdir(dir)) {
     std::string entry = e->d_name;
@@ -125,12 +120,11 @@ std::vector<std::string> ListFolder(std::string_view pattern) {
   keyed.reserve(names.size());
   for (std::string& n : names) keyed.emplace_back(UpperAscii(n), std::move(n));
   std::sort(keyed.begin(), keyed.end());
-  std::vector<std::string> listed;
-  listed.reserve(keyed.size() + 2);
-  if (dot && WildcardMatch(name, ".")) listed.push_back(".");
-  if (dotdot && WildcardMatch(name, "..")) listed.push_back("..");
-  for (auto& k : keyed) listed.push_back(std::move(k.second));
-  return listed;
+  listed->reserve(keyed.size() + 2);
+  if (dot && WildcardMatch(name, ".")) listed->push_back(".");
+  if (dotdot && WildcardMatch(name, "..")) listed->push_back("..");
+  for (auto& k : keyed) listed->push_back(std::move(k.second));
+  return Status::OK();
 }
 
 }  // namespace common

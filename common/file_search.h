@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/status.h"
+
 namespace common {
 
 // The name of the first ordinary file that matches `pattern`, or "" when none
@@ -21,8 +23,9 @@ bool FileIsPresent(std::string_view name, bool rawPath);
 // Every entry of a folder whose name matches `pattern` (last component, "*"
 // and "?" wildcards), in the order the host's directory listing gives them:
 // "." and ".." first, then the names sorted by their upper-cased bytes.
-// Folders and files alike; an empty result for a missing or unreadable folder.
-std::vector<std::string> ListFolder(std::string_view pattern);
+// Folders and files alike. NotFound for a missing folder, and why for one
+// that cannot be read; `names` is then empty.
+Status ListFolder(std::string_view pattern, std::vector<std::string>* names);
 
 // Wildcard match of one name against one pattern component, ignoring ASCII case.
 bool WildcardMatch(std::string_view pattern, std::string_view name);

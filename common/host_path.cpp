@@ -1,6 +1,7 @@
 #include "common/host_path.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -9,15 +10,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/file_stamp.h"
 #include "common/program_folder.h"
+#include "common/text_util.h"
 
 namespace common {
 
 namespace {
-
-char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool IsSep(char c) { return c == '\\' || c == '/'; }
 
 // A folder's names by their upper-cased form, kept while the folder is
 // unchanged, so that resolving a name whose case differs (or that does not
@@ -29,33 +28,10 @@ bool IsSep(char c) { return c == '\\' || c == '/'; }
 // at the next one, unless the tools' own creation of a file (NoteCreated)
 // has accounted for the change since.
 struct FolderIndex {
-  dev_t dev = 0;
-  ino_t ino = 0;
-  timespec mtime{};
+  FileStamp stamp;
   bool racy = false;
   std::unordered_map<std::string, std::string> byUpper;  // first name in byte order
 };
-
-constexpr long long kRacyWindowNs = 50'000'000;  // well above a timestamp step
-
-long long Nanos(const timespec& t) { return t.tv_sec * 1'000'000'000LL + t.tv_nsec; }
-
-bool ChangedJustNow(const timespec& mtime) {
-  timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  return Nanos(mtime) >= Nanos(now) - kRacyWindowNs;
-}
-
-bool SameStamp(const FolderIndex& ix, const struct stat& st) {
-  return ix.dev == st.st_dev && ix.ino == st.st_ino && ix.mtime.tv_sec == st.st_mtim.tv_sec &&
-         ix.mtime.tv_nsec == st.st_mtim.tv_nsec;
-}
-
-void Stamp(FolderIndex& ix, const struct stat& st) {
-  ix.dev = st.st_dev;
-  ix.ino = st.st_ino;
-  ix.mtime = st.st_mtim;
-}
 
 void AddName(FolderIndex& ix, const std::string& name) {
   auto [it, inserted] = ix.byUpper.try_emplace(UpperAscii(name), name);
@@ -74,26 +50,22 @@ const FolderIndex* IndexOf(const std::string& folder) {
   if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
   auto& indexes = Indexes();
   auto it = indexes.find(folder);
-  if (it != indexes.end() && SameStamp(it->second, st) && !it->second.racy) return &it->second;
+  if (it != indexes.end() && it->second.stamp == FileStamp::Of(st) && !it->second.racy) {
+    return &it->second;
+  }
   DIR* dir = opendir(folder.c_str());
   if (!dir) return nullptr;
   if (indexes.size() > 64) indexes.clear();  // a handful of folders is all the tools use
   FolderIndex& ix = indexes[folder];
   ix.byUpper.clear();
-  Stamp(ix, st);
-  ix.racy = ChangedJustNow(st.st_mtim);
+  ix.stamp = FileStamp::Of(st);
+  ix.racy = ix.stamp.ChangedJustNow();
   while (dirent* e = readdir(dir)) {
     std::string name = e->d_name;
     if (name != "." && name != "..") AddName(ix, name);
   }
   closedir(dir);
   return &ix;
-}
-
-std::string Join(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  if (folder == "/") return "/" + name;
-  return folder + "/" + name;
 }
 
 // The entry of `folder` that matches `name` without regard to case, or null.
@@ -112,7 +84,7 @@ const std::string* FindInFolder(const std::string& folder, const std::string& na
     auto hit = ix->byUpper.find(key);
     if (hit == ix->byUpper.end()) return nullptr;
     struct stat st;
-    if (lstat(Join(folder, hit->second).c_str(), &st) == 0) return &hit->second;
+    if (lstat(JoinHostPath(folder, hit->second).c_str(), &st) == 0) return &hit->second;
     Indexes().erase(folder.empty() ? std::string(".") : folder);
   }
   return nullptr;
@@ -123,21 +95,15 @@ std::vector<std::string> Components(std::string_view path) {
   std::vector<std::string> parts;
   size_t i = 0;
   while (i < path.size()) {
-    while (i < path.size() && IsSep(path[i])) ++i;
+    while (i < path.size() && IsSeparator(path[i])) ++i;
     size_t start = i;
-    while (i < path.size() && !IsSep(path[i])) ++i;
+    while (i < path.size() && !IsSeparator(path[i])) ++i;
     if (i > start) parts.emplace_back(path.substr(start, i - start));
   }
   return parts;
 }
 
 }  // namespace
-
-std::string UpperAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = UpperChar(c);
-  return out;
-}
 
 namespace {
 
@@ -150,10 +116,10 @@ void SplitStart(std::string_view path, std::string& start, std::string_view& res
   start.clear();
   const std::string base = ProgramFolder();
   if (!base.empty() && path.substr(0, base.size()) == base &&
-      (path.size() == base.size() || IsSep(path[base.size()]) || base == "/")) {
+      (path.size() == base.size() || IsSeparator(path[base.size()]) || base == "/")) {
     start = base;
     rest = path.substr(base.size());
-  } else if (!path.empty() && IsSep(path[0])) {
+  } else if (!path.empty() && IsSeparator(path[0])) {
     start = "/";
   }
 }
@@ -164,7 +130,7 @@ std::string SpelledPath(std::string_view path) {
   std::string spelled;
   std::string_view rest;
   SplitStart(path, spelled, rest);
-  for (const std::string& part : Components(rest)) spelled = Join(spelled, part);
+  for (const std::string& part : Components(rest)) spelled = JoinHostPath(spelled, part);
   if (spelled.empty()) spelled = ".";
   return spelled;
 }
@@ -178,7 +144,7 @@ std::string ResolvePath(std::string_view path) {
   // Most paths name something that exists with exactly the spelling given;
   // then every component would match exactly, and one look-up settles it.
   std::string spelled = resolved;
-  for (const std::string& part : parts) spelled = Join(spelled, part);
+  for (const std::string& part : parts) spelled = JoinHostPath(spelled, part);
   struct stat st;
   if (!parts.empty() && lstat(spelled.c_str(), &st) == 0) return spelled;
 
@@ -186,15 +152,15 @@ std::string ResolvePath(std::string_view path) {
   // needs the folder's index, and it is known to be missing as spelled.
   if (!parts.empty() && parts.back() != "." && parts.back() != "..") {
     std::string parent = resolved;
-    for (size_t i = 0; i + 1 < parts.size(); ++i) parent = Join(parent, parts[i]);
+    for (size_t i = 0; i + 1 < parts.size(); ++i) parent = JoinHostPath(parent, parts[i]);
     bool listed = false;
     const std::string* match = FindInFolder(parent, parts.back(), &listed);
-    if (listed) return match ? Join(parent, *match) : spelled;
+    if (listed) return match ? JoinHostPath(parent, *match) : spelled;
   }
 
   bool parentExists = true;
   for (const std::string& part : parts) {
-    std::string exact = Join(resolved, part);
+    std::string exact = JoinHostPath(resolved, part);
     if (!parentExists || part == "." || part == "..") {
       resolved = exact;
       continue;
@@ -205,7 +171,7 @@ std::string ResolvePath(std::string_view path) {
     }
     const std::string* match = FindInFolder(resolved, part);
     if (match) {
-      resolved = Join(resolved, *match);
+      resolved = JoinHostPath(resolved, *match);
     } else {
       resolved = exact;
       parentExists = false;  // nothing below a missing component exists either
@@ -215,12 +181,26 @@ std::string ResolvePath(std::string_view path) {
   return resolved;
 }
 
-void NoteCreated(const std::string& hostPath) {
+std::string HostFolderOf(const std::string& hostPath) {
   size_t slash = hostPath.rfind('/');
-  std::string folder = slash == std::string::npos ? "."
-                       : slash == 0               ? "/"
-                                                  : hostPath.substr(0, slash);
-  std::string name = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : hostPath.substr(0, slash);
+}
+
+std::string HostNameOf(const std::string& hostPath) {
+  size_t slash = hostPath.rfind('/');
+  return slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
+}
+
+std::string JoinHostPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder == "/") return "/" + name;
+  return folder + "/" + name;
+}
+
+void NoteCreated(const std::string& hostPath) {
+  const std::string folder = HostFolderOf(hostPath);
+  const std::string name = HostNameOf(hostPath);
   auto& indexes = Indexes();
   auto it = indexes.find(folder);
   if (it == indexes.end()) return;
@@ -230,17 +210,17 @@ void NoteCreated(const std::string& hostPath) {
     return;
   }
   AddName(it->second, name);
-  Stamp(it->second, st);
+  it->second.stamp = FileStamp::Of(st);
   it->second.racy = false;  // the change just made is the one accounted for
 }
 
-bool CreateFolder(std::string_view path) {
+Status CreateFolder(std::string_view path) {
   std::string host = ResolvePath(path);
   struct stat st;
-  if (lstat(host.c_str(), &st) == 0) return false;
-  if (mkdir(host.c_str(), 0777) != 0) return false;
+  if (lstat(host.c_str(), &st) == 0) return PosixError("cannot create folder " + host, EEXIST);
+  if (mkdir(host.c_str(), 0777) != 0) return PosixError("cannot create folder " + host, errno);
   NoteCreated(host);
-  return true;
+  return Status::OK();
 }
 
 }  // namespace common

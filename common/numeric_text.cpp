@@ -77,33 +77,32 @@ double RoundHalfEven(double value) {
   return std::fmod(lower, 2.0) == 0 ? lower : lower + 1;
 }
 
-FieldOverflow::FieldOverflow(std::string field, std::string text, std::string range)
-    : std::runtime_error("\"" + field + "\" value \"" + text + "\" does not fit " + range),
-      field_(std::move(field)),
-      text_(std::move(text)) {}
-
 namespace {
 
-double Checked(std::string_view text, std::string_view field, double lo, double hi,
-               const char* range) {
+template <typename T>
+Status Checked(std::string_view text, std::string_view field, double lo, double hi,
+               const char* range, T* out) {
   double v = RoundHalfEven(NumericValue(text));
-  if (!(v >= lo && v <= hi)) throw FieldOverflow(std::string(field), std::string(text), range);
-  return v;
+  if (!(v >= lo && v <= hi)) {
+    return Status::OutOfRange("\"" + std::string(field) + "\" value \"" + std::string(text) +
+                              "\" does not fit " + range);
+  }
+  *out = static_cast<T>(v);
+  return Status::OK();
 }
 
 }  // namespace
 
-uint8_t ToByte(std::string_view text, std::string_view field) {
-  return static_cast<uint8_t>(Checked(text, field, 0, 255, "0 to 255"));
+Status ToByte(std::string_view text, std::string_view field, uint8_t* out) {
+  return Checked(text, field, 0, 255, "0 to 255", out);
 }
 
-int16_t ToInteger(std::string_view text, std::string_view field) {
-  return static_cast<int16_t>(Checked(text, field, -32768, 32767, "-32768 to 32767"));
+Status ToInteger(std::string_view text, std::string_view field, int16_t* out) {
+  return Checked(text, field, -32768, 32767, "-32768 to 32767", out);
 }
 
-int32_t ToLong(std::string_view text, std::string_view field) {
-  return static_cast<int32_t>(
-      Checked(text, field, -2147483648.0, 2147483647.0, "-2147483648 to 2147483647"));
+Status ToLong(std::string_view text, std::string_view field, int32_t* out) {
+  return Checked(text, field, -2147483648.0, 2147483647.0, "-2147483648 to 2147483647", out);
 }
 
 }  // namespace common

@@ -3,9 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "common/status.h"
 
 namespace common {
 
@@ -20,23 +21,11 @@ double NumericValue(std::string_view text);
 // neighbour (2.5 -> 2, 3.5 -> 4).
 double RoundHalfEven(double value);
 
-// A value that does not fit the field it is meant for. `field` names the
-// field (or key) and `text` is the text that was read.
-class FieldOverflow : public std::runtime_error {
- public:
-  FieldOverflow(std::string field, std::string text, std::string range);
-  const std::string& field() const { return field_; }
-  const std::string& text() const { return text_; }
-
- private:
-  std::string field_;
-  std::string text_;
-};
-
-// The numeric value of `text`, rounded half to even, checked against the
-// field type's range; throws FieldOverflow naming `field` when it does not fit.
-uint8_t ToByte(std::string_view text, std::string_view field);     // 0 to 255
-int16_t ToInteger(std::string_view text, std::string_view field);  // 16-bit signed
-int32_t ToLong(std::string_view text, std::string_view field);     // 32-bit signed
+// The numeric value of `text`, rounded half to even, into `out` when it fits
+// the field type's range. Otherwise OutOfRange, naming `field`, the text and
+// the range, and `out` is left as it was.
+Status ToByte(std::string_view text, std::string_view field, uint8_t* out);     // 0 to 255
+Status ToInteger(std::string_view text, std::string_view field, int16_t* out);  // 16-bit signed
+Status ToLong(std::string_view text, std::string_view field, int32_t* out);     // 32-bit signed
 
 }  // namespace common

@@ -1,11 +1,17 @@
 // Private-profile (INI) files, read and written byte for byte the way the
 // game server's host reads and writes them. Values are single-byte text and
 // pass through unchanged.
+//
+// Threads: the cache of parsed files behind ReadIniKey and ProfileReader is
+// process-wide and unguarded. The tools use this layer from their one thread
+// only; a second thread would need a lock around every call here.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "common/status.h"
 
 namespace common {
 
@@ -31,9 +37,13 @@ class ProfileReader {
   explicit ProfileReader(std::string_view file);
   ~ProfileReader();
   std::string Get(std::string_view section, std::string_view key) const;
+  // How the file was found: OK, NotFound for a missing file (every key then
+  // reads ""), or why it could not be read.
+  const Status& status() const { return status_; }
 
  private:
   std::shared_ptr<const ProfileIndex> index_;  // null: no readable file
+  Status status_;
 };
 
 // Sets `key` in `section` of `file`, creating the file, the section or the key
@@ -41,10 +51,10 @@ class ProfileReader {
 // written to a temporary file beside it and renamed over it, so the file is
 // never left half-written. Fails, changing nothing, for a missing folder, a
 // path that is a folder or not an ordinary file, or a read-only file (no
-// owner write bit). Returns true when the file holds the value afterwards;
-// on failure, `error` (when given) says why.
-bool WriteIniKey(std::string_view file, std::string_view section, std::string_view key,
-                 std::string_view value, std::string* error = nullptr);
+// owner write bit). OK when the file holds the value afterwards; otherwise
+// the status says why.
+Status WriteIniKey(std::string_view file, std::string_view section, std::string_view key,
+                   std::string_view value);
 
 // Several writes to one file, each with exactly the effect of WriteIniKey,
 // applied in memory and put on disk at once by Commit: one read and at most
@@ -62,9 +72,9 @@ class ProfileEdit {
   void DeleteSection(std::string_view section);
 
   // Writes the file when any Set changed it; nothing at all otherwise.
-  // Returns false, leaving the file as it was, when it cannot be written
-  // (same rules as WriteIniKey); `error` (when given) says why.
-  bool Commit(std::string* error = nullptr);
+  // Fails, leaving the file as it was, when it cannot be written (same rules
+  // as WriteIniKey).
+  Status Commit();
 
  private:
   struct Impl;
@@ -74,10 +84,8 @@ class ProfileEdit {
 // Removes `key` from `section` of `file` (DeleteIniKey), or the whole section
 // (DeleteIniSection), with the same crash-safe write and failure rules as
 // WriteIniKey; removing what is not there succeeds and changes nothing.
-bool DeleteIniKey(std::string_view file, std::string_view section, std::string_view key,
-                  std::string* error = nullptr);
-bool DeleteIniSection(std::string_view file, std::string_view section,
-                      std::string* error = nullptr);
+Status DeleteIniKey(std::string_view file, std::string_view section, std::string_view key);
+Status DeleteIniSection(std::string_view file, std::string_view section);
 
 // Drops every cached parse (tests that rewrite files within one clock tick).
 void ForgetProfileCache();

@@ -6,7 +6,6 @@
 
 namespace common {
 
-using profile_text::CutAtNul;
 using profile_text::LineInfo;
 using profile_text::LineKind;
 using profile_text::ParseLine;
@@ -14,12 +13,6 @@ using profile_text::TrimBlanks;
 using profile_text::TrimLeadingBlanks;
 
 namespace {
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = profile_text::UpperAsciiChar(c);
-  return out;
-}
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
@@ -36,14 +29,14 @@ char FirstNonBlank(std::string_view line) {
 size_t ProfileDocument::NameHash::operator()(std::string_view name) const {
   size_t h = 14695981039346656037ull;
   for (char c : name) {
-    h ^= static_cast<unsigned char>(profile_text::UpperAsciiChar(c));
+    h ^= static_cast<unsigned char>(UpperAsciiChar(c));
     h *= 1099511628211ull;
   }
   return h;
 }
 
 bool ProfileDocument::SameNameEq::operator()(std::string_view a, std::string_view b) const {
-  return profile_text::SameName(a, b);
+  return SameName(a, b);
 }
 
 ProfileDocument::ProfileDocument(std::string_view bytes) {
@@ -83,7 +76,7 @@ void ProfileDocument::Load(std::string_view text) {
     if (info.kind == LineKind::kHeader) {
       current = static_cast<uint32_t>(sections_.size());
       sections_.push_back(Section{index, index, false, {}});
-      byName_.emplace(Upper(info.name), current);  // keeps the first of a name
+      byName_.emplace(UpperAscii(info.name), current);  // keeps the first of a name
     }
     if (info.kind != LineKind::kBlank) {
       sections_[current].lastNonBlank = index;
@@ -104,7 +97,7 @@ void ProfileDocument::IndexKeys(Section& section) {
   for (uint32_t i = lines_[section.start].next; i != kEnd && !lines_[i].header;
        i = lines_[i].next) {
     LineInfo info = ParseLine(lines_[i].text);
-    if (info.kind == LineKind::kEntry) section.keys.try_emplace(Upper(info.name), i);
+    if (info.kind == LineKind::kEntry) section.keys.try_emplace(UpperAscii(info.name), i);
   }
 }
 
@@ -142,9 +135,9 @@ bool ProfileDocument::AppendSection(std::string_view name, std::string_view key,
   lines_[headerLine].header = true;
   const uint32_t id = static_cast<uint32_t>(sections_.size());
   Section section{headerLine, entryLine, true, {}};
-  section.keys.emplace(Upper(entryInfo.name), entryLine);
+  section.keys.emplace(UpperAscii(entryInfo.name), entryLine);
   sections_.push_back(std::move(section));
-  byName_.emplace(Upper(headerInfo.name), id);
+  byName_.emplace(UpperAscii(headerInfo.name), id);
   return true;
 }
 
@@ -165,7 +158,7 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
   if (lastSectionValid_ && section == lastSectionName_) {
     sectionId = lastSection_;
   } else {
-    auto found = byName_.find(Upper(TrimBlanks(section)));
+    auto found = byName_.find(UpperAscii(TrimBlanks(section)));
     if (found == byName_.end()) return AppendSection(newSection, newKey, value);
     sectionId = found->second;
     lastSectionName_.assign(section);
@@ -193,7 +186,7 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
       Reparse();
     } else if (recheck) {
       LineInfo after = ParseLine(line.text);
-      if (after.kind != LineKind::kEntry || !profile_text::SameName(after.name, trimmedKey)) {
+      if (after.kind != LineKind::kEntry || !SameName(after.name, trimmedKey)) {
         Reparse();
       }
     }
@@ -209,12 +202,12 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
   }
   sections_[sectionId].lastNonBlank = at;
   // A new line is the section's last, so an earlier key of its name wins.
-  sections_[sectionId].keys.try_emplace(Upper(info.name), at);
+  sections_[sectionId].keys.try_emplace(UpperAscii(info.name), at);
   return true;
 }
 
 const ProfileDocument::Section* ProfileDocument::FindSection(std::string_view section) {
-  auto found = byName_.find(Upper(TrimBlanks(CutAtNul(section))));
+  auto found = byName_.find(UpperAscii(TrimBlanks(CutAtNul(section))));
   if (found == byName_.end()) return nullptr;
   Section& s = sections_[found->second];
   if (!s.keysIndexed) IndexKeys(s);

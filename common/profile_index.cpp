@@ -9,7 +9,6 @@ namespace common {
 
 using profile_text::LineInfo;
 using profile_text::LineKind;
-using profile_text::UpperAsciiChar;
 
 namespace {
 constexpr uint32_t kSkipped = std::numeric_limits<uint32_t>::max();
@@ -41,8 +40,7 @@ ProfileIndex::ProfileIndex(std::string text) : text_(std::move(text)) {
     pos = next;
     LineInfo info = profile_text::ParseLine(line);
     if (info.kind == LineKind::kHeader) {
-      std::string upper(info.name);
-      for (char& c : upper) c = UpperAsciiChar(c);
+      std::string upper = UpperAscii(info.name);
       // Only the first section of a name is ever searched.
       auto [it, inserted] = sections_.emplace(std::move(upper), sectionCount);
       current = inserted ? sectionCount++ : kSkipped;
@@ -89,18 +87,16 @@ const ProfileIndex::Entry* ProfileIndex::Find(uint32_t section, std::string_view
   for (size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask) {
     const Entry& e = entries_[slots_[i] - 1];
     if (e.hash == hash && e.section == section &&
-        profile_text::SameName(std::string_view(text_).substr(e.nameOffset, e.nameLength), name))
+        SameName(std::string_view(text_).substr(e.nameOffset, e.nameLength), name))
       return &e;
   }
   return nullptr;
 }
 
 std::string ProfileIndex::Lookup(std::string_view section, std::string_view key) const {
-  section = profile_text::TrimBlanks(profile_text::CutAtNul(section));
-  key = profile_text::TrimBlanks(profile_text::CutAtNul(key));
-  std::string upper(section);
-  for (char& c : upper) c = UpperAsciiChar(c);
-  auto it = sections_.find(upper);
+  section = profile_text::TrimBlanks(CutAtNul(section));
+  key = profile_text::TrimBlanks(CutAtNul(key));
+  auto it = sections_.find(UpperAscii(section));
   if (it == sections_.end()) return "";
   const Entry* e = Find(it->second, key, Hash(it->second, key));
   if (!e) return "";

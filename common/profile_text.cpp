@@ -21,18 +21,6 @@ std::string_view TrimLeadingBlanks(std::string_view s) {
   return s.substr(b);
 }
 
-std::string_view CutAtNul(std::string_view s) {
-  size_t nul = s.find('\0');
-  return nul == std::string_view::npos ? s : s.substr(0, nul);
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (UpperAsciiChar(a[i]) != UpperAsciiChar(b[i])) return false;
-  return true;
-}
-
 LineInfo ParseLine(std::string_view line) {
   LineInfo info;
   std::string_view body = TrimBlanks(line);

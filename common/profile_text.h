@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/text_util.h"
+
 namespace common {
 
 namespace profile_text {
@@ -19,15 +21,6 @@ inline bool IsBlank(char c) {
 
 std::string_view TrimBlanks(std::string_view s);
 std::string_view TrimLeadingBlanks(std::string_view s);
-// The text before the first NUL; all of it when it holds none. Callers'
-// arguments are C strings to the host, so they end there too.
-std::string_view CutAtNul(std::string_view s);
-
-inline char UpperAsciiChar(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-bool SameName(std::string_view a, std::string_view b);  // ASCII case folded
-
 enum class LineKind { kBlank, kHeader, kEntry };
 
 struct LineInfo {

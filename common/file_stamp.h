@@ -1,0 +1,31 @@
+// What identifies one version of a file or folder on disk, for the caches
+// that reuse what they read while nothing has changed.
+#pragma once
+
+#include <sys/stat.h>
+#include <time.h>
+
+namespace common {
+
+struct FileStamp {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  timespec mtime{};
+  timespec ctime{};  // moves on every change, also one that puts mtime back
+
+  static FileStamp Of(const struct stat& st) {
+    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+  }
+  bool operator==(const FileStamp& o) const;
+  bool operator!=(const FileStamp& o) const { return !(*this == o); }
+
+  // A file system keeps its times in steps (of up to some milliseconds), so
+  // a file read within such a step of its last change may change again with
+  // no new time to show for it. True when either time lies that close to
+  // now: what was read then must not be trusted on the strength of the
+  // stamp alone.
+  bool ChangedJustNow() const;
+};
+
+}  // namespace common
