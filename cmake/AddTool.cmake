@@ -1,9 +1,9 @@
 # add_tool(<prefix> <executable>): one program from the current folder.
-# frmMain*.cpp form the window library <prefix>_ui, main.cpp the executable,
+# *_window.cpp form the window library <prefix>_ui, main.cpp the executable,
 # every other .cpp the module library <prefix>_core, which has no widgets so
 # that tests and the benchmark use the same code as the window.
 function(add_tool prefix executable)
-  file(GLOB ui_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/frmMain*.cpp)
+  file(GLOB ui_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_window.cpp)
   file(GLOB core_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   list(REMOVE_ITEM core_sources ${ui_sources} ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
 
