@@ -3,6 +3,8 @@
 // is flushed to disk and then renamed over the old one.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -11,16 +13,29 @@
 
 namespace common {
 
-// Puts `bytes` at `hostPath` (a host path, already resolved). An existing
-// file keeps its permission bits and, where the system allows, its owner; a
-// new one gets the usual mode for new files. A symbolic link is followed and
-// its target replaced, so the link stays a link. The temporary file is named
-// ".<name>.tmp-<pid>-<n>" in the same folder, so the tools' searches, which
+// Puts `bytes` at `hostPath` (a host path, already resolved). A symbolic
+// link is followed and its target replaced, so the link stays a link. A new
+// file gets the usual mode for new files.
+// An existing file keeps its owner, group, permission bits and extended
+// attributes (ACLs included), and must be one the caller may write
+// (CheckMayWrite). Where a replacement could not keep them (an operator
+// cannot give a file to the server's account) or the file has other names
+// (hard links), it is rewritten in place instead: the file never changes
+// hands and every name sees the new content, at the price of that write not
+// being safe against a crash half way.
+// The temporary file is named ".<name>.tmp-<pid>-<n>" in the same folder
+// (the name cut to fit the folder's limit), so the tools' searches, which
 // skip hidden names, never see it.
 // Fails, leaving the old file as it was and removing the temporary file,
 // when the folder is missing, the path is not an ordinary file, or any step
 // fails; the status then says why.
 Status ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes);
+
+// Whether the tools may write the existing file at `hostPath` (`st` is its
+// stat): as an ordinary user, when the system would open it for writing; as
+// root, which the system lets write anything, when its owner write bit is
+// set, so that a file the operator protected stays protected.
+Status CheckMayWrite(const std::string& hostPath, const struct stat& st);
 
 // Test seam: while set, ReplaceFileAtomically asks `fault` with the target
 // path before writing the data, and when it answers true the write fails as

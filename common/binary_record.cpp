@@ -80,10 +80,8 @@ Status OpenOrdinary(const std::string& host, int flags, bool needWrite, int* fd,
     if (!S_ISREG(st.st_mode)) {
       return Status::IOError("cannot open what is not an ordinary file: " + host);
     }
-    // The owner's write bit decides, as it does for profile files: running as
-    // root must not let the tools write over a file the operator protected.
-    if (needWrite && !(st.st_mode & S_IWUSR)) {
-      return Status::IOError("cannot write read-only file " + host, EACCES);
+    if (needWrite) {
+      if (Status s = CheckMayWrite(host, st); !s.ok()) return s;
     }
     *fd = open(host.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
     if (*fd < 0) return PosixError("cannot open " + host, errno);
@@ -165,6 +163,17 @@ Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* 
   close(fd);
   if (err != 0) return PosixError("cannot read " + host, err);
   if (delivered) *delivered = done;
+  return Status::OK();
+}
+
+Status FlushFileSystem(std::string_view path) {
+  const std::string host = ResolvePath(path);
+  int fd = open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return PosixError("cannot open " + host, errno);
+  const int rc = syncfs(fd);
+  const int err = errno;
+  close(fd);
+  if (rc != 0) return PosixError("cannot flush the files written under " + host, err);
   return Status::OK();
 }
 

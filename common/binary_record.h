@@ -62,4 +62,11 @@ Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes)
 Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* out,
                       size_t* delivered = nullptr);
 
+// Flushes to disk everything written on the file system that holds `path`
+// (a tool path; a folder or a file). A job calls it once, after its last
+// record and before it reports completion, rather than flushing each record
+// file: one flush for the whole job costs next to nothing more than the
+// records themselves.
+Status FlushFileSystem(std::string_view path);
+
 }  // namespace common

@@ -24,6 +24,9 @@ namespace {
 struct CachedFile {
   std::string hostPath;
   FileStamp stamp;
+  // Read within the timestamp step of its last change: a change right after
+  // may have left the stamp as it was, so this parse is not reused.
+  bool racy = false;
   std::shared_ptr<const ProfileIndex> index;
 };
 
@@ -82,6 +85,11 @@ Status ReadOrdinaryFile(const std::string& hostPath, std::string* bytes, FileSta
     if (notOrdinary) *notOrdinary = true;
     return Status::IOError(hostPath + " is not an ordinary file");
   }
+  if (st.st_size > static_cast<off_t>(kMaxProfileFileBytes)) {
+    return Status::OutOfRange(hostPath + " holds " + std::to_string(st.st_size) +
+                              " bytes, more than any profile file the tools read (" +
+                              std::to_string(kMaxProfileFileBytes >> 20) + " MiB)");
+  }
   *stamp = FileStamp::Of(st);
   bytes->clear();
   bytes->reserve(static_cast<size_t>(st.st_size));
@@ -104,7 +112,7 @@ Status ReadOrdinaryFile(const std::string& hostPath, std::string* bytes, FileSta
 void Remember(const std::string& hostPath, const FileStamp& stamp,
               const std::shared_ptr<const ProfileIndex>& index) {
   auto& cache = Cache();
-  cache.push_front(CachedFile{hostPath, stamp, index});
+  cache.push_front(CachedFile{hostPath, stamp, stamp.ChangedJustNow(), index});
   size_t total = 0;
   size_t kept = 0;
   for (auto it = cache.begin(); it != cache.end();) {
@@ -138,7 +146,7 @@ std::shared_ptr<const ProfileIndex> Cached(const std::string& hostPath, const Fi
   auto& cache = Cache();
   for (auto it = cache.begin(); it != cache.end(); ++it) {
     if (it->hostPath != hostPath) continue;
-    if (it->stamp == now) {
+    if (it->stamp == now && !it->racy) {
       cache.splice(cache.begin(), cache, it);  // most recently used first
       return cache.front().index;
     }
@@ -262,11 +270,7 @@ Status ProfileEdit::Commit() {
   struct stat st;
   if (stat(im.hostPath.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) return Status::IOError(im.hostPath + " is not an ordinary file");
-    // Checked here rather than left to the system: as root, the system would
-    // let us write a file its owner marked read-only.
-    if ((st.st_mode & S_IWUSR) == 0) {
-      return Status::IOError(im.hostPath + " is read-only", EACCES);
-    }
+    if (Status s = CheckMayWrite(im.hostPath, st); !s.ok()) return s;
   }
   const bool existed = im.load.ok();
   const std::string bytes = im.document->Serialize();

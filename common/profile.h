@@ -18,11 +18,18 @@ namespace common {
 // The longest value a read returns; longer values come back cut to this.
 inline constexpr size_t kMaxIniValue = 4999;
 
+// The largest profile file read or edited. No file of the server comes near
+// it (32767 shops take some 30 MB); a larger one is refused with a reason
+// rather than read into memory whole.
+inline constexpr size_t kMaxProfileFileBytes = size_t{256} << 20;
+
 // The value of `key` in the first section named `section` of `file` (a tool
 // path, resolved without regard to case). "" when the file, the section or
 // the key is missing. A parsed copy of the file is kept and reused while the
-// file on disk is unchanged (same device, inode, size and modification time),
-// so many reads of one large file cost one parse.
+// file on disk is unchanged (same device, inode, size, modification and
+// change time),
+// so many reads of one large file cost one parse; a file read within the
+// file system's timestamp step of its last change is read again next time.
 std::string ReadIniKey(std::string_view file, std::string_view section, std::string_view key);
 
 class ProfileIndex;
