@@ -2,7 +2,7 @@
 // characters and can empty every inventory.
 #include <QApplication>
 
-#include "accounts/frmMain.h"
+#include "accounts/accounts_window.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

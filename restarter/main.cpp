@@ -1,7 +1,7 @@
 // Ruvane: restarts the game server beside it after a fixed delay.
 #include <QApplication>
 
-#include "restarter/frmMain.h"
+#include "restarter/restarter_window.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);

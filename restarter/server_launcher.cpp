@@ -12,17 +12,16 @@
 #include <cstring>
 
 #include "common/host_path.h"
-#include "common/program_folder.h"
+#include "common/server_layout.h"
 
 namespace ruvane {
 
 namespace {
 
-StartResult Failure(int error) {
-  StartResult r;
-  r.error = error;
-  r.description = std::strerror(error);
-  return r;
+// A failed start of `plan`, named by the program it was to run.
+common::Status Failure(const LaunchPlan& plan, int error) {
+  const std::string program = plan.argv.empty() ? std::string() : plan.argv[0];
+  return common::PosixError("cannot start " + program, error);
 }
 
 bool IsExecutableFile(const std::string& path) {
@@ -81,7 +80,9 @@ void CloseOnExecAboveStdio(long maxFd) {
 
 }  // namespace
 
-std::string ServerPath() { return common::ResolvePath(common::ProgramFolder() + "\\server.exe"); }
+std::string ServerPath() {
+  return common::ResolvePath(common::layout::ServerPath(common::layout::kServerExe));
+}
 
 LaunchPlan PlanLaunch(const std::string& path, const FileFacts& facts, const std::string& wine) {
   LaunchPlan plan;
@@ -127,8 +128,8 @@ std::string FindOnPath(const std::string& name, const std::string& path) {
   return "";
 }
 
-StartResult StartDetached(const LaunchPlan& plan) {
-  if (plan.argv.empty() || plan.argv[0].empty()) return Failure(ENOENT);
+common::Status StartDetached(const LaunchPlan& plan) {
+  if (plan.argv.empty() || plan.argv[0].empty()) return Failure(plan, ENOENT);
   // Everything the child needs is prepared here: after fork it may not
   // allocate.
   std::vector<char*> argv = ExecArgs(plan.argv);
@@ -140,13 +141,13 @@ StartResult StartDetached(const LaunchPlan& plan) {
   }
 
   int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) return Failure(errno);
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) return Failure(plan, errno);
   pid_t child = fork();
   if (child < 0) {
     int error = errno;
     close(pipeFds[0]);
     close(pipeFds[1]);
-    return Failure(error);
+    return Failure(plan, error);
   }
   if (child == 0) {
     // The intermediate: a new session, then a grandchild that init adopts
@@ -174,11 +175,11 @@ StartResult StartDetached(const LaunchPlan& plan) {
     got += static_cast<size_t>(n);
   }
   close(pipeFds[0]);
-  if (got == sizeof error) return Failure(error);
-  return StartResult{};
+  if (got == sizeof error) return Failure(plan, error);
+  return common::Status::OK();
 }
 
-StartResult ProcessServerStarter::StartServer() {
+common::Status ProcessServerStarter::StartServer() {
   std::string path = ServerPath();
   const char* searchPath = std::getenv("PATH");
   std::string wine = searchPath ? FindOnPath("wine", searchPath) : "";

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/status.h"
+
 namespace ruvane {
 
 // The host path of server.exe in the program folder, whatever the case of
@@ -37,30 +39,25 @@ FileFacts ExamineFile(const std::string& path);
 // (a PATH-style list); "" when there is none.
 std::string FindOnPath(const std::string& name, const std::string& path);
 
-// The outcome of a start: error 0 means the program is running.
-struct StartResult {
-  int error = 0;            // the host's error number (errno)
-  std::string description;  // the host's text for it
-  bool ok() const { return error == 0; }
-};
-
 // Starts `plan` without waiting: the program gets no arguments beyond the
 // plan's, our working folder and environment, a session of its own, no file
 // descriptor of ours above 2, and is not our child (it is never a zombie of
-// ours). Returns once the program has been exec'd or has failed to be.
-StartResult StartDetached(const LaunchPlan& plan);
+// ours). Returns once the program has been exec'd or has failed to be:
+// OK when it runs, otherwise the failure with the host's error number as
+// sysError() (NotFound for ENOENT and ENOTDIR, IOError for the rest).
+common::Status StartDetached(const LaunchPlan& plan);
 
 // How the window starts the server; tests substitute their own.
 class ServerStarter {
  public:
   virtual ~ServerStarter() = default;
-  virtual StartResult StartServer() = 0;
+  virtual common::Status StartServer() = 0;
 };
 
 // Starts ServerPath() as planned from the file's facts and the PATH.
 class ProcessServerStarter : public ServerStarter {
  public:
-  StartResult StartServer() override;
+  common::Status StartServer() override;
 };
 
 }  // namespace ruvane

@@ -1,8 +1,10 @@
 // The checks and reports around the restart that show message boxes.
 #pragma once
 
+#include <string>
+
 #include "common/message_port.h"
-#include "restarter/server_launcher.h"
+#include "common/status.h"
 
 namespace ruvane {
 
@@ -16,11 +18,12 @@ inline constexpr const char* kProgramTitle = "Ruvane";
 // user has closed it.
 bool CheckServerPresent(common::MessagePort& messages);
 
-// The text that reports a failed start: the host's error number and its
-// description.
-std::string StartErrorText(const StartResult& result);
+// The text that reports a failed start (a Status from StartServer):
+// "Run-time error '<errno>':\n\n<the host's text for it>"; the status's
+// message stands in for that text when it has no error number.
+std::string StartErrorText(const common::Status& result);
 
 // Shows StartErrorText in a stop box titled with the program's name.
-void ReportStartError(common::MessagePort& messages, const StartResult& result);
+void ReportStartError(common::MessagePort& messages, const common::Status& result);
 
 }  // namespace ruvane

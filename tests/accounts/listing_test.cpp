@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
+#include "accounts/account_list.h"
+#include "accounts/accounts_state.h"
+#include "accounts/character_view.h"
+#include "common/server_layout.h"
 #include "tests/accounts/account_files.h"
-#include "accounts/modGeneral.h"
-#include "common/program_folder.h"
 #include "tests/support/scratch_folder.h"
 
 namespace calmet {
@@ -13,7 +17,9 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-AccountListing ListScratch() { return ListAccounts(common::ProgramFolder() + "\\Accounts\\"); }
+AccountListing ListScratch(AccountsState& state) {
+  return ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
+}
 
 TEST(RecaseNameTest, LowersAllThenRaisesWordStarts) {
   EXPECT_EQ(RecaseName("BOB.INI"), "Bob.ini");
@@ -33,37 +39,42 @@ TEST(ListAccountsTest, KeepsIniFilesAndCountsThem) {
   s.Write("Accounts/a.ini", "");
   s.Write("Accounts/B.INI", "");
   s.Write("Accounts/notes.txt", "");
-  AccountListing l = ListScratch();
+  AccountsState state;
+  AccountListing l = ListScratch(state);
+  EXPECT_TRUE(l.status.ok()) << l.status.ToString();
   EXPECT_EQ(l.lines, (Lines{"A.ini", "B.ini"}));
   EXPECT_EQ(l.files, (Lines{"a.ini", "B.INI"}));
   EXPECT_EQ(l.label, "Total Accounts: 2");
-  EXPECT_EQ(TotalAccounts, 2);
+  EXPECT_EQ(state.TotalAccounts, 2);
 }
 
 TEST(ListAccountsTest, RecasesWordsInNames) {
   ScratchFolder s;
   s.Write("Accounts/mary ann.ini", "");
   s.Write("Accounts/o'neil.INI", "");
-  EXPECT_EQ(ListScratch().lines, (Lines{"Mary Ann.ini", "O'neil.ini"}));
+  AccountsState state;
+  EXPECT_EQ(ListScratch(state).lines, (Lines{"Mary Ann.ini", "O'neil.ini"}));
 }
 
 TEST(ListAccountsTest, NoAccountsWhenFolderEmptyMissingOrHoldsOnlyAFolder) {
   {
-    ScratchFolder s;
-    TotalAccounts = 7;
-    AccountListing l = ListScratch();
+    ScratchFolder s;  // no Accounts folder at all: no accounts, and no failure
+    AccountsState state{.TotalAccounts = 7};
+    AccountListing l = ListScratch(state);
+    EXPECT_TRUE(l.status.ok()) << l.status.ToString();
     EXPECT_TRUE(l.lines.empty());
     EXPECT_EQ(l.label, "No accounts found.");
-    EXPECT_EQ(TotalAccounts, 0);
+    EXPECT_EQ(state.TotalAccounts, 0);
   }
   {
     ScratchFolder s;
     s.MakeDir("Accounts/old");
-    TotalAccounts = 7;
-    AccountListing l = ListScratch();
+    AccountsState state{.TotalAccounts = 7};
+    AccountListing l = ListScratch(state);
+    EXPECT_TRUE(l.status.ok()) << l.status.ToString();
     EXPECT_TRUE(l.lines.empty());
     EXPECT_EQ(l.label, "No accounts found.");
-    EXPECT_EQ(TotalAccounts, 0);
+    EXPECT_EQ(state.TotalAccounts, 0);
   }
 }
 
@@ -73,7 +84,8 @@ TEST(ListAccountsTest, OnlyNamesEndingInIniAfterRecasing) {
   s.Write("Accounts/ini", "");
   s.Write("Accounts/.ini", "");
   s.Write("Accounts/y.iniX", "");
-  AccountListing l = ListScratch();
+  AccountsState state;
+  AccountListing l = ListScratch(state);
   EXPECT_EQ(l.lines, (Lines{".ini"}));
   EXPECT_EQ(l.label, "Total Accounts: 1");
 }
@@ -81,7 +93,8 @@ TEST(ListAccountsTest, OnlyNamesEndingInIniAfterRecasing) {
 TEST(ListAccountsTest, FolderTextWithoutTrailingSeparator) {
   ScratchFolder s;
   s.Write("accounts/a.ini", "");
-  EXPECT_EQ(ListAccounts(common::ProgramFolder() + "\\Accounts").lines, (Lines{"A.ini"}));
+  AccountsState state;
+  EXPECT_EQ(ListAccounts(common::layout::ServerPath("\\Accounts"), state).lines, (Lines{"A.ini"}));
 }
 
 TEST(ListAccountsTest, KeepsHostOrderNotTheOrderOfRecasedNames) {
@@ -91,19 +104,21 @@ TEST(ListAccountsTest, KeepsHostOrderNotTheOrderOfRecasedNames) {
   for (const char* name : {"zz.ini", "[y.ini", "a_b.ini", "Zy.ini", "ab.INI"}) {
     s.Write(std::string("Accounts/") + name, "");
   }
-  EXPECT_EQ(ListScratch().lines, (Lines{"Ab.ini", "A_b.ini", "Zy.ini", "Zz.ini", "[y.ini"}));
+  AccountsState state;
+  EXPECT_EQ(ListScratch(state).lines, (Lines{"Ab.ini", "A_b.ini", "Zy.ini", "Zz.ini", "[y.ini"}));
 }
 
 TEST(ListAccountsTest, NamesDifferingOnlyInCaseKeepTheirOwnFiles) {
   ScratchFolder s;
   s.Write("Accounts/bob.ini", calmet_test::Section("CHAR1", {{"Name", "lower"}}));
   s.Write("Accounts/BOB.INI", calmet_test::Section("CHAR1", {{"Name", "upper"}}));
-  AccountListing l = ListScratch();
+  AccountsState state;
+  AccountListing l = ListScratch(state);
   ASSERT_EQ(l.lines, (Lines{"Bob.ini", "Bob.ini"}));
   ASSERT_EQ(l.files.size(), 2u);
   EXPECT_NE(l.files[0], l.files[1]);
   for (size_t i = 0; i < 2; ++i) {
-    std::optional<AccountView> v = ShowAccount(l.files[i]);
+    std::optional<AccountView> v = ShowAccount(l.files[i], state);
     ASSERT_TRUE(v);
     EXPECT_EQ(v->characters[0].caption, (l.files[i] == "bob.ini" ? "lower - " : "upper - "));
   }
@@ -113,9 +128,36 @@ TEST(ListAccountsTest, PassesOverNamesThatWouldLeaveTheFolder) {
   ScratchFolder s;
   s.Write("Accounts/..\\..\\evil.ini", "");
   s.Write("Accounts/good.ini", "");
-  AccountListing l = ListScratch();
+  AccountsState state;
+  AccountListing l = ListScratch(state);
   EXPECT_EQ(l.lines, (Lines{"Good.ini"}));
-  EXPECT_EQ(TotalAccounts, 1);
+  EXPECT_EQ(state.TotalAccounts, 1);
+}
+
+TEST(ListAccountsTest, AFolderThatCannotBeListedIsReportedNotTakenForEmpty) {
+  ScratchFolder s;
+  // A link to itself: the name is there, but opening it as a folder fails.
+  ASSERT_EQ(symlink("Accounts", s.At("Accounts").c_str()), 0);
+  AccountsState state{.TotalAccounts = 7};
+  AccountListing l = ListScratch(state);
+  EXPECT_FALSE(l.status.ok());
+  EXPECT_FALSE(l.status.IsNotFound()) << l.status.ToString();
+  EXPECT_EQ(l.status.sysError(), ELOOP);
+  EXPECT_NE(l.status.message().find("Accounts"), std::string::npos) << l.status.ToString();
+  EXPECT_TRUE(l.lines.empty());
+  EXPECT_TRUE(l.files.empty());
+  EXPECT_EQ(l.label, "No accounts found.");
+  EXPECT_EQ(state.TotalAccounts, 0);
+}
+
+TEST(ListAccountsTest, AFileInPlaceOfTheFolderMeansNoAccounts) {
+  ScratchFolder s;
+  s.Write("Accounts", "not a folder");
+  AccountsState state{.TotalAccounts = 7};
+  AccountListing l = ListScratch(state);
+  EXPECT_TRUE(l.status.ok()) << l.status.ToString();
+  EXPECT_EQ(l.label, "No accounts found.");
+  EXPECT_EQ(state.TotalAccounts, 0);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QGroupBox>
 #include <QLabel>
@@ -9,11 +10,11 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "tests/accounts/account_files.h"
-#include "accounts/frmMain.h"
-#include "accounts/modGeneral.h"
+#include "accounts/accounts_window.h"
+#include "accounts/inventory_wipe.h"
 #include "common/profile.h"
-#include "common/program_folder.h"
+#include "common/server_layout.h"
+#include "tests/accounts/account_files.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
 
@@ -59,6 +60,7 @@ class FrmMainTest : public QObject {
  private slots:
   void controlsCarryTheirNamesCaptionsAndFonts();
   void startListsAccountsAndWarnsWithoutItems();
+  void startReportsAnAccountsFolderItCannotRead();
   void selectingShowsTheAccountAndReplacesTheLines();
   void wipeAnsweredNoChangesNothing();
   void wipeRunsFrozenThenShowsTheFirstAccount();
@@ -165,6 +167,25 @@ void FrmMainTest::startListsAccountsAndWarnsWithoutItems() {
   }
 }
 
+void FrmMainTest::startReportsAnAccountsFolderItCannotRead() {
+  ScratchFolder s;
+  s.Write("Items/Item5.dat", ItemFile("5", "Sword", "1"));
+  // A link to itself: there is an accounts folder, but it cannot be opened.
+  QCOMPARE(symlink("Accounts", s.At("Accounts").c_str()), 0);
+  RecordingMessages messages;
+  frmMain w(&messages);
+  QCOMPARE(Find<QListWidget>(w, "lstAccounts")->count(), 0);
+  QCOMPARE(Find<QLabel>(w, "lblTAccounts")->text(), QStringLiteral("No accounts found."));
+  QCOMPARE(messages.shown.size(), size_t{1});
+  const ShownMessage& m = messages.shown[0];
+  QVERIFY(m.prompt.rfind(std::string(calmet::kListFailed) + "\n", 0) == 0);
+  QVERIFY(m.prompt.find(s.At("Accounts")) != std::string::npos);
+  QCOMPARE(m.title, std::string(calmet::kListFailedTitle));
+  QVERIFY(m.buttons == common::MsgButtons::Ok);
+  QVERIFY(m.icon == common::MsgIcon::Stop);
+  QCOMPARE(w.state().TotalAccounts, 0);
+}
+
 void FrmMainTest::selectingShowsTheAccountAndReplacesTheLines() {
   ScratchFolder s;
   WriteServer(s);
@@ -256,12 +277,12 @@ void FrmMainTest::wipeRunsFrozenThenShowsTheFirstAccount() {
   QCOMPARE(list->currentRow(), 0);
   QVERIFY(list->isEnabled());
   QCOMPARE(bar->value(), 0);
-  QVERIFY(!calmet::WipeInProgress);
+  QVERIFY(!w.state().WipeInProgress);
   QCOMPARE(frame1->title(), QStringLiteral("Bob - Developer - 12"));
   QCOMPARE(inv1->count(), 100);
   QCOMPARE(inv1->item(0)->text(), QStringLiteral("1: <free item slot>"));
   QCOMPARE(inv1->item(1)->text(), QStringLiteral("2: <free item slot>"));
-  const std::string cy = common::ProgramFolder() + "\\Accounts\\cy.ini";
+  const std::string cy = common::layout::AccountFile("cy.ini");
   QCOMPARE(common::ReadIniKey(cy, "CHAR1", "InvItemNum1"), std::string("0"));
   QCOMPARE(common::ReadIniKey(cy, "CHAR3", "InvItemDur100"), std::string("0"));
   QCOMPARE(common::ReadIniKey(cy, "CHAR1", "Name"), std::string("Cy"));

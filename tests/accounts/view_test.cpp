@@ -2,8 +2,9 @@
 
 #include <string>
 
+#include "accounts/accounts_state.h"
+#include "accounts/character_view.h"
 #include "tests/accounts/account_files.h"
-#include "accounts/modGeneral.h"
 #include "tests/support/scratch_folder.h"
 
 namespace calmet {
@@ -22,12 +23,13 @@ class ViewTest : public ::testing::Test {
 
   AccountView Show(const std::string& accountText) {
     s.Write("Accounts/test.ini", accountText);
-    std::optional<AccountView> v = ShowAccount("test.ini");
+    std::optional<AccountView> v = ShowAccount("test.ini", state);
     EXPECT_TRUE(v);
     return v ? *v : AccountView{};
   }
 
   ScratchFolder s;
+  AccountsState state;
 };
 
 TEST_F(ViewTest, CaptionsJoinNameAccessWordAndLevel) {
@@ -80,7 +82,7 @@ TEST_F(ViewTest, UnnamedPositionShowsDefaultCaptionButItsStats) {
 }
 
 TEST_F(ViewTest, MissingAccountFileShowsDefaultsAndFreeSlots) {
-  std::optional<AccountView> v = ShowAccount("nobody.ini");
+  std::optional<AccountView> v = ShowAccount("nobody.ini", state);
   ASSERT_TRUE(v);
   for (int c = 0; c < 3; ++c) {
     const CharacterView& ch = v->characters[c];
@@ -202,7 +204,7 @@ TEST(ViewWithoutItemsTest, EmptyOrMissingItemsFolderLeavesListsEmpty) {
     s.Write(
         "Accounts/a.ini",
         Section("CHAR1", {{"Name", "Bob"}, {"Access", "0"}, {"Level", "2"}, {"InvItemNum1", "5"}}));
-    std::optional<AccountView> v = ShowAccount("a.ini");
+    std::optional<AccountView> v = ShowAccount("a.ini", AccountsState{});
     ASSERT_TRUE(v);
     EXPECT_EQ(v->characters[0].caption, "Bob - Player - 2");
     for (const CharacterView& ch : v->characters) EXPECT_TRUE(ch.inventory.empty());
@@ -212,10 +214,11 @@ TEST(ViewWithoutItemsTest, EmptyOrMissingItemsFolderLeavesListsEmpty) {
 TEST(ViewWhileWipingTest, DoesNothing) {
   ScratchFolder s;
   s.Write("Accounts/a.ini", Section("CHAR1", {{"Name", "Bob"}}));
-  WipeInProgress = true;
-  EXPECT_FALSE(ShowAccount("a.ini"));
-  WipeInProgress = false;
-  EXPECT_TRUE(ShowAccount("a.ini"));
+  AccountsState state;
+  state.WipeInProgress = true;
+  EXPECT_FALSE(ShowAccount("a.ini", state));
+  state.WipeInProgress = false;
+  EXPECT_TRUE(ShowAccount("a.ini", state));
 }
 
 TEST(ConversionTest, StrictDecimalNumbers) {

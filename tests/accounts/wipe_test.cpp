@@ -5,11 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/accounts/account_files.h"
+#include "accounts/account_list.h"
+#include "accounts/accounts_state.h"
+#include "accounts/character_view.h"
+#include "accounts/inventory_wipe.h"
 #include "common/atomic_file.h"
-#include "accounts/modGeneral.h"
 #include "common/profile.h"
-#include "common/program_folder.h"
+#include "common/server_layout.h"
+#include "tests/accounts/account_files.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
 
@@ -22,10 +25,11 @@ using calmet_test::Section;
 // each step.
 class RecordingWipeUi : public WipeUi {
  public:
+  explicit RecordingWipeUi(const AccountsState& state) : state_(state) {}
   void SelectAccount(int position) override {
     selected.push_back(position);
-    flagWhenSelected.push_back(WipeInProgress);
-    viewFrozen = viewFrozen && !ShowAccount("a.ini");
+    flagWhenSelected.push_back(state_.WipeInProgress);
+    viewFrozen = viewFrozen && !ShowAccount("a.ini", state_);
   }
   void SetProgress(float percent) override { progress.push_back(percent); }
   common::MessagePort& Messages() override { return messages; }
@@ -35,12 +39,24 @@ class RecordingWipeUi : public WipeUi {
   std::vector<float> progress;
   bool viewFrozen = true;
   RecordingMessages messages;
+
+ private:
+  const AccountsState& state_;
 };
 
-AccountListing ListScratch() { return ListAccounts(common::ProgramFolder() + "\\Accounts\\"); }
+AccountListing ListScratch(AccountsState& state) {
+  return ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
+}
 
 std::string Read(const std::string& file, const std::string& section, const std::string& key) {
-  return common::ReadIniKey(common::ProgramFolder() + "\\Accounts\\" + file, section, key);
+  return common::ReadIniKey(common::layout::AccountFile(file), section, key);
+}
+
+// The listed names of the accounts the wipe could not write, in order.
+std::vector<std::string> FailedNames(const WipeResult& r) {
+  std::vector<std::string> names;
+  for (const AccountNotWiped& a : r.failed) names.push_back(a.name);
+  return names;
 }
 
 // Checks that all 900 inventory keys of `file` read "0".
@@ -86,9 +102,10 @@ TEST(WipeTest, TwoAccountsGetEveryInventoryKeyZeroed) {
       Section("CHAR1",
               {{"Name", "Bob"}, {"InvItemNum1", "5"}, {"InvItemVal1", "3"}, {"InvItemDur1", "9"}}));
   s.Write("Accounts/b.ini", Section("CHAR2", {{"InvItemNum100", "5"}}));
-  AccountListing l = ListScratch();
-  RecordingWipeUi ui;
-  WipeResult r = WipeInventories(l, ui);
+  AccountsState state;
+  AccountListing l = ListScratch(state);
+  RecordingWipeUi ui(state);
+  WipeResult r = WipeInventories(l, state, ui);
 
   EXPECT_TRUE(r.ran);
   EXPECT_TRUE(r.failed.empty());
@@ -104,9 +121,9 @@ TEST(WipeTest, TwoAccountsGetEveryInventoryKeyZeroed) {
   EXPECT_EQ(ui.messages.shown[0].title, "Inventories cleared.");
   EXPECT_EQ(ui.messages.shown[0].buttons, common::MsgButtons::Ok);
   EXPECT_EQ(ui.messages.shown[0].icon, common::MsgIcon::None);
-  EXPECT_FALSE(WipeInProgress);
+  EXPECT_FALSE(state.WipeInProgress);
 
-  std::optional<AccountView> v = ShowAccount("a.ini");
+  std::optional<AccountView> v = ShowAccount("a.ini", state);
   ASSERT_TRUE(v);
   EXPECT_EQ(v->characters[0].inventory[0], "1: <free item slot>");
 }
@@ -139,8 +156,10 @@ TEST(WipeTest, EveryOtherByteStays) {
       "[CHAR3]\r\n"
       "Name=Cy\r\n";
   s.Write("Accounts/bob.ini", before);
-  RecordingWipeUi ui;
-  ASSERT_TRUE(WipeInventories(ListScratch(), ui).failed.empty());
+  AccountsState state;
+  AccountListing l = ListScratch(state);
+  RecordingWipeUi ui(state);
+  ASSERT_TRUE(WipeInventories(l, state, ui).failed.empty());
   const std::string after = s.Read("Accounts/bob.ini");
   ExpectWiped("bob.ini");
   EXPECT_EQ(OtherLines(after), OtherLines(before));
@@ -160,10 +179,19 @@ TEST(WipeTest, AccountsThatCannotBeWrittenAreNamedAndKeepTheirBytes) {
   s.Write("Accounts/locked.ini", locked);
   s.Write("Accounts/z.ini", "");
   ASSERT_EQ(chmod(s.At("Accounts/locked.ini").c_str(), 0444), 0);
-  RecordingWipeUi ui;
-  WipeResult r = WipeInventories(ListScratch(), ui);
+  AccountsState state;
+  AccountListing l = ListScratch(state);
+  RecordingWipeUi ui(state);
+  WipeResult r = WipeInventories(l, state, ui);
 
-  EXPECT_EQ(r.failed, (std::vector<std::string>{"Locked.ini"}));
+  EXPECT_EQ(FailedNames(r), (std::vector<std::string>{"Locked.ini"}));
+  // The reason is kept: the file and what is wrong with it.
+  ASSERT_EQ(r.failed.size(), 1u);
+  EXPECT_FALSE(r.failed[0].status.ok());
+  EXPECT_NE(r.failed[0].status.message().find("locked.ini"), std::string::npos)
+      << r.failed[0].status.ToString();
+  EXPECT_NE(r.failed[0].status.message().find("read-only"), std::string::npos)
+      << r.failed[0].status.ToString();
   EXPECT_EQ(s.Read("Accounts/locked.ini"), locked);
   ExpectWiped("a.ini");
   ExpectWiped("z.ini");
@@ -176,7 +204,9 @@ TEST(WipeTest, AccountsThatCannotBeWrittenAreNamedAndKeepTheirBytes) {
   EXPECT_EQ(m.prompt.find("completed"), std::string::npos);
   EXPECT_NE(m.title, "Inventories cleared.");
   EXPECT_EQ(m.buttons, common::MsgButtons::Ok);
-  EXPECT_FALSE(WipeInProgress);
+  // The box lists names only, as it always has.
+  EXPECT_EQ(m.prompt, std::string(kWipeFailed) + "\nLocked.ini");
+  EXPECT_FALSE(state.WipeInProgress);
 }
 
 TEST(WipeTest, AFailedWriteIsReportedAndLeavesTheFile) {
@@ -187,10 +217,16 @@ TEST(WipeTest, AFailedWriteIsReportedAndLeavesTheFile) {
   common::SetWriteFaultForTesting([](const std::string& path) {
     return path.size() >= 9 && path.compare(path.size() - 9, 9, "/full.ini") == 0;
   });
-  RecordingWipeUi ui;
-  WipeResult r = WipeInventories(ListScratch(), ui);
+  AccountsState state;
+  AccountListing l = ListScratch(state);
+  RecordingWipeUi ui(state);
+  WipeResult r = WipeInventories(l, state, ui);
   common::SetWriteFaultForTesting(nullptr);
-  EXPECT_EQ(r.failed, (std::vector<std::string>{"Full.ini"}));
+  EXPECT_EQ(FailedNames(r), (std::vector<std::string>{"Full.ini"}));
+  ASSERT_EQ(r.failed.size(), 1u);
+  EXPECT_FALSE(r.failed[0].status.ok());
+  EXPECT_NE(r.failed[0].status.message().find("full.ini"), std::string::npos)
+      << r.failed[0].status.ToString();
   EXPECT_EQ(s.Read("Accounts/full.ini"), full);
   ExpectWiped("a.ini");
   ASSERT_EQ(ui.messages.shown.size(), 1u);
@@ -202,9 +238,14 @@ TEST(WipeTest, AFolderNamedLikeAnAccountIsReportedNotWiped) {
   ScratchFolder s;
   s.MakeDir("Accounts/old.ini");
   s.Write("Accounts/a.ini", "");
-  RecordingWipeUi ui;
-  WipeResult r = WipeInventories(ListScratch(), ui);
-  EXPECT_EQ(r.failed, (std::vector<std::string>{"Old.ini"}));
+  AccountsState state;
+  AccountListing l = ListScratch(state);
+  RecordingWipeUi ui(state);
+  WipeResult r = WipeInventories(l, state, ui);
+  EXPECT_EQ(FailedNames(r), (std::vector<std::string>{"Old.ini"}));
+  ASSERT_EQ(r.failed.size(), 1u);
+  EXPECT_NE(r.failed[0].status.message().find("not an ordinary file"), std::string::npos)
+      << r.failed[0].status.ToString();
   ExpectWiped("a.ini");
 }
 
@@ -212,8 +253,10 @@ TEST(WipeTest, EachOfTwoSameNamedAccountsIsWritten) {
   ScratchFolder s;
   s.Write("Accounts/bob.ini", Section("CHAR1", {{"Name", "lower"}}));
   s.Write("Accounts/BOB.INI", Section("CHAR1", {{"Name", "upper"}}));
-  RecordingWipeUi ui;
-  ASSERT_TRUE(WipeInventories(ListScratch(), ui).failed.empty());
+  AccountsState state;
+  AccountListing l = ListScratch(state);
+  RecordingWipeUi ui(state);
+  ASSERT_TRUE(WipeInventories(l, state, ui).failed.empty());
   ExpectWiped("bob.ini");
   ExpectWiped("BOB.INI");
   EXPECT_EQ(Read("bob.ini", "CHAR1", "Name"), "lower");
@@ -225,10 +268,11 @@ TEST(WipeTest, AnAccountRemovedAfterListingIsMadeAnew) {
   ScratchFolder s;
   s.Write("Accounts/a.ini", "");
   s.Write("Accounts/gone.ini", "[CHAR1]\r\nName=Gone\r\n");
-  AccountListing l = ListScratch();
+  AccountsState state;
+  AccountListing l = ListScratch(state);
   std::remove(s.At("Accounts/gone.ini").c_str());
-  RecordingWipeUi ui;
-  EXPECT_TRUE(WipeInventories(l, ui).failed.empty());
+  RecordingWipeUi ui(state);
+  EXPECT_TRUE(WipeInventories(l, state, ui).failed.empty());
   ExpectWiped("gone.ini");
   EXPECT_EQ(Read("gone.ini", "CHAR1", "Name"), "");
 }
@@ -236,26 +280,31 @@ TEST(WipeTest, AnAccountRemovedAfterListingIsMadeAnew) {
 TEST(WipeTest, StopsAtOnceWithoutAccounts) {
   {
     ScratchFolder s;  // no Accounts folder at all
-    RecordingWipeUi ui;
-    EXPECT_FALSE(WipeInventories(ListScratch(), ui).ran);
+    AccountsState state;
+    AccountListing l = ListScratch(state);
+    RecordingWipeUi ui(state);
+    EXPECT_FALSE(WipeInventories(l, state, ui).ran);
     EXPECT_TRUE(ui.selected.empty() && ui.progress.empty() && ui.messages.shown.empty());
-    EXPECT_FALSE(WipeInProgress);
+    EXPECT_FALSE(state.WipeInProgress);
   }
   {
     ScratchFolder s;  // files, but none of them an account
     s.Write("Accounts/notes.txt", "x");
-    RecordingWipeUi ui;
-    EXPECT_FALSE(WipeInventories(ListScratch(), ui).ran);
+    AccountsState state;
+    AccountListing l = ListScratch(state);
+    RecordingWipeUi ui(state);
+    EXPECT_FALSE(WipeInventories(l, state, ui).ran);
     EXPECT_TRUE(ui.messages.shown.empty());
     EXPECT_EQ(s.Read("Accounts/notes.txt"), "x");
   }
   {
     ScratchFolder s;  // listed, but the files are gone before the wipe
     s.Write("Accounts/a.ini", "");
-    AccountListing l = ListScratch();
+    AccountsState state;
+    AccountListing l = ListScratch(state);
     std::remove(s.At("Accounts/a.ini").c_str());
-    RecordingWipeUi ui;
-    EXPECT_FALSE(WipeInventories(l, ui).ran);
+    RecordingWipeUi ui(state);
+    EXPECT_FALSE(WipeInventories(l, state, ui).ran);
     EXPECT_FALSE(s.Exists("Accounts/a.ini"));
   }
 }

@@ -16,10 +16,10 @@
 #include <thread>
 
 #include "common/program_folder.h"
-#include "tests/support/recording_messages.h"
-#include "tests/support/scratch_folder.h"
 #include "restarter/server_launcher.h"
 #include "restarter/startup_check.h"
+#include "tests/support/recording_messages.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -155,14 +155,14 @@ TEST(StartServerTest, StartsADetachedProcessWithOurFolderAndEnvironmentOnly) {
   int leakyPipe[2];
   ASSERT_EQ(pipe(leakyPipe), 0);
 
-  StartResult result;
+  common::Status result;
   InFolder(elsewhere.path(), [&] { result = ProcessServerStarter().StartServer(); });
   close(leaky);
   close(leakyPipe[0]);
   close(leakyPipe[1]);
   unsetenv("RUVANE_TEST_MARK");
 
-  ASSERT_TRUE(result.ok()) << result.error << " " << result.description;
+  ASSERT_TRUE(result.ok()) << result.sysError() << " " << result.ToString();
   EXPECT_TRUE(NoChildren()) << "the intermediate process must be reaped and the server adopted";
   ASSERT_TRUE(AwaitFile(server.At("report.txt")));
 
@@ -215,20 +215,27 @@ TEST(StartServerTest, ReportsTheHostsErrorWhenTheFileCannotBeStarted) {
   MakeRunnable(server.At("garbage.exe"));
   server.MakeDir("folder.exe");
 
-  StartResult plain = StartDetached(Direct(server.At("plain.exe")));
-  EXPECT_EQ(plain.error, EACCES);
-  EXPECT_EQ(plain.description, std::strerror(EACCES));
+  common::Status plain = StartDetached(Direct(server.At("plain.exe")));
+  EXPECT_EQ(plain.sysError(), EACCES);
+  EXPECT_EQ(StartErrorText(plain),
+            "Run-time error '" + std::to_string(EACCES) + "':\n\n" + std::strerror(EACCES));
+  // The status names the program it could not start.
+  EXPECT_NE(plain.message().find(server.At("plain.exe")), std::string::npos) << plain.ToString();
 
-  StartResult missing = StartDetached(Direct(server.At("missing.exe")));
-  EXPECT_EQ(missing.error, ENOENT);
-  EXPECT_EQ(missing.description, std::strerror(ENOENT));
+  common::Status missing = StartDetached(Direct(server.At("missing.exe")));
+  EXPECT_EQ(missing.sysError(), ENOENT);
+  EXPECT_TRUE(missing.IsNotFound());
+  EXPECT_EQ(StartErrorText(missing),
+            "Run-time error '" + std::to_string(ENOENT) + "':\n\n" + std::strerror(ENOENT));
 
   // Not run through a shell behind the caller's back.
-  StartResult garbage = StartDetached(Direct(server.At("garbage.exe")));
-  EXPECT_EQ(garbage.error, ENOEXEC);
+  common::Status garbage = StartDetached(Direct(server.At("garbage.exe")));
+  EXPECT_EQ(garbage.sysError(), ENOEXEC);
 
-  EXPECT_EQ(StartDetached(Direct(server.At("folder.exe"))).error, EACCES);
-  EXPECT_NE(StartDetached(LaunchPlan{}).error, 0);
+  EXPECT_EQ(StartDetached(Direct(server.At("folder.exe"))).sysError(), EACCES);
+  common::Status empty = StartDetached(LaunchPlan{});
+  EXPECT_FALSE(empty.ok());
+  EXPECT_NE(empty.sysError(), 0);
   EXPECT_TRUE(NoChildren());
 }
 
@@ -244,8 +251,8 @@ TEST(StartServerTest, FallsBackWhenTheKernelTurnsTheFirstAttemptAway) {
 
   LaunchPlan plan = PlanLaunch(server.At("server.exe"), ExamineFile(server.At("server.exe")),
                                server.At("runner"));
-  StartResult result = StartDetached(plan);
-  ASSERT_TRUE(result.ok()) << result.description;
+  common::Status result = StartDetached(plan);
+  ASSERT_TRUE(result.ok()) << result.ToString();
   ASSERT_TRUE(AwaitFile(server.At("ran.txt")));
   EXPECT_EQ(server.Read("ran.txt"), server.At("server.exe") + "\n");
 }
@@ -256,6 +263,11 @@ TEST(StartupCheckTest, FindsServerExeWhateverTheCaseOfItsName) {
   RecordingMessages messages;
   EXPECT_TRUE(CheckServerPresent(messages));
   EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(StartErrorTextTest, AFailureWithoutAnErrorNumberStillSaysWhy) {
+  EXPECT_EQ(StartErrorText(common::Status::IOError("the starter gave up")),
+            "Run-time error '0':\n\nthe starter gave up");
 }
 
 }  // namespace

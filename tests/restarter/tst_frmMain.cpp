@@ -3,9 +3,12 @@
 #include <QLabel>
 #include <QTimer>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <optional>
+#include <string>
 
-#include "restarter/frmMain.h"
+#include "restarter/restarter_window.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
 
@@ -14,13 +17,13 @@ namespace {
 
 class RecordingStarter : public ServerStarter {
  public:
-  StartResult StartServer() override {
+  common::Status StartServer() override {
     ++starts;
     if (onStart) onStart();
     return result;
   }
   int starts = 0;
-  StartResult result;
+  common::Status result;
   std::function<void()> onStart;
 };
 
@@ -127,15 +130,16 @@ class FrmMainTest : public QObject {
   void failedStartReportsTheErrorAndEndsWithoutTheEndTimer() {
     server_->Write("server.exe", "x");
     Harness h;
-    h.starter.result = {.error = 13, .description = "Permission denied"};
+    h.starter.result = common::PosixError("cannot start server.exe", EACCES);
     QVERIFY(h.window->frmMain_Form_Load());
     h.window->frmMain_tmrWait_Timer();
     h.window->frmMain_tmrActivate_Timer();
 
     QCOMPARE(h.starter.starts, 1);
     QCOMPARE(h.messages.shown.size(), size_t{1});
-    QVERIFY(h.messages.shown[0].prompt.find("13") != std::string::npos);
-    QVERIFY(h.messages.shown[0].prompt.find("Permission denied") != std::string::npos);
+    QCOMPARE(h.messages.shown[0].prompt,
+             "Run-time error '" + std::to_string(EACCES) + "':\n\n" + std::strerror(EACCES));
+    QCOMPARE(h.messages.shown[0].title, std::string("Ruvane"));
     QVERIFY(h.messages.shown[0].icon == common::MsgIcon::Stop);
     QVERIFY(h.messages.shown[0].buttons == common::MsgButtons::Ok);
     QCOMPARE(h.endCodes.size(), size_t{1});

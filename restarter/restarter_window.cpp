@@ -1,4 +1,4 @@
-#include "restarter/frmMain.h"
+#include "restarter/restarter_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -82,7 +82,7 @@ void frmMain::frmMain_tmrWait_Timer() {
 
 void frmMain::frmMain_tmrActivate_Timer() {
   if (ended_) return;
-  StartResult result = deps_.starter->StartServer();
+  const common::Status result = deps_.starter->StartServer();
   if (!result.ok()) {
     // No tick may start anything while the report waits for the user.
     ended_ = true;

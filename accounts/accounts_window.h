@@ -1,6 +1,6 @@
 // The account inspector's window: the account list, the three character
-// frames and the wipe button. It reads its controls, calls modGeneral and
-// shows what comes back; the module holds the logic.
+// frames and the wipe button. It reads its controls, calls the listing, the
+// view and the wipe, and shows what comes back; they hold the logic.
 #pragma once
 
 #include <QMainWindow>
@@ -8,8 +8,11 @@
 #include <functional>
 #include <memory>
 
+#include "accounts/account_list.h"
+#include "accounts/accounts_state.h"
+#include "accounts/character_view.h"
+#include "accounts/inventory_wipe.h"
 #include "common/message_port.h"
-#include "accounts/modGeneral.h"
 
 class QGroupBox;
 class QLabel;
@@ -33,6 +36,10 @@ class frmMain : public QMainWindow {
     wipeObserver_ = std::move(observer);
   }
 
+  // What the procedures remember between calls (the account count, the wipe
+  // flag); the window owns it.
+  const AccountsState& state() const { return state_; }
+
  public slots:
   void lstAccounts_Click();
   void cmdClear_Click();
@@ -50,6 +57,7 @@ class frmMain : public QMainWindow {
 
   std::unique_ptr<common::MessagePort> ownMessages_;
   common::MessagePort* messages_;
+  AccountsState state_;
   AccountListing listing_;
   std::function<void(float)> wipeObserver_;
 

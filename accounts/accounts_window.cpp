@@ -1,4 +1,4 @@
-#include "accounts/frmMain.h"
+#include "accounts/accounts_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -12,10 +12,10 @@
 #include <QPushButton>
 #include <cmath>
 
-#include "common/qt/ansi_text.h"
 #include "common/file_search.h"
-#include "common/program_folder.h"
+#include "common/qt/ansi_text.h"
 #include "common/qt/qt_message_port.h"
+#include "common/server_layout.h"
 
 namespace calmet {
 
@@ -156,10 +156,16 @@ void frmMain::BuildControls() {
 }
 
 void frmMain::Form_Load() {
-  listing_ = ListAccounts(common::ProgramFolder() + "\\Accounts\\");
+  listing_ = ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state_);
   for (const std::string& line : listing_.lines) lstAccounts_->addItem(common::AnsiToQString(line));
   lblTAccounts_->setText(common::AnsiToQString(listing_.label));
-  if (!common::FileIsPresent("\\Items\\", false)) {
+  if (!listing_.status.ok()) {
+    // The folder is there but could not be read: "No accounts found." alone
+    // would hide that the accounts exist.
+    messages_->Show(std::string(kListFailed) + "\n" + listing_.status.message(), kListFailedTitle,
+                    common::MsgButtons::Ok, common::MsgIcon::Stop);
+  }
+  if (!common::FileIsPresent(common::layout::kItemsFolder, false)) {
     messages_->Show("Please place this in the same folder as the server for optimal results.",
                     "Warning", common::MsgButtons::Ok, common::MsgIcon::None);
   }
@@ -174,7 +180,7 @@ void frmMain::lstAccounts_Click() {
   const int row = SelectedRow();
   if (row < 0 || static_cast<size_t>(row) >= listing_.files.size()) return;
   // Each position reaches its own file, whatever case the list shows.
-  if (std::optional<AccountView> view = ShowAccount(listing_.files[row])) ShowView(*view);
+  if (std::optional<AccountView> view = ShowAccount(listing_.files[row], state_)) ShowView(*view);
 }
 
 void frmMain::ShowView(const AccountView& view) {
@@ -194,13 +200,13 @@ void frmMain::ShowView(const AccountView& view) {
 }
 
 void frmMain::cmdClear_Click() {
-  if (messages_->Show(kWipeQuestion, kWipeQuestionTitle, common::MsgButtons::YesNo, common::MsgIcon::None) !=
-      common::MsgAnswer::Yes) {
+  if (messages_->Show(kWipeQuestion, kWipeQuestionTitle, common::MsgButtons::YesNo,
+                      common::MsgIcon::None) != common::MsgAnswer::Yes) {
     return;
   }
   lstAccounts_->setEnabled(false);
   WindowWipeUi ui(*this);
-  if (!WipeInventories(listing_, ui).ran) return;  // the list stays greyed out
+  if (!WipeInventories(listing_, state_, ui).ran) return;  // the list stays greyed out
   lstAccounts_Click();
   prgbarProgress_->setValue(0);
   lstAccounts_->setEnabled(true);

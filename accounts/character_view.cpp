@@ -1,34 +1,17 @@
-#include "accounts/modGeneral.h"
+#include "accounts/character_view.h"
 
 #include <charconv>
 #include <cmath>
-#include <exception>
 #include <unordered_map>
 
 #include "common/file_search.h"
 #include "common/profile.h"
-#include "common/program_folder.h"
+#include "common/server_layout.h"
 #include "common/text_util.h"
 
 namespace calmet {
 
-int32_t TotalAccounts = 0;
-bool WipeInProgress = false;
-
 namespace {
-
-constexpr std::string_view kAccountsFolder = "\\Accounts\\";
-
-bool StartsNewWord(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '\0';
-}
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char RaiseAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EndsWith(std::string_view s, std::string_view tail) {
-  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
-}
 
 // The value of a decimal number text, rounded half to even; nullopt when the
 // text is empty or not a plain decimal number.
@@ -58,6 +41,7 @@ std::optional<double> RoundedDecimal(std::string_view text) {
   return negative ? -value : value;
 }
 
+// The word a caption shows for an access level; null for a level without one.
 const char* AccessWord(uint8_t access) {
   switch (access) {
     case 0:
@@ -85,9 +69,8 @@ struct ItemInfo {
 const ItemInfo& LookUpItem(int32_t number, std::unordered_map<int32_t, ItemInfo>& cache) {
   auto it = cache.find(number);
   if (it != cache.end()) return it->second;
-  const std::string n = common::Dec(number);
-  const std::string file = common::ProgramFolder() + "\\Items\\Item" + n + ".dat";
-  const std::string section = "ITEM" + n;
+  const std::string file = common::layout::RecordFile(common::layout::kItems.recordPrefix, number);
+  const std::string section = common::layout::kItems.sectionPrefix + common::Dec(number);
   ItemInfo info;
   const common::ProfileReader itemFile(file);
   info.name = itemFile.Get(section, "Name");
@@ -97,40 +80,6 @@ const ItemInfo& LookUpItem(int32_t number, std::unordered_map<int32_t, ItemInfo>
 }
 
 }  // namespace
-
-std::string RecaseName(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) c = LowerAscii(c);
-  for (size_t i = 0; i < out.size(); ++i) {
-    if (i == 0 || StartsNewWord(out[i - 1])) out[i] = RaiseAscii(out[i]);
-  }
-  return out;
-}
-
-AccountListing ListAccounts(std::string_view folder) {
-  AccountListing listing;
-  std::string base(folder);
-  if (!EndsWith(base, "\\")) base += "\\";
-  int32_t count = 0;
-  try {
-    for (const std::string& entry : common::ListFolder(base + "*.*")) {
-      std::string real = common::TrimAtNul(entry);
-      std::string shown = RecaseName(real);
-      if (!EndsWith(shown, ".ini")) continue;
-      // A "\" inside a name would be taken for a separator and lead out of
-      // the accounts folder.
-      if (real.find('\\') != std::string::npos) continue;
-      listing.lines.push_back(std::move(shown));
-      listing.files.push_back(std::move(real));
-      ++count;
-    }
-  } catch (const std::exception&) {
-    // An unreadable folder lists what was found so far.
-  }
-  listing.label = count == 0 ? "No accounts found." : "Total Accounts: " + common::Dec(count);
-  TotalAccounts = count;
-  return listing;
-}
 
 std::optional<uint8_t> ConvertByte(std::string_view text) {
   std::optional<double> v = RoundedDecimal(text);
@@ -155,14 +104,12 @@ std::string DefaultCaption(int position) {
   }
 }
 
-std::optional<AccountView> ShowAccount(std::string_view fileName) {
-  if (WipeInProgress) return std::nullopt;
+std::optional<AccountView> ShowAccount(std::string_view fileName, const AccountsState& state) {
+  if (state.WipeInProgress) return std::nullopt;
   AccountView view;
-  const std::string account =
-      common::ProgramFolder() + std::string(kAccountsFolder) + std::string(fileName);
   // One version of the account for the whole view, checked once rather than
   // once for each of its several hundred keys.
-  const common::ProfileReader accountFile(account);
+  const common::ProfileReader accountFile(common::layout::AccountFile(fileName));
 
   for (int c = 1; c <= kCharacters; ++c) {
     CharacterView& ch = view.characters[c - 1];
@@ -182,7 +129,7 @@ std::optional<AccountView> ShowAccount(std::string_view fileName) {
     }
   }
 
-  if (!common::FileIsPresent("\\Items\\", false)) return view;
+  if (!common::FileIsPresent(common::layout::kItemsFolder, false)) return view;
 
   std::unordered_map<int32_t, ItemInfo> items;
   for (int c = 1; c <= kCharacters; ++c) {
@@ -206,65 +153,6 @@ std::optional<AccountView> ShowAccount(std::string_view fileName) {
     }
   }
   return view;
-}
-
-namespace {
-
-// Clears WipeInProgress however the wipe ends.
-struct WipeFlag {
-  WipeFlag() { WipeInProgress = true; }
-  ~WipeFlag() { WipeInProgress = false; }
-};
-
-// One account's 900 inventory keys in one write. False when the file could
-// not be written; it is left as it was then.
-bool WipeAccount(const std::string& file) {
-  try {
-    common::ProfileEdit edit(file);
-    for (int c = 1; c <= kCharacters; ++c) {
-      const std::string section = "CHAR" + common::Dec(c);
-      for (int slot = 1; slot <= kSlots; ++slot) {
-        const std::string s = common::Dec(slot);
-        edit.Set(section, "InvItemNum" + s, "0");
-        edit.Set(section, "InvItemVal" + s, "0");
-        edit.Set(section, "InvItemDur" + s, "0");
-      }
-    }
-    return edit.Commit();
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
-}  // namespace
-
-WipeResult WipeInventories(const AccountListing& accounts, WipeUi& ui) {
-  WipeResult result;
-  if (!common::FileIsPresent(kAccountsFolder, false) || TotalAccounts < 1) return result;
-  result.ran = true;
-  {
-    WipeFlag flag;
-    const int total = TotalAccounts;
-    for (int p = 0; p < total; ++p) {
-      ui.SelectAccount(p);
-      if (static_cast<size_t>(p) < accounts.files.size()) {
-        const std::string file = common::ProgramFolder() + std::string(kAccountsFolder) + accounts.files[p];
-        if (!WipeAccount(file)) result.failed.push_back(accounts.lines[p]);
-      }
-      ui.SetProgress(static_cast<float>(static_cast<double>(p + 1) / total * 100.0));
-    }
-
-    if (result.failed.empty()) {
-      ui.Messages().Show(kWipeDone, kWipeDoneTitle, common::MsgButtons::Ok, common::MsgIcon::None);
-    } else {
-      std::string text = kWipeFailed;
-      for (const std::string& name : result.failed) text += "\n" + name;
-      ui.Messages().Show(text, kWipeFailedTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
-    }
-    // Still frozen: this selection must not redraw the view.
-    ui.SelectAccount(0);
-  }
-  return result;
 }
 
 }  // namespace calmet

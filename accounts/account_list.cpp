@@ -1,0 +1,54 @@
+#include "accounts/account_list.h"
+
+#include "common/file_search.h"
+#include "common/text_util.h"
+
+namespace calmet {
+
+namespace {
+
+bool StartsNewWord(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '\0';
+}
+
+bool EndsWith(std::string_view s, std::string_view tail) {
+  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+}  // namespace
+
+std::string RecaseName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = common::LowerAsciiChar(c);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (i == 0 || StartsNewWord(out[i - 1])) out[i] = common::UpperAsciiChar(out[i]);
+  }
+  return out;
+}
+
+AccountListing ListAccounts(std::string_view folder, AccountsState& state) {
+  AccountListing listing;
+  std::string base(folder);
+  if (!EndsWith(base, "\\")) base += "\\";
+  std::vector<std::string> entries;
+  listing.status = common::ListFolder(base + "*.*", &entries);
+  // A server that never had an account has no folder for them yet.
+  if (listing.status.IsNotFound()) listing.status = common::Status::OK();
+  int32_t count = 0;
+  for (const std::string& entry : entries) {
+    std::string real = common::TrimAtNul(entry);
+    std::string shown = RecaseName(real);
+    if (!EndsWith(shown, ".ini")) continue;
+    // A "\" inside a name would be taken for a separator and lead out of
+    // the accounts folder.
+    if (real.find('\\') != std::string::npos) continue;
+    listing.lines.push_back(std::move(shown));
+    listing.files.push_back(std::move(real));
+    ++count;
+  }
+  listing.label = count == 0 ? "No accounts found." : "Total Accounts: " + common::Dec(count);
+  state.TotalAccounts = count;
+  return listing;
+}
+
+}  // namespace calmet

@@ -1,0 +1,16 @@
+// What the account inspector remembers between one procedure and the next.
+// The window owns one and hands it to the procedures; tests build their own.
+#pragma once
+
+#include <cstdint>
+
+namespace calmet {
+
+struct AccountsState {
+  // Number of accounts the last listing found; 0 before the first listing.
+  int32_t TotalAccounts = 0;
+  // True only while WipeInventories runs; the character view does nothing then.
+  bool WipeInProgress = false;
+};
+
+}  // namespace calmet

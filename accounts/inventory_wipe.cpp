@@ -1,0 +1,82 @@
+#include "accounts/inventory_wipe.h"
+
+#include <exception>
+
+#include "accounts/character_view.h"
+#include "common/file_search.h"
+#include "common/profile.h"
+#include "common/server_layout.h"
+#include "common/text_util.h"
+
+namespace calmet {
+
+namespace {
+
+// Sets WipeInProgress for as long as it lives, however the wipe ends.
+class WipeFlag {
+ public:
+  explicit WipeFlag(AccountsState& state) : state_(state) { state_.WipeInProgress = true; }
+  ~WipeFlag() { state_.WipeInProgress = false; }
+  WipeFlag(const WipeFlag&) = delete;
+  WipeFlag& operator=(const WipeFlag&) = delete;
+
+ private:
+  AccountsState& state_;
+};
+
+// One account's 900 inventory keys in one write. When the file cannot be
+// written it is left as it was and the status says why.
+common::Status WipeAccount(const std::string& file) {
+  // The only exceptions here are the standard library's (out of memory);
+  // one account failing that way must not end the wipe of the others.
+  try {
+    common::ProfileEdit edit(file);
+    for (int c = 1; c <= kCharacters; ++c) {
+      const std::string section = "CHAR" + common::Dec(c);
+      for (int slot = 1; slot <= kSlots; ++slot) {
+        const std::string s = common::Dec(slot);
+        edit.Set(section, "InvItemNum" + s, "0");
+        edit.Set(section, "InvItemVal" + s, "0");
+        edit.Set(section, "InvItemDur" + s, "0");
+      }
+    }
+    return edit.Commit();
+  } catch (const std::exception& e) {
+    return common::Status::IOError(file + ": " + e.what());
+  }
+}
+
+}  // namespace
+
+WipeResult WipeInventories(const AccountListing& accounts, AccountsState& state, WipeUi& ui) {
+  WipeResult result;
+  if (!common::FileIsPresent(common::layout::kAccountsFolder, false) || state.TotalAccounts < 1) {
+    return result;
+  }
+  result.ran = true;
+  {
+    WipeFlag flag(state);
+    const int total = state.TotalAccounts;
+    for (int p = 0; p < total; ++p) {
+      ui.SelectAccount(p);
+      if (static_cast<size_t>(p) < accounts.files.size()) {
+        common::Status s = WipeAccount(common::layout::AccountFile(accounts.files[p]));
+        if (!s.ok()) result.failed.push_back({accounts.lines[p], std::move(s)});
+      }
+      ui.SetProgress(static_cast<float>(static_cast<double>(p + 1) / total * 100.0));
+    }
+
+    if (result.failed.empty()) {
+      ui.Messages().Show(kWipeDone, kWipeDoneTitle, common::MsgButtons::Ok, common::MsgIcon::None);
+    } else {
+      std::string text = kWipeFailed;
+      for (const AccountNotWiped& account : result.failed) text += "\n" + account.name;
+      ui.Messages().Show(text, kWipeFailedTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
+    }
+    // Still frozen: this selection must not redraw the view.
+    ui.SelectAccount(0);
+  }
+  return result;
+}
+
+}  // namespace calmet

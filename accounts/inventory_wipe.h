@@ -1,0 +1,58 @@
+// The inventory wipe: every inventory slot of every listed account emptied,
+// one account file at a time, with the window kept up to date as it goes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "accounts/account_list.h"
+#include "accounts/accounts_state.h"
+#include "common/message_port.h"
+#include "common/status.h"
+
+namespace calmet {
+
+// What the wipe needs from the window.
+class WipeUi {
+ public:
+  virtual ~WipeUi() = default;
+  // Selects list position `position` as the wipe reaches it (its click
+  // handler runs and finds WipeInProgress set).
+  virtual void SelectAccount(int position) = 0;
+  // The bar's new value, 0 to 100; shown at once (the wipe never yields).
+  virtual void SetProgress(float percent) = 0;
+  virtual common::MessagePort& Messages() = 0;
+};
+
+inline constexpr char kWipeQuestion[] =
+    "If you continue all players will lose everything in their inventory. This also will "
+    "not work completely if your server is running.";
+inline constexpr char kWipeQuestionTitle[] = "You are on the path to account inventory deletion.";
+inline constexpr char kWipeDone[] = "Inventory wipe completed.";
+inline constexpr char kWipeDoneTitle[] = "Inventories cleared.";
+inline constexpr char kWipeFailed[] =
+    "The inventories of these accounts could not be written and were not wiped:";
+inline constexpr char kWipeFailedTitle[] = "Inventory wipe incomplete.";
+
+// One account the wipe could not write; its file is as it was.
+struct AccountNotWiped {
+  std::string name;       // the listed name, as the failure box shows it
+  common::Status status;  // why its file could not be written
+};
+
+struct WipeResult {
+  bool ran = false;  // false: nothing listed or no account file
+  std::vector<AccountNotWiped> failed;
+};
+
+// Sets every inventory key ("InvItemNum", "InvItemVal", "InvItemDur", slots
+// 1..100, sections CHAR1..CHAR3) of every listed account to "0", one file
+// write per account, leaving every other byte of the file as it was. Stops
+// at once, changing nothing, when the accounts folder holds no file or
+// state.TotalAccounts < 1. Otherwise sets state.WipeInProgress, reports
+// progress after each account, shows the completion box (naming the
+// accounts that could not be written, if any), selects position 0 and
+// clears state.WipeInProgress before returning.
+WipeResult WipeInventories(const AccountListing& accounts, AccountsState& state, WipeUi& ui);
+
+}  // namespace calmet
