@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "common/file_search.h"
-#include "fuzz/fuzz_support.h"
 #include "common/host_path.h"
 #include "common/program_folder.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
@@ -164,7 +164,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::string found = common::FindFirstFile(path);
   bool present = common::FileIsPresent(rest, false);
-  std::vector<std::string> listed = common::ListFolder(path);
+  std::vector<std::string> listed;
+  const common::Status listing = common::ListFolder(path, &listed);
+  FUZZ_CHECK(listing.ok() || listed.empty(),
+             "ListFolder(\"" + Escaped(rest) + "\") failed but gave names");
   if (!plain) return 0;
 
   // The folder part and the last component, as a search splits them.
@@ -207,6 +210,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!entries.empty() && RefMatch(last, ".")) expected.push_back(".");
   if (!entries.empty() && RefMatch(last, "..")) expected.push_back("..");
   for (auto& k : keyed) expected.push_back(k.second);
+  // Only a folder that cannot be opened has no entries at all ("." and "..").
+  FUZZ_CHECK(listing.ok() == !entries.empty(),
+             "ListFolder(\"" + Escaped(rest) + "\") said \"" + Escaped(listing.ToString()) + "\"");
   FUZZ_CHECK(listed == expected, "ListFolder(\"" + Escaped(rest) + "\") gave " +
                                      std::to_string(listed.size()) + " names, expected " +
                                      std::to_string(expected.size()));

@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "common/file_search.h"
-#include "fuzz/fuzz_support.h"
 #include "common/host_path.h"
 #include "common/profile.h"
 #include "common/program_folder.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
@@ -186,7 +186,9 @@ void CheckRead(const Session& s, const std::string& section, const std::string& 
 }
 
 void CheckNoStrayFiles(const Session& s) {
-  std::vector<std::string> names = common::ListFolder(s.folder + "/");
+  std::vector<std::string> names;
+  const common::Status listed = common::ListFolder(s.folder + "/", &names);
+  FUZZ_CHECK(listed.ok(), "cannot list the scratch folder: " + listed.ToString());
   for (const std::string& n : names) {
     FUZZ_CHECK(n == "." || n == ".." || n == "test.ini" || n == "TEST.INI" || n == "copy.ini",
                "stray file left behind: " + Escaped(n));
@@ -197,23 +199,26 @@ void CheckNoStrayFiles(const Session& s) {
 bool CheckWrite(const Session& s, const Write& w) {
   std::string before = FileBytes(s);
   bool utf16 = before.substr(0, 2) == "\xFF\xFE";
-  std::string error;
-  bool ok = common::WriteIniKey(s.file, w.section, w.key, w.value, &error);
+  common::Status st = common::WriteIniKey(s.file, w.section, w.key, w.value);
   CheckNoStrayFiles(s);
   if (utf16) {
-    FUZZ_CHECK(!ok && FileBytes(s) == before, "a UTF-16 file was rewritten");
+    FUZZ_CHECK(!st.ok() && FileBytes(s) == before, "a UTF-16 file was rewritten");
+    FUZZ_CHECK(st.code() == common::Status::Code::kNotSupported,
+               "a UTF-16 file was refused for another reason: " + st.ToString());
     return false;
   }
-  if (!ok && before.substr(0, 3) != "\xEF\xBB\xBF" && Trim(Nul(w.section)).empty()) {
+  if (!st.ok() && before.substr(0, 3) != "\xEF\xBB\xBF" && Trim(Nul(w.section)).empty()) {
     // A key put first into the part before any header may begin like a
     // byte-order mark; such a write is refused and changes nothing.
     std::string_view k = TrimLeft(Nul(w.key));
     if (k.substr(0, 2) == "\xFF\xFE" || k.substr(0, 3) == "\xEF\xBB\xBF") {
       FUZZ_CHECK(FileBytes(s) == before, "a refused write changed the file");
+      FUZZ_CHECK(st.code() == common::Status::Code::kInvalidArgument,
+                 "a key like a byte-order mark was refused for another reason: " + st.ToString());
       return false;
     }
   }
-  FUZZ_CHECK(ok, "write failed: " + error);
+  FUZZ_CHECK(st.ok(), "write failed: " + st.ToString());
   std::string after = FileBytes(s);
   if (Readable(w.section, w.key, w.value)) {
     std::string expected = ForCaller(Trim(Nul(w.value)));
@@ -223,8 +228,8 @@ bool CheckWrite(const Session& s, const Write& w) {
                                     Escaped(w.value) + "\", read back \"" + Escaped(got) +
                                     "\"; file before \"" + Escaped(before) + "\" after \"" +
                                     Escaped(after) + "\"");
-    ok = common::WriteIniKey(s.file, w.section, w.key, w.value, &error);
-    FUZZ_CHECK(ok, "second write failed: " + error);
+    st = common::WriteIniKey(s.file, w.section, w.key, w.value);
+    FUZZ_CHECK(st.ok(), "second write failed: " + st.ToString());
     std::string again = FileBytes(s);
     FUZZ_CHECK(again == after, "writing the same value twice changed the file from \"" +
                                    Escaped(after) + "\" to \"" + Escaped(again) + "\"");
@@ -299,8 +304,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!original.empty()) WriteBytes(copyPath, original);
     common::ProfileEdit edit(s.folder + "\\copy.ini");
     for (const Write& w : writes) edit.Set(w.section, w.key, w.value);
-    std::string error;
-    FUZZ_CHECK(edit.Commit(&error), "edit failed: " + error);
+    const common::Status committed = edit.Commit();
+    FUZZ_CHECK(committed.ok(), "edit failed: " + committed.ToString());
     std::string single = FileBytes(s), batched;
     ReadBytes(copyPath, &batched);
     FUZZ_CHECK(single == batched, "one edit gave \"" + Escaped(batched) +

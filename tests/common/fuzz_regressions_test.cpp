@@ -5,6 +5,7 @@
 
 #include "common/file_search.h"
 #include "common/profile.h"
+#include "tests/common/status_assert.h"
 #include "tests/support/scratch_folder.h"
 
 namespace common {
@@ -35,23 +36,23 @@ TEST(FuzzRegressions, KeyThatWouldBeginTheFileLikeAByteOrderMarkIsRefused) {
   server.Write("a.ini", original);
   const std::string file = server.path() + "\\a.ini";
 
-  std::string error;
-  EXPECT_FALSE(WriteIniKey(file, "", "\xFF\xFE[x", "1", &error));
-  EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(WriteIniKey(file, " ", "\x0B\xEF\xBB\xBFkey", "1"));
+  const Status refused = WriteIniKey(file, "", "\xFF\xFE[x", "1");
+  EXPECT_EQ(refused.code(), Status::Code::kInvalidArgument) << refused.ToString();
+  EXPECT_NE(refused.message().find("byte-order mark"), std::string::npos) << refused.ToString();
+  EXPECT_FALSE(WriteIniKey(file, " ", "\x0B\xEF\xBB\xBFkey", "1").ok());
   EXPECT_EQ(server.Read("a.ini"), original);
   ForgetProfileCache();
   EXPECT_EQ(ReadIniKey(file, "S", "k"), "v");
 
   // The same key in a new file: nothing is created.
-  EXPECT_FALSE(WriteIniKey(server.path() + "\\new.ini", "", "\xFF\xFEk", "1"));
+  EXPECT_FALSE(WriteIniKey(server.path() + "\\new.ini", "", "\xFF\xFEk", "1").ok());
   EXPECT_FALSE(server.Exists("new.ini"));
 
   // Elsewhere in the file, or behind a real UTF-8 mark, such a name is fine.
-  EXPECT_TRUE(WriteIniKey(file, "S", "\xFF\xFEk", "2"));
+  EXPECT_TRUE(IsOk(WriteIniKey(file, "S", "\xFF\xFEk", "2")));
   EXPECT_EQ(ReadIniKey(file, "S", "\xFF\xFEk"), "2");
   server.Write("bom.ini", "\xEF\xBB\xBF");
-  EXPECT_TRUE(WriteIniKey(server.path() + "\\bom.ini", "", "\xFF\xFEk", "3"));
+  EXPECT_TRUE(IsOk(WriteIniKey(server.path() + "\\bom.ini", "", "\xFF\xFEk", "3")));
   EXPECT_EQ(ReadIniKey(server.path() + "\\bom.ini", "", "\xFF\xFEk"), "3");
 }
 

@@ -2,6 +2,7 @@
 // file system, and the first-match search built on it.
 #include "common/host_path.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -57,11 +58,20 @@ TEST(ResolvePath, SeesFilesCreatedByOthersAfterAnEarlierLookup) {
 
 TEST(ResolvePath, CreatedFoldersUseTheGivenSpelling) {
   ScratchFolder s;
-  EXPECT_TRUE(CreateFolder(ProgramFolder() + "\\Newmaps\\"));
+  const Status made = CreateFolder(ProgramFolder() + "\\Newmaps\\");
+  EXPECT_TRUE(made.ok()) << made.ToString();
   EXPECT_TRUE(s.Exists("Newmaps"));
-  EXPECT_FALSE(CreateFolder(ProgramFolder() + "\\NEWMAPS\\")) << "exists already in another case";
+
+  const Status again = CreateFolder(ProgramFolder() + "\\NEWMAPS\\");
+  EXPECT_EQ(again.code(), Status::Code::kIOError) << "exists already in another case";
+  EXPECT_EQ(again.sysError(), EEXIST);
+  EXPECT_NE(again.message().find("Newmaps"), std::string::npos) << again.ToString();
   EXPECT_FALSE(s.Exists("NEWMAPS"));
-  EXPECT_FALSE(CreateFolder(ProgramFolder() + "\\missing\\child"));
+
+  const Status orphan = CreateFolder(ProgramFolder() + "\\missing\\child");
+  EXPECT_TRUE(orphan.IsNotFound()) << orphan.ToString();
+  EXPECT_NE(orphan.message().find("child"), std::string::npos) << orphan.ToString();
+  EXPECT_FALSE(s.Exists("missing"));
 }
 
 TEST(WildcardMatch, StarsQuestionMarksAndCase) {
@@ -122,8 +132,14 @@ TEST(ListFolder, ListsDotEntriesFirstThenByUpperCasedName) {
     s.Write(std::string("a/") + n, "");
   s.MakeDir("a/sub");
   std::vector<std::string> want = {".", "..", "sub", "Z.txt", "Zy.txt", "zz.txt", "[y", "_x"};
-  EXPECT_EQ(ListFolder(ProgramFolder() + "\\A\\*.*"), want);
-  EXPECT_TRUE(ListFolder(ProgramFolder() + "\\missing\\*.*").empty());
+  std::vector<std::string> names;
+  ASSERT_TRUE(ListFolder(ProgramFolder() + "\\A\\*.*", &names).ok());
+  EXPECT_EQ(names, want);
+
+  const Status missing = ListFolder(ProgramFolder() + "\\missing\\*.*", &names);
+  EXPECT_TRUE(missing.IsNotFound()) << missing.ToString();
+  EXPECT_NE(missing.message().find("missing"), std::string::npos) << missing.ToString();
+  EXPECT_TRUE(names.empty()) << "a failed listing leaves no names from before";
 }
 
 }  // namespace

@@ -51,34 +51,64 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
   EXPECT_EQ(RoundHalfEven(2.5001), 3);
 }
 
-TEST(FieldRanges, EachTypeAcceptsItsRangeAndRejectsTheRest) {
-  EXPECT_EQ(ToByte("255", "Type"), 255);
-  EXPECT_EQ(ToByte("-0.4", "Type"), 0);
-  EXPECT_EQ(ToByte("254.5", "Type"), 254);
-  EXPECT_THROW(ToByte("255.5", "Type"), FieldOverflow);
-  EXPECT_THROW(ToByte("256", "Type"), FieldOverflow);
-  EXPECT_THROW(ToByte("-1", "Type"), FieldOverflow);
-  EXPECT_EQ(ToInteger("32767", "Pic"), 32767);
-  EXPECT_EQ(ToInteger("-32768", "Pic"), -32768);
-  EXPECT_THROW(ToInteger("32768", "Pic"), FieldOverflow);
-  EXPECT_EQ(ToInteger("-32768.5", "Pic"), -32768) << "the even neighbour is in range";
-  EXPECT_THROW(ToInteger("-32769.5", "Pic"), FieldOverflow);
-  EXPECT_EQ(ToLong("2147483647", "HP"), 2147483647);
-  EXPECT_EQ(ToLong("-2147483648", "HP"), INT32_MIN);
-  EXPECT_THROW(ToLong("2147483648", "HP"), FieldOverflow);
-  EXPECT_THROW(ToLong("1e400", "HP"), FieldOverflow);
-  EXPECT_EQ(ToLong("&HFFFF", "HP"), 65535);
+// The value `text` converts to with `convert`, which must succeed.
+template <typename T, typename Convert>
+T Converted(Convert convert, std::string_view text, std::string_view field) {
+  T out{};
+  const Status s = convert(text, field, &out);
+  EXPECT_TRUE(s.ok()) << text << ": " << s.ToString();
+  return out;
 }
 
-TEST(FieldRanges, TheErrorNamesTheFieldAndTheText) {
-  try {
-    ToByte("300", "LevelReq");
-    FAIL() << "no overflow";
-  } catch (const FieldOverflow& e) {
-    EXPECT_EQ(e.field(), "LevelReq");
-    EXPECT_EQ(e.text(), "300");
-    EXPECT_NE(std::string(e.what()).find("0 to 255"), std::string::npos);
-  }
+// Checks that `text` is refused as out of range for `field`, with a message
+// that names the field, and that the value already in the output is left as
+// it was.
+template <typename T, typename Convert>
+void ExpectOutOfRange(Convert convert, std::string_view text, std::string_view field) {
+  T out = static_cast<T>(42);
+  const Status s = convert(text, field, &out);
+  EXPECT_EQ(s.code(), Status::Code::kOutOfRange) << text << ": " << s.ToString();
+  EXPECT_NE(s.message().find(field), std::string::npos) << s.ToString();
+  EXPECT_EQ(out, static_cast<T>(42)) << text << " changed the output";
+}
+
+TEST(FieldRanges, EachTypeAcceptsItsRangeAndRejectsTheRest) {
+  EXPECT_EQ(Converted<uint8_t>(ToByte, "255", "Type"), 255);
+  EXPECT_EQ(Converted<uint8_t>(ToByte, "-0.4", "Type"), 0);
+  EXPECT_EQ(Converted<uint8_t>(ToByte, "254.5", "Type"), 254);
+  ExpectOutOfRange<uint8_t>(ToByte, "255.5", "Type");
+  ExpectOutOfRange<uint8_t>(ToByte, "256", "Type");
+  ExpectOutOfRange<uint8_t>(ToByte, "-1", "Type");
+  EXPECT_EQ(Converted<int16_t>(ToInteger, "32767", "Pic"), 32767);
+  EXPECT_EQ(Converted<int16_t>(ToInteger, "-32768", "Pic"), -32768);
+  ExpectOutOfRange<int16_t>(ToInteger, "32768", "Pic");
+  EXPECT_EQ(Converted<int16_t>(ToInteger, "-32768.5", "Pic"), -32768)
+      << "the even neighbour is in range";
+  ExpectOutOfRange<int16_t>(ToInteger, "-32769.5", "Pic");
+  EXPECT_EQ(Converted<int32_t>(ToLong, "2147483647", "HP"), 2147483647);
+  EXPECT_EQ(Converted<int32_t>(ToLong, "-2147483648", "HP"), INT32_MIN);
+  ExpectOutOfRange<int32_t>(ToLong, "2147483648", "HP");
+  ExpectOutOfRange<int32_t>(ToLong, "1e400", "HP");
+  EXPECT_EQ(Converted<int32_t>(ToLong, "&HFFFF", "HP"), 65535);
+}
+
+TEST(FieldRanges, TheErrorNamesTheFieldTheTextAndTheRange) {
+  uint8_t level = 7;
+  const Status s = ToByte("300", "LevelReq", &level);
+  ASSERT_FALSE(s.ok()) << "no overflow";
+  EXPECT_EQ(s.code(), Status::Code::kOutOfRange);
+  EXPECT_NE(s.message().find("LevelReq"), std::string::npos) << s.message();
+  EXPECT_NE(s.message().find("300"), std::string::npos) << s.message();
+  EXPECT_NE(s.message().find("0 to 255"), std::string::npos) << s.message();
+  EXPECT_EQ(s.ToString(), s.message());
+  EXPECT_EQ(level, 7);
+
+  int16_t pic = 0;
+  const Status p = ToInteger("40000", "Pic", &pic);
+  EXPECT_NE(p.message().find("-32768 to 32767"), std::string::npos) << p.message();
+  int32_t hp = 0;
+  const Status h = ToLong("-3e9", "HP", &hp);
+  EXPECT_NE(h.message().find("-2147483648 to 2147483647"), std::string::npos) << h.message();
 }
 
 }  // namespace

@@ -270,10 +270,10 @@ TEST_P(ProfileCase, MatchesRecording) {
       EXPECT_EQ(Printable(got), Printable(want)) << (d ? d->why : "");
     } else {
       // "\N" stands for no value (delete the key) or no key (delete the section).
-      bool ok = !cmd.deletes       ? WriteIniKey(path, cmd.section, cmd.key, cmd.value)
-                : cmd.key == "\\N" ? DeleteIniSection(path, cmd.section)
-                                   : DeleteIniKey(path, cmd.section, cmd.key);
-      EXPECT_EQ(ok ? 1 : 0, exp.ret);
+      const Status st = !cmd.deletes       ? WriteIniKey(path, cmd.section, cmd.key, cmd.value)
+                        : cmd.key == "\\N" ? DeleteIniSection(path, cmd.section)
+                                           : DeleteIniKey(path, cmd.section, cmd.key);
+      EXPECT_EQ(st.ok() ? 1 : 0, exp.ret) << st.ToString();
     }
   }
 

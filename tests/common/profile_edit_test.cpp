@@ -9,15 +9,15 @@
 
 #include "common/profile.h"
 #include "common/program_folder.h"
+#include "tests/common/status_assert.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/tool_paths.h"
 
 namespace common {
 
 namespace {
 
 using namespace std::string_literals;
-
-std::string Tool(const std::string& name) { return ProgramFolder() + "\\" + name; }
 
 ino_t InodeOf(const std::string& path) {
   struct stat st;
@@ -29,7 +29,7 @@ std::string AfterWrite(const std::string& start, const std::string& section, con
                        const std::string& value) {
   ScratchFolder server;
   server.Write("a.ini", start);
-  EXPECT_TRUE(WriteIniKey(Tool("a.ini"), section, key, value));
+  EXPECT_TRUE(IsOk(WriteIniKey(Tool("a.ini"), section, key, value)));
   return server.Read("a.ini");
 }
 
@@ -73,22 +73,22 @@ TEST(ProfileInPlace, SameValueLeavesTheFileAlone) {
   ScratchFolder server;
   server.Write("a.ini", "[S]\nK =  v \n");
   const ino_t before = InodeOf(server.At("a.ini"));
-  EXPECT_TRUE(WriteIniKey(Tool("a.ini"), "s", "k", "\t v"));
+  EXPECT_TRUE(IsOk(WriteIniKey(Tool("a.ini"), "s", "k", "\t v")));
   ProfileEdit edit(Tool("a.ini"));
   edit.Set("S", "K", "v");
-  EXPECT_TRUE(edit.Commit());
+  EXPECT_TRUE(IsOk(edit.Commit()));
   EXPECT_EQ(InodeOf(server.At("a.ini")), before);
   EXPECT_EQ(server.Read("a.ini"), "[S]\nK =  v \n");
   // A value with trailing blanks differs from the trimmed stored one.
-  EXPECT_TRUE(WriteIniKey(Tool("a.ini"), "s", "k", "v "));
+  EXPECT_TRUE(IsOk(WriteIniKey(Tool("a.ini"), "s", "k", "v ")));
   EXPECT_EQ(server.Read("a.ini"), "[S]\nK =v \n");
 }
 
 TEST(ProfileInPlace, ValueWithLineBreaksIsFollowedByLaterWrites) {
   ScratchFolder server;
-  ASSERT_TRUE(WriteIniKey(Tool("a.ini"), "S", "a", "1\r\n[T]\r\nt=2"));
+  ASSERT_TRUE(IsOk(WriteIniKey(Tool("a.ini"), "S", "a", "1\r\n[T]\r\nt=2")));
   EXPECT_EQ(ReadIniKey(Tool("a.ini"), "T", "t"), "2");
-  ASSERT_TRUE(WriteIniKey(Tool("a.ini"), "T", "u", "3"));
+  ASSERT_TRUE(IsOk(WriteIniKey(Tool("a.ini"), "T", "u", "3")));
   EXPECT_EQ(server.Read("a.ini"), "[S]\r\na=1\r\n[T]\r\nt=2\r\nu=3\r\n");
 }
 
@@ -101,14 +101,14 @@ void ExpectBatchEqualsSingles(
   {
     ScratchFolder server;
     if (!start.empty()) server.Write("a.ini", start);
-    for (const auto& [s, k, v] : sets) ASSERT_TRUE(WriteIniKey(Tool("a.ini"), s, k, v));
+    for (const auto& [s, k, v] : sets) ASSERT_TRUE(IsOk(WriteIniKey(Tool("a.ini"), s, k, v)));
     singles = server.Read("a.ini");
   }
   ScratchFolder server;
   if (!start.empty()) server.Write("a.ini", start);
   ProfileEdit edit(Tool("a.ini"));
   for (const auto& [s, k, v] : sets) edit.Set(s, k, v);
-  ASSERT_TRUE(edit.Commit());
+  ASSERT_TRUE(IsOk(edit.Commit()));
   EXPECT_EQ(server.Read("a.ini"), singles) << "from: " << start;
 }
 
@@ -163,7 +163,7 @@ TEST(ProfileEditBatch, WipeOfManyKeysWritesOnce) {
     }
   // Nothing is on disk before the commit.
   EXPECT_EQ(server.Read("Accounts/bob.ini"), text);
-  ASSERT_TRUE(edit.Commit());
+  ASSERT_TRUE(IsOk(edit.Commit()));
   EXPECT_NE(InodeOf(server.At("Accounts/bob.ini")), before);
   std::string expected;
   for (int c = 1; c <= 3; ++c) {
@@ -175,7 +175,7 @@ TEST(ProfileEditBatch, WipeOfManyKeysWritesOnce) {
   EXPECT_EQ(server.Read("Accounts/bob.ini"), expected);
   // A second commit with nothing new writes nothing.
   const ino_t after = InodeOf(server.At("Accounts/bob.ini"));
-  EXPECT_TRUE(edit.Commit());
+  EXPECT_TRUE(IsOk(edit.Commit()));
   EXPECT_EQ(InodeOf(server.At("Accounts/bob.ini")), after);
 }
 
@@ -185,10 +185,10 @@ TEST(ProfileEditBatch, NothingChangedMeansNothingWritten) {
   const ino_t before = InodeOf(server.At("a.ini"));
   ProfileEdit edit(Tool("a.ini"));
   edit.Set("S", "a", "1");
-  EXPECT_TRUE(edit.Commit());
+  EXPECT_TRUE(IsOk(edit.Commit()));
   EXPECT_EQ(InodeOf(server.At("a.ini")), before);
   ProfileEdit missing(Tool("b.ini"));
-  EXPECT_TRUE(missing.Commit());
+  EXPECT_TRUE(IsOk(missing.Commit()));
   EXPECT_FALSE(server.Exists("b.ini"));
 }
 

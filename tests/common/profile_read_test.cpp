@@ -9,7 +9,9 @@
 
 #include "common/profile.h"
 #include "common/program_folder.h"
+#include "tests/common/status_assert.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/tool_paths.h"
 
 namespace common {
 
@@ -20,8 +22,6 @@ void SetMtime(const std::string& path, time_t sec, long nsec) {
   timespec times[2] = {{sec, nsec}, {sec, nsec}};
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
-
-std::string Tool(const std::string& name) { return ProgramFolder() + "\\" + name; }
 
 TEST(ProfileReadCache, SameSizeRewriteWithinOneSecondIsSeen) {
   ScratchFolder server;
@@ -58,12 +58,12 @@ TEST(ProfileReadCache, ReadAfterWriteSeesTheNewValue) {
   server.Write("Accounts/bob.ini", "[CHAR1]\r\nInvItemNum1=5\r\nInvItemVal1=1\r\n");
   const std::string file = Tool("\\Accounts\\bob.ini");
   EXPECT_EQ(ReadIniKey(file, "CHAR1", "InvItemNum1"), "5");
-  ASSERT_TRUE(WriteIniKey(file, "CHAR1", "InvItemNum1", "0"));
+  ASSERT_TRUE(IsOk(WriteIniKey(file, "CHAR1", "InvItemNum1", "0")));
   EXPECT_EQ(ReadIniKey(file, "CHAR1", "InvItemNum1"), "0");
   ProfileEdit edit(file);
   edit.Set("CHAR1", "InvItemVal1", "0");
   edit.Set("CHAR2", "Name", "x");
-  ASSERT_TRUE(edit.Commit());
+  ASSERT_TRUE(IsOk(edit.Commit()));
   EXPECT_EQ(ReadIniKey(file, "CHAR1", "InvItemVal1"), "0");
   EXPECT_EQ(ReadIniKey(file, "char2", "name"), "x");
 }
@@ -103,7 +103,7 @@ TEST(ProfileReadValues, LongValuesAreCutTo4999Bytes) {
 TEST(ProfileReadValues, WrittenLongValueReadsBackCut) {
   ScratchFolder server;
   const std::string v(5000, 'z');
-  ASSERT_TRUE(WriteIniKey(Tool("a.ini"), "S", "k", v));
+  ASSERT_TRUE(IsOk(WriteIniKey(Tool("a.ini"), "S", "k", v)));
   EXPECT_EQ(server.Read("a.ini"), "[S]\r\nk=" + v + "\r\n");  // stored whole
   EXPECT_EQ(ReadIniKey(Tool("a.ini"), "S", "k"), std::string(4999, 'z'));
 }
@@ -143,7 +143,7 @@ TEST(ProfileReadPaths, FolderAndFifoReadAsMissingWithoutBlocking) {
   // Nobody writes into the FIFO: opening it for reading in the usual way
   // would hang this test.
   EXPECT_EQ(ReadIniKey(Tool("p.ini"), "S", "k"), "");
-  EXPECT_FALSE(WriteIniKey(Tool("p.ini"), "S", "k", "v"));
+  EXPECT_FALSE(WriteIniKey(Tool("p.ini"), "S", "k", "v").ok());
   struct stat st;
   ASSERT_EQ(lstat(server.At("p.ini").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));

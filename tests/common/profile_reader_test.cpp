@@ -14,6 +14,7 @@ TEST(ProfileReader, AnswersFromTheSnapshotItWasMadeWith) {
   ScratchFolder s;
   s.Write("items.ini", "[ITEM1]\r\nName=Old\r\nType=1\r\n");
   const ProfileReader before(ProgramFolder() + "\\items.ini");
+  EXPECT_TRUE(before.status().ok()) << before.status().ToString();
   s.Write("items.ini", "[ITEM1]\r\nName=New name\r\n");  // another size: a new version
   EXPECT_EQ(before.Get("ITEM1", "Name"), "Old");
   EXPECT_EQ(before.Get("item1", "TYPE"), "1");
@@ -30,9 +31,16 @@ TEST(ProfileReader, ResolvesTheFileWithoutRegardToCase) {
 
 TEST(ProfileReader, AnythingButAnOrdinaryFileReadsAsEmpty) {
   ScratchFolder s;
-  EXPECT_EQ(ProfileReader(ProgramFolder() + "\\missing.ini").Get("A", "b"), "");
+  const ProfileReader missing(ProgramFolder() + "\\missing.ini");
+  EXPECT_EQ(missing.Get("A", "b"), "");
+  EXPECT_TRUE(missing.status().IsNotFound()) << missing.status().ToString();
   s.MakeDir("folder.ini");
-  EXPECT_EQ(ProfileReader(ProgramFolder() + "\\folder.ini").Get("A", "b"), "");
+  const ProfileReader folder(ProgramFolder() + "\\folder.ini");
+  EXPECT_EQ(folder.Get("A", "b"), "");
+  EXPECT_FALSE(folder.status().ok());
+  EXPECT_FALSE(folder.status().IsNotFound()) << "it is there, but no ordinary file";
+  EXPECT_NE(folder.status().message().find("folder.ini"), std::string::npos)
+      << folder.status().ToString();
 }
 
 TEST(SpelledPath, TurnsSeparatorsAndDropsDoubledOnesWithoutLookingAnythingUp) {

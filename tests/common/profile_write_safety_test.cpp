@@ -1,6 +1,7 @@
 // Writes that must fail without harm, and the crash-safe replacement under
 // them: the old file survives every failure, no temporary file is left, and
 // links, modes and owners survive a success.
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,15 +12,15 @@
 #include "common/atomic_file.h"
 #include "common/profile.h"
 #include "common/program_folder.h"
+#include "tests/common/status_assert.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/tool_paths.h"
 
 namespace common {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Tool(const std::string& name) { return ProgramFolder() + "\\" + name; }
 
 // Every name in the folder, hidden ones included, for spotting leftovers.
 std::string Names(const std::string& folder) {
@@ -40,24 +41,27 @@ TEST(ProfileWriteFailure, ReadOnlyFileIsLeftAlone) {
   ScratchFolder server;
   server.Write("a.ini", "[S]\r\nk=1\r\n");
   ASSERT_EQ(chmod(server.At("a.ini").c_str(), 0444), 0);
-  std::string error;
-  EXPECT_FALSE(WriteIniKey(Tool("a.ini"), "S", "k", "2", &error));
-  EXPECT_FALSE(error.empty());
+  const Status refused = WriteIniKey(Tool("a.ini"), "S", "k", "2");
+  EXPECT_FALSE(refused.ok());
+  EXPECT_EQ(refused.sysError(), EACCES) << refused.ToString();
+  EXPECT_NE(refused.message().find("a.ini"), std::string::npos) << refused.ToString();
   ProfileEdit edit(Tool("a.ini"));
   edit.Set("S", "new", "x");
-  EXPECT_FALSE(edit.Commit());
+  const Status committed = edit.Commit();
+  EXPECT_FALSE(committed.ok());
+  EXPECT_EQ(committed.sysError(), EACCES) << committed.ToString();
   EXPECT_EQ(server.Read("a.ini"), "[S]\r\nk=1\r\n");
   EXPECT_EQ(Names(server.path()), "a.ini ");
   // Holding the value already is no failure: the file says what was asked.
-  EXPECT_TRUE(WriteIniKey(Tool("a.ini"), "S", "k", "1"));
+  EXPECT_TRUE(IsOk(WriteIniKey(Tool("a.ini"), "S", "k", "1")));
 }
 
 TEST(ProfileWriteFailure, MissingFolderAndFolderPathCreateNothing) {
   ScratchFolder server;
   server.MakeDir("d.ini");
-  EXPECT_FALSE(WriteIniKey(Tool("nodir\\a.ini"), "S", "k", "v"));
-  EXPECT_FALSE(WriteIniKey(Tool("d.ini"), "S", "k", "v"));
-  EXPECT_FALSE(WriteIniKey(Tool("d.ini\\x.ini\\y.ini"), "S", "k", "v"));
+  EXPECT_FALSE(WriteIniKey(Tool("nodir\\a.ini"), "S", "k", "v").ok());
+  EXPECT_FALSE(WriteIniKey(Tool("d.ini"), "S", "k", "v").ok());
+  EXPECT_FALSE(WriteIniKey(Tool("d.ini\\x.ini\\y.ini"), "S", "k", "v").ok());
   EXPECT_EQ(Names(server.path()), "d.ini ");
   EXPECT_TRUE(fs::is_empty(server.At("d.ini")));
 }
@@ -70,14 +74,15 @@ TEST(ProfileWriteFailure, FullDiskKeepsTheOldFileAndLeavesNoTemporary) {
     seen = path;
     return true;
   });
-  std::string error;
-  EXPECT_FALSE(WriteIniKey(Tool("Shops\\Shop1.dat"), "SHOP1", "Name", "New", &error));
-  EXPECT_NE(error.find("No space"), std::string::npos) << error;
+  const Status full = WriteIniKey(Tool("Shops\\Shop1.dat"), "SHOP1", "Name", "New");
+  EXPECT_FALSE(full.ok());
+  EXPECT_EQ(full.sysError(), ENOSPC);
+  EXPECT_NE(full.message().find("No space"), std::string::npos) << full.ToString();
   EXPECT_EQ(seen, server.At("Shops/Shop1.dat"));
   EXPECT_EQ(server.Read("Shops/Shop1.dat"), "[SHOP1]\r\nName=Old\r\n");
   EXPECT_EQ(ReadIniKey(Tool("Shops\\Shop1.dat"), "SHOP1", "Name"), "Old");
   // A new file that cannot be written is not created either.
-  EXPECT_FALSE(WriteIniKey(Tool("Shops\\Shop2.dat"), "SHOP2", "Name", "x"));
+  EXPECT_FALSE(WriteIniKey(Tool("Shops\\Shop2.dat"), "SHOP2", "Name", "x").ok());
   EXPECT_EQ(Names(server.At("Shops")), "Shop1.dat ");
 }
 
@@ -89,7 +94,7 @@ TEST(ProfileWriteFailure, Utf16FileIsNotGarbled) {
       22);
   server.Write("a.ini", utf16);
   EXPECT_EQ(ReadIniKey(Tool("a.ini"), "S", "k"), "1");
-  EXPECT_FALSE(WriteIniKey(Tool("a.ini"), "S", "k", "2"));
+  EXPECT_FALSE(WriteIniKey(Tool("a.ini"), "S", "k", "2").ok());
   EXPECT_EQ(server.Read("a.ini"), utf16);
 }
 
@@ -97,7 +102,7 @@ TEST(ReplaceFileAtomically, SymlinkStaysALinkAndItsTargetChanges) {
   ScratchFolder server;
   server.Write("data/real.ini", "[S]\r\nk=1\r\n");
   ASSERT_EQ(symlink("data/real.ini", server.At("link.ini").c_str()), 0);
-  ASSERT_TRUE(WriteIniKey(Tool("link.ini"), "S", "k", "2"));
+  ASSERT_TRUE(IsOk(WriteIniKey(Tool("link.ini"), "S", "k", "2")));
   EXPECT_TRUE(fs::is_symlink(server.At("link.ini")));
   EXPECT_EQ(server.Read("data/real.ini"), "[S]\r\nk=2\r\n");
   EXPECT_EQ(Names(server.At("data")), "real.ini ");
@@ -107,7 +112,7 @@ TEST(ReplaceFileAtomically, DanglingLinkCreatesItsTarget) {
   ScratchFolder server;
   server.MakeDir("data");
   ASSERT_EQ(symlink("data/new.ini", server.At("link.ini").c_str()), 0);
-  ASSERT_TRUE(WriteIniKey(Tool("link.ini"), "S", "k", "v"));
+  ASSERT_TRUE(IsOk(WriteIniKey(Tool("link.ini"), "S", "k", "v")));
   EXPECT_TRUE(fs::is_symlink(server.At("link.ini")));
   EXPECT_EQ(server.Read("data/new.ini"), "[S]\r\nk=v\r\n");
 }
@@ -120,7 +125,7 @@ TEST(ReplaceFileAtomically, KeepsModeAndOwner) {
   if (root) {
     ASSERT_EQ(chown(server.At("a.ini").c_str(), 1234, 2345), 0);
   }
-  ASSERT_TRUE(WriteIniKey(Tool("a.ini"), "S", "k", "2"));
+  ASSERT_TRUE(IsOk(WriteIniKey(Tool("a.ini"), "S", "k", "2")));
   struct stat st;
   ASSERT_EQ(stat(server.At("a.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -134,13 +139,13 @@ TEST(ReplaceFileAtomically, KeepsModeAndOwner) {
 TEST(ReplaceFileAtomically, NewFileGetsTheUsualModeAndNoLeftovers) {
   ScratchFolder server;
   const mode_t mask = umask(022);
-  ASSERT_TRUE(ReplaceFileAtomically(server.At("x.dat"), "abc"));
+  ASSERT_TRUE(IsOk(ReplaceFileAtomically(server.At("x.dat"), "abc")));
   umask(mask);
   struct stat st;
   ASSERT_EQ(stat(server.At("x.dat").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0644u);
   EXPECT_EQ(server.Read("x.dat"), "abc");
-  ASSERT_TRUE(ReplaceFileAtomically(server.At("x.dat"), ""));
+  ASSERT_TRUE(IsOk(ReplaceFileAtomically(server.At("x.dat"), "")));
   EXPECT_EQ(server.Read("x.dat"), "");
   EXPECT_EQ(Names(server.path()), "x.dat ");
 }
@@ -148,10 +153,12 @@ TEST(ReplaceFileAtomically, NewFileGetsTheUsualModeAndNoLeftovers) {
 TEST(ReplaceFileAtomically, RefusesFoldersAndMissingFolders) {
   ScratchFolder server;
   server.MakeDir("d");
-  std::string error;
-  EXPECT_FALSE(ReplaceFileAtomically(server.At("d"), "x", &error));
-  EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(ReplaceFileAtomically(server.At("missing/x"), "x"));
+  const Status folder = ReplaceFileAtomically(server.At("d"), "x");
+  EXPECT_FALSE(folder.ok());
+  EXPECT_NE(folder.message().find("not an ordinary file"), std::string::npos) << folder.ToString();
+  const Status missing = ReplaceFileAtomically(server.At("missing/x"), "x");
+  EXPECT_TRUE(missing.IsNotFound()) << missing.ToString();
+  EXPECT_NE(missing.message().find("missing"), std::string::npos) << missing.ToString();
   EXPECT_TRUE(fs::is_directory(server.At("d")));
   EXPECT_EQ(Names(server.path()), "d ");
 }
