@@ -84,6 +84,7 @@ void frmMain::BuildControls() {
   lblTAccounts_ = new QLabel(client);
   lblTAccounts_->setObjectName(QStringLiteral("lblTAccounts"));
   lblTAccounts_->setGeometry(Twips(0, 0, 1815, 255));
+  lblTAccounts_->setTextFormat(Qt::PlainText);
 
   lstAccounts_ = new QListWidget(client);
   lstAccounts_->setObjectName(QStringLiteral("lstAccounts"));
@@ -141,6 +142,9 @@ void frmMain::BuildControls() {
       label->setGeometry(Twips(120, 240, 855, 255));
       label->setFont(FormFont(8.25, true));
       label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+      // Values come from the server's files: shown as they are, never as
+      // markup.
+      label->setTextFormat(Qt::PlainText);
       labels[s] = label;
     }
     lblSTR_[c] = labels[0];
@@ -151,7 +155,16 @@ void frmMain::BuildControls() {
 
   // Selection, by the user or by code, shows the account. Focus alone moves
   // the current row without selecting, and must not.
-  connect(lstAccounts_, &QListWidget::itemSelectionChanged, this, &frmMain::lstAccounts_Click);
+  connect(lstAccounts_, &QListWidget::itemSelectionChanged, this, [this] {
+    selectionChangedByPress_ = true;
+    lstAccounts_Click();
+  });
+  // A click on the account already selected changes no selection, yet the
+  // server may have rewritten the file since: read it again then.
+  lstAccounts_->viewport()->installEventFilter(this);
+  connect(lstAccounts_, &QListWidget::pressed, this, [this] {
+    if (!selectionChangedByPress_) lstAccounts_Click();
+  });
   connect(cmdClear_, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
 }
 
@@ -176,11 +189,24 @@ int frmMain::SelectedRow() const {
   return rows.isEmpty() ? -1 : rows.first().row();
 }
 
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == lstAccounts_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    selectionChangedByPress_ = false;  // set again if this press selects another row
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
 void frmMain::lstAccounts_Click() {
   const int row = SelectedRow();
   if (row < 0 || static_cast<size_t>(row) >= listing_.files.size()) return;
   // Each position reaches its own file, whatever case the list shows.
-  if (std::optional<AccountView> view = ShowAccount(listing_.files[row], state_)) ShowView(*view);
+  std::optional<AccountView> view = ShowAccount(listing_.files[row], state_);
+  if (!view) return;
+  ShowView(*view);
+  if (!view->status.ok()) {
+    messages_->Show(std::string(kAccountUnreadable) + "\n" + view->status.message(),
+                    kAccountUnreadableTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
+  }
 }
 
 void frmMain::ShowView(const AccountView& view) {
@@ -206,7 +232,12 @@ void frmMain::cmdClear_Click() {
   }
   lstAccounts_->setEnabled(false);
   WindowWipeUi ui(*this);
-  if (!WipeInventories(listing_, state_, ui).ran) return;  // the list stays greyed out
+  if (!WipeInventories(listing_, state_, ui).ran) {
+    // Say so rather than leave the list greyed out with no word.
+    messages_->Show(kWipeNothing, kWipeNothingTitle, common::MsgButtons::Ok, common::MsgIcon::None);
+    lstAccounts_->setEnabled(true);
+    return;
+  }
   lstAccounts_Click();
   prgbarProgress_->setValue(0);
   lstAccounts_->setEnabled(true);

@@ -46,6 +46,7 @@ class frmMain : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   class WindowWipeUi;
@@ -60,6 +61,9 @@ class frmMain : public QMainWindow {
   AccountsState state_;
   AccountListing listing_;
   std::function<void(float)> wipeObserver_;
+  // Whether the mouse press being handled selected another row (which shows
+  // it already).
+  bool selectionChangedByPress_ = false;
 
   QLabel* lblTAccounts_ = nullptr;
   QListWidget* lstAccounts_ = nullptr;

@@ -110,6 +110,11 @@ std::optional<AccountView> ShowAccount(std::string_view fileName, const Accounts
   // One version of the account for the whole view, checked once rather than
   // once for each of its several hundred keys.
   const common::ProfileReader accountFile(common::layout::AccountFile(fileName));
+  if (!accountFile.status().ok() && !accountFile.status().IsNotFound()) {
+    view.status = accountFile.status();
+    for (int c = 1; c <= kCharacters; ++c) view.characters[c - 1].caption = DefaultCaption(c);
+    return view;
+  }
 
   for (int c = 1; c <= kCharacters; ++c) {
     CharacterView& ch = view.characters[c - 1];

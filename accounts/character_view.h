@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "accounts/accounts_state.h"
+#include "common/status.h"
 
 namespace calmet {
 
@@ -34,7 +35,14 @@ struct CharacterView {
 
 struct AccountView {
   std::array<CharacterView, kCharacters> characters;
+  // Not OK when the account file is there but cannot be read: the view then
+  // holds no values at all (a missing file still reads as empty values).
+  common::Status status;
 };
+
+// The box the window shows for an account it cannot read, above the reason.
+inline constexpr char kAccountUnreadable[] = "This account could not be read:";
+inline constexpr char kAccountUnreadableTitle[] = "Account not shown.";
 
 // The caption of character position `position` (1..3) when it holds no one.
 std::string DefaultCaption(int position);

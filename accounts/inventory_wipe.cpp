@@ -31,6 +31,11 @@ common::Status WipeAccount(const std::string& file) {
   // one account failing that way must not end the wipe of the others.
   try {
     common::ProfileEdit edit(file);
+    // An account removed since the listing stays removed: the wipe would
+    // otherwise make a new file of nothing but inventory keys.
+    if (edit.status().IsNotFound()) {
+      return common::Status::NotFound(file + ": the account file is gone");
+    }
     for (int c = 1; c <= kCharacters; ++c) {
       const std::string section = "CHAR" + common::Dec(c);
       for (int slot = 1; slot <= kSlots; ++slot) {

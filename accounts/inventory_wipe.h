@@ -33,6 +33,9 @@ inline constexpr char kWipeDoneTitle[] = "Inventories cleared.";
 inline constexpr char kWipeFailed[] =
     "The inventories of these accounts could not be written and were not wiped:";
 inline constexpr char kWipeFailedTitle[] = "Inventory wipe incomplete.";
+// When the accounts folder holds no account file to wipe.
+inline constexpr char kWipeNothing[] = "There are no account files to wipe in the Accounts folder.";
+inline constexpr char kWipeNothingTitle[] = "Nothing to wipe.";
 
 // One account the wipe could not write; its file is as it was.
 struct AccountNotWiped {

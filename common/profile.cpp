@@ -239,6 +239,8 @@ ProfileEdit::ProfileEdit(std::string_view file) : impl_(std::make_unique<Impl>()
 
 ProfileEdit::~ProfileEdit() = default;
 
+const Status& ProfileEdit::status() const { return impl_->load; }
+
 void ProfileEdit::Set(std::string_view section, std::string_view key, std::string_view value) {
   if (!impl_->Editable()) return;
   if (impl_->utf16) {

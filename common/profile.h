@@ -73,6 +73,10 @@ class ProfileEdit {
   ProfileEdit(const ProfileEdit&) = delete;
   ProfileEdit& operator=(const ProfileEdit&) = delete;
 
+  // How the file was read: OK, NotFound (Commit would create it), or why it
+  // could not be read (Commit then fails with this status).
+  const Status& status() const;
+
   void Set(std::string_view section, std::string_view key, std::string_view value);
   // The host writer's forms without a value: remove a key, or a whole section.
   void Delete(std::string_view section, std::string_view key);

@@ -62,9 +62,10 @@ class FrmMainTest : public QObject {
   void startListsAccountsAndWarnsWithoutItems();
   void startReportsAnAccountsFolderItCannotRead();
   void selectingShowsTheAccountAndReplacesTheLines();
+  void clickingTheSelectedAccountReadsItAgainAsPlainText();
   void wipeAnsweredNoChangesNothing();
   void wipeRunsFrozenThenShowsTheFirstAccount();
-  void wipeWithoutAccountsOnlyGreysTheList();
+  void wipeWithoutAccountsSaysSoAndEnablesTheList();
   void wipeNamesAccountsItCouldNotWrite();
 };
 
@@ -214,6 +215,24 @@ void FrmMainTest::selectingShowsTheAccountAndReplacesTheLines() {
   QCOMPARE(inv1->item(0)->text(), QStringLiteral("1: Gold (3)"));
 }
 
+void FrmMainTest::clickingTheSelectedAccountReadsItAgainAsPlainText() {
+  ScratchFolder s;
+  WriteServer(s);
+  RecordingMessages messages;
+  frmMain w(&messages);
+  auto* list = Find<QListWidget>(w, "lstAccounts");
+  const QPoint bob = list->visualItemRect(list->item(0)).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, bob);
+  QCOMPARE(Find<QLabel>(w, "lblSTR1")->text(), QStringLiteral("10"));
+  // The server rewrites the account; a click on the same line shows it.
+  s.Write("Accounts/bob.ini", Section("CHAR1", {{"Name", "Bob"}, {"STR", "<b>9</b>"}}));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, bob);
+  auto* str = Find<QLabel>(w, "lblSTR1");
+  QCOMPARE(str->text(), QStringLiteral("<b>9</b>"));
+  QCOMPARE(str->textFormat(), Qt::PlainText);
+  QCOMPARE(list->currentRow(), 0);
+}
+
 void FrmMainTest::wipeAnsweredNoChangesNothing() {
   ScratchFolder s;
   WriteServer(s);
@@ -288,15 +307,16 @@ void FrmMainTest::wipeRunsFrozenThenShowsTheFirstAccount() {
   QCOMPARE(common::ReadIniKey(cy, "CHAR1", "Name"), std::string("Cy"));
 }
 
-void FrmMainTest::wipeWithoutAccountsOnlyGreysTheList() {
+void FrmMainTest::wipeWithoutAccountsSaysSoAndEnablesTheList() {
   ScratchFolder s;
   s.Write("Items/Item5.dat", ItemFile("5", "Sword", "1"));
   RecordingMessages messages;
   messages.answers.push_back(common::MsgAnswer::Yes);
   frmMain w(&messages);
   QTest::mouseClick(Find<QPushButton>(w, "cmdClear"), Qt::LeftButton);
-  QCOMPARE(messages.shown.size(), size_t{1});  // the question only
-  QVERIFY(!Find<QListWidget>(w, "lstAccounts")->isEnabled());
+  QCOMPARE(messages.shown.size(), size_t{2});  // the question, then that there is nothing
+  QCOMPARE(messages.shown[1].title, std::string(calmet::kWipeNothingTitle));
+  QVERIFY(Find<QListWidget>(w, "lstAccounts")->isEnabled());
   QCOMPARE(Find<QProgressBar>(w, "prgbarProgress")->value(), 0);
   QVERIFY(!s.Exists("Accounts"));
 }

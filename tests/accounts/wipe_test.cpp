@@ -264,7 +264,7 @@ TEST(WipeTest, EachOfTwoSameNamedAccountsIsWritten) {
   EXPECT_FALSE(s.Exists("Accounts/Bob.ini"));
 }
 
-TEST(WipeTest, AnAccountRemovedAfterListingIsMadeAnew) {
+TEST(WipeTest, AnAccountRemovedAfterListingIsNamedAndNotMadeAnew) {
   ScratchFolder s;
   s.Write("Accounts/a.ini", "");
   s.Write("Accounts/gone.ini", "[CHAR1]\r\nName=Gone\r\n");
@@ -272,9 +272,14 @@ TEST(WipeTest, AnAccountRemovedAfterListingIsMadeAnew) {
   AccountListing l = ListScratch(state);
   std::remove(s.At("Accounts/gone.ini").c_str());
   RecordingWipeUi ui(state);
-  EXPECT_TRUE(WipeInventories(l, state, ui).failed.empty());
-  ExpectWiped("gone.ini");
-  EXPECT_EQ(Read("gone.ini", "CHAR1", "Name"), "");
+  const WipeResult r = WipeInventories(l, state, ui);
+  ASSERT_EQ(r.failed.size(), 1u);
+  EXPECT_EQ(r.failed[0].name, "Gone.ini");
+  EXPECT_TRUE(r.failed[0].status.IsNotFound());
+  EXPECT_FALSE(s.Exists("Accounts/gone.ini"));
+  ExpectWiped("a.ini");
+  ASSERT_FALSE(ui.messages.shown.empty());
+  EXPECT_EQ(ui.messages.shown.back().title, kWipeFailedTitle);
 }
 
 TEST(WipeTest, StopsAtOnceWithoutAccounts) {
