@@ -6,7 +6,8 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   ruvane::frmMain window;
-  if (!window.frmMain_Form_Load()) return 0;
+  // A missing server is a failure, not the normal end of a restart.
+  if (!window.frmMain_Form_Load()) return 1;
   window.show();
   return app.exec();
 }

@@ -74,7 +74,10 @@ void CloseOnExecAboveStdio(long maxFd) {
   CloseOnExecAboveStdio(maxFd);
   execv(argv[0], argv);
   int error = errno;
-  if (error == ENOEXEC && fallback[0] != nullptr) execv(fallback[0], fallback);
+  if (error == ENOEXEC && fallback[0] != nullptr) {
+    execv(fallback[0], fallback);
+    error = errno;  // why the second attempt failed is what the operator needs
+  }
   ReportAndExit(errorFd, error);
 }
 

@@ -255,6 +255,12 @@ TEST(StartServerTest, FallsBackWhenTheKernelTurnsTheFirstAttemptAway) {
   ASSERT_TRUE(result.ok()) << result.ToString();
   ASSERT_TRUE(AwaitFile(server.At("ran.txt")));
   EXPECT_EQ(server.Read("ran.txt"), server.At("server.exe") + "\n");
+
+  // When the second attempt cannot start either, its reason is the one told:
+  // "exec format error" would send the operator after the wrong file.
+  plan.fallbackArgv = {server.At("no-wine-here"), server.At("server.exe")};
+  common::Status failed = StartDetached(plan);
+  EXPECT_EQ(failed.sysError(), ENOENT) << failed.ToString();
 }
 
 TEST(StartupCheckTest, FindsServerExeWhateverTheCaseOfItsName) {

@@ -1,5 +1,6 @@
 // Ruvane's window: the start-up check, the three timers and how the program
 // ends, with the server start and the program's end recorded, not done.
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTimer>
 #include <QtTest>
@@ -93,7 +94,7 @@ class FrmMainTest : public QObject {
     QCOMPARE(h.messages.shown[0].title, std::string("Server not found!"));
     QVERIFY(h.messages.shown[0].icon == common::MsgIcon::Stop);
     QVERIFY(h.messages.shown[0].buttons == common::MsgButtons::Ok);
-    QCOMPARE(h.endCodes, std::vector<int>{0});
+    QCOMPARE(h.endCodes, std::vector<int>{1});  // a failure, unlike a restart
     QVERIFY(!h.window->isVisible());
     QVERIFY(!h.timer("tmrWait")->isActive());
     // Even a stray tick cannot start anything now.
@@ -171,16 +172,26 @@ class FrmMainTest : public QObject {
   // The timers themselves drive the sequence, in order, exactly once.
   void timersRunTheWholeSequence() {
     server_->Write("server.exe", "x");
-    Harness h({.wait = 40, .activate = 20, .end = 20});
+    Harness h({.wait = 400, .activate = 200, .end = 200});
     QString statusAtStart;
     bool endTimerRunningAtStart = true;
+    QElapsedTimer clock;
+    qint64 startedAt = 0;
     h.starter.onStart = [&] {
+      startedAt = clock.elapsed();
       statusAtStart = h.status()->text();
       endTimerRunningAtStart = h.timer("tmrEnd")->isActive();
     };
+    clock.start();
     QVERIFY(h.window->frmMain_Form_Load());
     h.window->show();
     QTRY_VERIFY_WITH_TIMEOUT(!h.endCodes.empty(), 10000);
+    // No step comes before its interval.
+    QVERIFY2(startedAt >= 600, qPrintable(QString::number(startedAt)));
+    QVERIFY2(clock.elapsed() >= 800, qPrintable(QString::number(clock.elapsed())));
+    for (const char* name : {"tmrWait", "tmrActivate", "tmrEnd"}) {
+      QCOMPARE(h.timer(name)->timerType(), Qt::PreciseTimer);
+    }
 
     QCOMPARE(h.starter.starts, 1);
     QCOMPARE(statusAtStart, QString("Restarting the server..."));

@@ -138,6 +138,7 @@ check_missing() {
   if [[ -z ${box:-} ]]; then echo "missing: no \"Server not found!\" box"; ok=0; fi
   if [[ -n ${main:-} ]]; then echo "missing: the main window was shown"; ok=0; fi
   if [[ -n ${still_running:-} ]]; then echo "missing: Ruvane did not end after the box"; ok=0; fi
+  if [[ ${rc:-0} == 0 ]]; then echo "missing: Ruvane ended with status 0, as after a restart"; ok=0; fi
   echo "missing: box ${box:-none}, exit code ${rc:-?}"
   ((ok))
 }

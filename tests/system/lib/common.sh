@@ -1,6 +1,9 @@
 # Shared by the real-window tests (sourced, never run on its own). Set NAME
 # to the test's name first; it prefixes failure messages.
 SYSTEM_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# These tests need real windows on the X server they start; a platform set
+# in the caller's environment (offscreen, say) would hide them.
+export QT_QPA_PLATFORM=xcb
 
 fail() {
   echo "${NAME:-system test}: FAIL: $*" >&2
