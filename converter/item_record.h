@@ -1,28 +1,32 @@
-// The converted item record, Items\Item<N>.dat: 92 bytes.
+// Items: section ITEM<N> of items.ini becomes the 92-byte Items\Item<N>.dat.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "common/status.h"
 
 namespace vostrel {
+
+struct ConverterState;
 
 struct ItemRec {
   std::string Name;  // 20 characters, space-padded
   int16_t Pic = 0;
   uint8_t Type = 0;
-  int32_t Data1 = 0;
-  int32_t Data2 = 0;
-  int32_t Data3 = 0;
+  int32_t Data1 = 0, Data2 = 0, Data3 = 0;
   std::string GuildReq;  // 20 characters, space-padded
   int32_t LevelReq = 0;
   uint8_t ClassReq = 0;
-  int16_t Reserved[16] = {};
 };
 
 inline constexpr size_t kItemRecSize = 92;
 
-// The record's bytes as stored on disk.
-std::vector<uint8_t> ItemRecBytes(const ItemRec& rec);
+// Converts item `n` into element n of state.ItemTable and its file. Fails
+// with OutOfRange for a number outside the table or a value that does not fit
+// its field (the fields read before it stay stored, the file is not
+// touched), or with the record file's own failure.
+common::Status ConvertItem(ConverterState& state, int32_t n);
 
 }  // namespace vostrel

@@ -1,25 +1,25 @@
 #include "converter/job_ui.h"
 
 #include "common/numeric_text.h"
+#include "converter/converter_state.h"
 
 namespace vostrel {
 
-uint8_t ProgressPercent = 0;
-
-void ReportProgress(JobUi& ui, int32_t n, int16_t max) {
+void ReportProgress(ConverterState& state, JobUi& ui, int32_t n, int16_t max) {
   double percent = 0;
   if (max > 0) percent = common::RoundHalfEven(static_cast<double>(n) / max * 100.0);
   // A job never runs past its maximum, so this only guards the byte.
   if (!(percent >= 0)) percent = 0;
   if (percent > 100) percent = 100;
-  ProgressPercent = static_cast<uint8_t>(percent);
-  ui.SetProgress(ProgressPercent);
+  state.ProgressPercent = static_cast<uint8_t>(percent);
+  ui.SetProgress(state.ProgressPercent);
 }
 
 std::optional<int16_t> ReadMaximum(const std::string& text, JobUi& ui) {
   const double value = common::RoundHalfEven(common::NumericValue(text));
   if (!(value >= -32768 && value <= 32767)) {
-    ui.Messages().Show(kPromptBadMaximum, kTitleBadMaximum, common::MsgButtons::Ok, common::MsgIcon::None);
+    ui.Messages().Show(kPromptBadMaximum, kTitleBadMaximum, common::MsgButtons::Ok,
+                       common::MsgIcon::None);
     return std::nullopt;
   }
   return static_cast<int16_t>(value);

@@ -29,12 +29,11 @@ class JobUi {
   virtual common::MessagePort& Messages() = 0;
 };
 
-// The shared progress percentage, written by every job once per record.
-extern uint8_t ProgressPercent;
+struct ConverterState;
 
 // N out of `max` in percent, divided in double precision and rounded half to
-// even (3 of 8 gives 38). Stores it in ProgressPercent and shows it.
-void ReportProgress(JobUi& ui, int32_t n, int16_t max);
+// even (3 of 8 gives 38). Stores it in state.ProgressPercent and shows it.
+void ReportProgress(ConverterState& state, JobUi& ui, int32_t n, int16_t max);
 
 // Reads a typed maximum with the numeric text rule. A value outside the
 // signed 16-bit range is refused: a message box says the maximum must be a

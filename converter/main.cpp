@@ -1,7 +1,7 @@
 // Vostrel: converts the game server's legacy world data to the newer layout.
 #include <QApplication>
 
-#include "converter/frmMain.h"
+#include "converter/converter_window.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);

@@ -1,28 +1,40 @@
 #include "converter/npc_record.h"
 
-#include "common/binary_record.h"
+#include "converter/converter_state.h"
+#include "converter/record_table.h"
 
 namespace vostrel {
 
-std::vector<uint8_t> NPCRecBytes(const NPCRec& rec) {
-  common::RecordWriter w;
-  w.FixedText(rec.Name, 20);
-  w.FixedText(rec.AttackSay, 255);
-  w.Long(rec.Sprite);
-  w.Long(rec.SpawnSecs);
-  w.Byte(rec.Behavior);
-  w.Byte(rec.SpawnTime);
-  w.Long(rec.Range);
-  w.Integer(rec.DropChance);
-  w.Integer(rec.DropItem);
-  w.Integer(rec.DropItemValue);
-  w.Long(rec.STR);
-  w.Long(rec.DEF);
-  w.Long(rec.SPEED);
-  w.Long(rec.MAGI);
-  w.Long(rec.HP);
-  w.Long(rec.EXP);
-  return w.bytes();
+namespace {
+
+using F = Field<NPCRec>;
+
+// SpawnTime is read before Behavior but stored after it.
+constexpr F kNPCFields[] = {
+    F::FixedText("Name", &NPCRec::Name, 20, 0),
+    F::FixedText("AttackSay", &NPCRec::AttackSay, 255, 1),
+    F::Long("Sprite", &NPCRec::Sprite, 2),
+    F::Long("SpawnSecs", &NPCRec::SpawnSecs, 3),
+    F::Byte("SpawnTime", &NPCRec::SpawnTime, 5),
+    F::Byte("Behavior", &NPCRec::Behavior, 4),
+    F::Long("Range", &NPCRec::Range, 6),
+    F::Integer("DropChance", &NPCRec::DropChance, 7),
+    F::Integer("DropItem", &NPCRec::DropItem, 8),
+    F::Integer("DropItemValue", &NPCRec::DropItemValue, 9),
+    F::Long("STR", &NPCRec::STR, 10),
+    F::Long("DEF", &NPCRec::DEF, 11),
+    F::Long("SPEED", &NPCRec::SPEED, 12),
+    F::Long("MAGI", &NPCRec::MAGI, 13),
+    F::Long("HP", &NPCRec::HP, 14),
+    F::Long("EXP", &NPCRec::EXP, 15),
+};
+
+}  // namespace
+
+constexpr RecordLayout kNPCLayout("NPC", common::layout::kNPCs, kNPCRecSize, kNPCFields);
+
+common::Status ConvertNPC(ConverterState& state, int32_t n) {
+  return ConvertRecord(kNPCLayout, state.NPCTable, n);
 }
 
 }  // namespace vostrel

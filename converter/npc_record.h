@@ -1,33 +1,31 @@
-// The converted NPC record, NPCs\NPC<N>.dat: 319 bytes.
+// NPCs: section NPC<N> of npcs.ini becomes the 319-byte NPCs\NPC<N>.dat.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "common/status.h"
 
 namespace vostrel {
+
+struct ConverterState;
 
 struct NPCRec {
   std::string Name;       // 20 characters, space-padded
   std::string AttackSay;  // 255 characters, space-padded
-  int32_t Sprite = 0;
-  int32_t SpawnSecs = 0;
-  uint8_t Behavior = 0;
-  uint8_t SpawnTime = 0;
+  int32_t Sprite = 0, SpawnSecs = 0;
+  uint8_t Behavior = 0, SpawnTime = 0;
   int32_t Range = 0;
-  int16_t DropChance = 0;
-  int16_t DropItem = 0;
-  int16_t DropItemValue = 0;
-  int32_t STR = 0;
-  int32_t DEF = 0;
-  int32_t SPEED = 0;
-  int32_t MAGI = 0;
-  int32_t HP = 0;
-  int32_t EXP = 0;
+  int16_t DropChance = 0, DropItem = 0, DropItemValue = 0;
+  int32_t STR = 0, DEF = 0, SPEED = 0, MAGI = 0, HP = 0, EXP = 0;
 };
 
 inline constexpr size_t kNPCRecSize = 319;
 
-std::vector<uint8_t> NPCRecBytes(const NPCRec& rec);
+// Converts NPC `n` into element n of state.NPCTable and its file; fails as
+// ConvertItem does. The file is named "\NPCS\NPC<N>.dat", as the server's
+// tools always spelled it; it resolves to the NPCs folder whatever its case.
+common::Status ConvertNPC(ConverterState& state, int32_t n);
 
 }  // namespace vostrel

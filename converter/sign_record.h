@@ -1,21 +1,24 @@
-// The converted sign record, Signs\Sign<N>.dat: four length-prefixed texts
-// and a reserved byte, 9 bytes plus the texts.
+// Signs: section SIGN<N> of signs.ini becomes Signs\Sign<N>.dat, four texts
+// each behind its 16-bit byte count, then a reserved byte: 9 bytes plus the
+// texts.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "common/status.h"
 
 namespace vostrel {
 
+struct ConverterState;
+
 struct SignRec {
-  std::string Header;
-  std::string Line1;
-  std::string Line2;
-  std::string Line3;
-  uint8_t Reserved = 0;
+  std::string Header, Line1, Line2, Line3;
 };
 
-std::vector<uint8_t> SignRecBytes(const SignRec& rec);
+// Converts sign `n` into element n of state.SignTable and its file; fails as
+// ConvertItem does. Texts are kept whole: a profile read never returns more
+// than 4999 bytes, which always fits the 16-bit count.
+common::Status ConvertSign(ConverterState& state, int16_t n);
 
 }  // namespace vostrel

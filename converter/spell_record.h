@@ -1,28 +1,27 @@
-// The converted spell record, Spells\Spell<N>.dat: 55 bytes.
+// Spells: section SPELL<N> of Spells.ini becomes the 55-byte
+// Spells\Spell<N>.dat.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "common/status.h"
 
 namespace vostrel {
 
+struct ConverterState;
+
 struct SpellRec {
-  std::string Name;      // 20 characters, space-padded
-  std::string GuildReq;  // 20 characters, space-padded
-  uint8_t ClassReq = 0;
-  uint8_t LevelReq = 0;
-  uint8_t Type = 0;
-  int16_t Data1 = 0;
-  int16_t Data2 = 0;
-  int16_t Data3 = 0;
-  int16_t Data4 = 0;
-  int16_t Data5 = 0;
-  int16_t Reserved = 0;
+  std::string Name, GuildReq;  // 20 characters each, space-padded
+  uint8_t ClassReq = 0, LevelReq = 0, Type = 0;
+  int16_t Data1 = 0, Data2 = 0, Data3 = 0, Data4 = 0, Data5 = 0;
 };
 
 inline constexpr size_t kSpellRecSize = 55;
 
-std::vector<uint8_t> SpellRecBytes(const SpellRec& rec);
+// Converts spell `n` into element n of state.SpellTable and its file; fails
+// as ConvertItem does.
+common::Status ConvertSpell(ConverterState& state, int32_t n);
 
 }  // namespace vostrel

@@ -1,4 +1,4 @@
-#include "converter/frmMain.h"
+#include "converter/converter_window.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -11,9 +11,9 @@
 #include <QTabBar>
 
 #include "common/qt/ansi_text.h"
-#include "converter/modConvert.h"
-#include "converter/modMapConvert.h"
 #include "common/qt/qt_message_port.h"
+#include "converter/map_job.h"
+#include "converter/profile_jobs.h"
 
 namespace vostrel {
 
@@ -207,33 +207,33 @@ void frmMain::RunJob(Job job) {
 }
 
 void frmMain::frmMain_cmdItemConvert_Click() {
-  RunJob([this] { ConvertClick(Page::Items, MaxText(Page::Items), *this); });
+  RunJob([this] { ConvertClick(state_, Page::Items, MaxText(Page::Items), *this); });
 }
 
 void frmMain::frmMain_cmdSpellConvert_Click() {
-  RunJob([this] { ConvertClick(Page::Spells, MaxText(Page::Spells), *this); });
+  RunJob([this] { ConvertClick(state_, Page::Spells, MaxText(Page::Spells), *this); });
 }
 
 void frmMain::frmMain_cmdSignConvert_Click() {
-  RunJob([this] { ConvertClick(Page::Signs, MaxText(Page::Signs), *this); });
+  RunJob([this] { ConvertClick(state_, Page::Signs, MaxText(Page::Signs), *this); });
 }
 
 void frmMain::frmMain_cmdShopConvert_Click() {
-  RunJob([this] { ConvertClick(Page::Shops, MaxText(Page::Shops), *this); });
+  RunJob([this] { ConvertClick(state_, Page::Shops, MaxText(Page::Shops), *this); });
 }
 
 void frmMain::frmMain_cmdNPCConvert_Click() {
-  RunJob([this] { ConvertClick(Page::NPCs, MaxText(Page::NPCs), *this); });
+  RunJob([this] { ConvertClick(state_, Page::NPCs, MaxText(Page::NPCs), *this); });
 }
 
 void frmMain::frmMain_cmdMapConvert_Click() {
   RunJob([this] {
     // The box's value as the map job knows it: 0 unchecked, 1 checked,
     // 2 grayed.
-    int state = 0;
-    if (chk98_->checkState() == Qt::Checked) state = 1;
-    if (chk98_->checkState() == Qt::PartiallyChecked) state = 2;
-    MapConvertClick(MaxText(Page::Maps), state, *this);
+    int chk98State = 0;
+    if (chk98_->checkState() == Qt::Checked) chk98State = 1;
+    if (chk98_->checkState() == Qt::PartiallyChecked) chk98State = 2;
+    MapConvertClick(state_, MaxText(Page::Maps), chk98State, *this);
   });
 }
 

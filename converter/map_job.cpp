@@ -1,4 +1,4 @@
-#include "converter/modMapConvert.h"
+#include "converter/map_job.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,13 +9,11 @@
 #include "common/binary_record.h"
 #include "common/file_search.h"
 #include "common/host_path.h"
-#include "converter/map_records.h"
-#include "common/program_folder.h"
+#include "common/server_layout.h"
 #include "common/text_util.h"
+#include "converter/map_records.h"
 
 namespace vostrel {
-
-int16_t MaxMaps = 0;
 
 std::optional<int16_t> RemapLayer(int16_t n) {
   // Formed in 32 bits so that only the final result has to fit 16 bits.
@@ -41,12 +39,11 @@ std::optional<int16_t> ConvertLayer(int16_t legacy, bool copyLayers) {
   return RemapLayer(legacy);
 }
 
-// Fills `out` from `in`. Returns why the map cannot be converted, or an empty
-// text when every field was filled.
-std::string FillMapRec(const LegacyMapRec& in, bool copyLayers, MapRec& out) {
+// Fills `out` from `in`; fails, saying why, when the map cannot be converted.
+common::Status FillMapRec(const LegacyMapRec& in, bool copyLayers, MapRec& out) {
   std::copy(std::begin(in.Name), std::end(in.Name), std::begin(out.Name));
   if (in.UpdateCount == std::numeric_limits<int32_t>::max()) {
-    return "its update count 2147483647 cannot be raised by one";
+    return common::Status::OutOfRange("its update count 2147483647 cannot be raised by one");
   }
   out.UpdateCount = in.UpdateCount + 1;
   out.Mode = in.Mode == 3 ? 1 : in.Mode;
@@ -73,8 +70,9 @@ std::string FillMapRec(const LegacyMapRec& in, bool copyLayers, MapRec& out) {
       for (int i = 0; i < 4; ++i) {
         std::optional<int16_t> v = ConvertLayer(*from[i], copyLayers);
         if (!v) {
-          return "the layer value " + common::Dec(*from[i]) + " of tile (" + common::Dec(a) + ", " + common::Dec(b) +
-                 ") cannot be renumbered";
+          return common::Status::OutOfRange("the layer value " + common::Dec(*from[i]) +
+                                            " of tile (" + common::Dec(a) + ", " + common::Dec(b) +
+                                            ") cannot be renumbered");
         }
         *to[i] = *v;
       }
@@ -88,12 +86,12 @@ std::string FillMapRec(const LegacyMapRec& in, bool copyLayers, MapRec& out) {
     }
   }
   for (int k = 0; k < kMapSlots; ++k) out.Slot[k] = in.Slot[k];  // 0 to 255, never negative
-  return {};
+  return common::Status::OK();
 }
 
 // The one job behind ConvertMaps and ConvertMapsWin98; they differ only in
 // whether layer values are renumbered or copied.
-std::optional<MapJobStop> RunMapJob(JobUi& ui, bool copyLayers) {
+common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int32_t* stoppedAt) {
   // Work records and buffers live for the whole job and are reused from map
   // to map. The records are large, so they are kept off the stack.
   std::vector<LegacyMapRec> legacyHolder(1);
@@ -105,77 +103,80 @@ std::optional<MapJobStop> RunMapJob(JobUi& ui, bool copyLayers) {
   legacyBytes.reserve(kLegacyMapSize);
   convertedBytes.reserve(kMapSize);
 
-  const std::string folder = common::ProgramFolder();
-  std::string legacyPath;
-  std::string convertedPath;
-
-  const int32_t bound = MaxMaps;
+  const int32_t bound = state.MaxMaps;
   for (int32_t n = 1; n <= bound; ++n) {
     ui.PumpEventsOnce();
-    ReportProgress(ui, n, MaxMaps);
-
-    const std::string number = common::Dec(n);
-    legacyPath.assign(folder).append("\\maps\\map").append(number).append(".dat");
-    convertedPath.assign(folder).append("\\newmaps\\map").append(number).append(".dat");
+    ReportProgress(state, ui, n, state.MaxMaps);
+    *stoppedAt = n;
 
     // A missing legacy file is created empty, as the server's own tools do.
     // The read fills the whole buffer (zeros where the file has no bytes) and
     // every field is decoded from it, so nothing of the previous map remains.
-    try {
-      common::ReadRecordFile(legacyPath, kLegacyMapSize, legacyBytes);
-    } catch (const common::RecordFileError& e) {
-      return MapJobStop{n, std::string("its legacy map file could not be read (") + e.what() + ")"};
+    if (common::Status s =
+            common::ReadRecordFile(common::layout::RecordFile(common::layout::kLegacyMapPrefix, n),
+                                   kLegacyMapSize, &legacyBytes);
+        !s.ok()) {
+      return common::Status::IOError("its legacy map file could not be read (" + s.message() + ")");
     }
     DecodeLegacyMap(legacyBytes.data(), legacyBytes.size(), legacy);
 
-    std::string why = FillMapRec(legacy, copyLayers, converted);
-    if (!why.empty()) return MapJobStop{n, why};
+    if (common::Status s = FillMapRec(legacy, copyLayers, converted); !s.ok()) return s;
 
     EncodeMap(converted, convertedBytes);
-    try {
-      common::WriteRecordFile(convertedPath, convertedBytes);
-    } catch (const common::RecordFileError& e) {
-      return MapJobStop{
-          n, std::string("its converted map file could not be written (") + e.what() + ")"};
+    if (common::Status s = common::WriteRecordFile(
+            common::layout::RecordFile(common::layout::kConvertedMapPrefix, n), convertedBytes);
+        !s.ok()) {
+      return common::Status::IOError("its converted map file could not be written (" + s.message() +
+                                     ")");
     }
 
     // Closing the window ends the job here; it did not complete, so the
     // status does not say so.
-    if (ui.StopRequested()) return std::nullopt;
+    if (ui.StopRequested()) return common::Status::OK();
   }
   ui.SetStatus(Page::Maps, kStatusCompleted);
-  return std::nullopt;
+  return common::Status::OK();
 }
 
 }  // namespace
 
-std::optional<MapJobStop> ConvertMaps(JobUi& ui) { return RunMapJob(ui, false); }
+common::Status ConvertMaps(ConverterState& state, JobUi& ui, int32_t* stoppedAt) {
+  return RunMapJob(state, ui, false, stoppedAt);
+}
 
-std::optional<MapJobStop> ConvertMapsWin98(JobUi& ui) { return RunMapJob(ui, true); }
+common::Status ConvertMapsWin98(ConverterState& state, JobUi& ui, int32_t* stoppedAt) {
+  return RunMapJob(state, ui, true, stoppedAt);
+}
 
-void MapConvertClick(const std::string& maxText, int chk98State, JobUi& ui) {
+void MapConvertClick(ConverterState& state, const std::string& maxText, int chk98State, JobUi& ui) {
   if (maxText.empty()) return;
-  if (!common::FileIsPresent("Maps\\", false)) {
-    ui.Messages().Show(kMapsMissing, kTitleFileNotFound, common::MsgButtons::Ok, common::MsgIcon::None);
+  if (!common::FileIsPresent(common::layout::kMapsTested, false)) {
+    ui.Messages().Show(kMapsMissing, kTitleFileNotFound, common::MsgButtons::Ok,
+                       common::MsgIcon::None);
     return;
   }
   // An existing newmaps folder without files is found by no search; creating
-  // it then fails harmlessly and the folder is used as it is.
-  if (!common::FileIsPresent("\\NewMaps\\", false)) common::CreateFolder(common::ProgramFolder() + "\\Newmaps\\");
+  // it then fails, harmlessly: the folder is used as it is. A folder that
+  // truly cannot be made stops the job at its first map, which says why.
+  if (!common::FileIsPresent(common::layout::kNewMapsTested, false)) {
+    common::CreateFolder(common::layout::ServerPath(common::layout::kNewMapsFolder)).IgnoreError();
+  }
 
   std::optional<int16_t> max = ReadMaximum(maxText, ui);
   if (!max) return;
-  MaxMaps = *max;
+  state.MaxMaps = *max;
   ui.SetStatus(Page::Maps, kStatusInitiated);
 
-  std::optional<MapJobStop> stop = chk98State == 1 ? ConvertMapsWin98(ui) : ConvertMaps(ui);
-  if (!stop) return;
+  int32_t stoppedAt = 0;
+  const common::Status s = chk98State == 1 ? ConvertMapsWin98(state, ui, &stoppedAt)
+                                           : ConvertMaps(state, ui, &stoppedAt);
+  if (s.ok()) return;
 
-  const std::string map = common::Dec(stop->map);
+  const std::string map = common::Dec(stoppedAt);
   ui.SetStatus(Page::Maps, "Conversion stopped at map " + map + ".");
-  std::string prompt = "The conversion stopped at map " + map + ": " + stop->reason + ".";
-  prompt += stop->map > 1 ? "\nMaps 1 to " + common::Dec(stop->map - 1) + " were converted; map " + map +
-                                " and the maps after it were not."
+  std::string prompt = "The conversion stopped at map " + map + ": " + s.message() + ".";
+  prompt += stoppedAt > 1 ? "\nMaps 1 to " + common::Dec(stoppedAt - 1) + " were converted; map " +
+                                map + " and the maps after it were not."
                           : "\nNo map was converted.";
   ui.Messages().Show(prompt, kTitleStopped, common::MsgButtons::Ok, common::MsgIcon::Stop);
 }

@@ -1,7 +1,7 @@
 // The converter's one window: six tab pages (five profile-file kinds and the
 // maps), a Max box and a Convert button on each, one shared progress bar.
-// The window only reads its controls and hands them to the jobs of
-// modConvert / modMapConvert; it is their JobUi while a job runs.
+// The window only reads its controls and hands them, with the state it owns,
+// to the jobs of profile_jobs / map_job; it is their JobUi while a job runs.
 //
 // Controls carry their names as Qt object names. "tabOrganization" is a plain
 // widget at the tab strip's place holding the window's only QTabBar and one
@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "converter/converter_state.h"
 #include "converter/job_ui.h"
 
 class QCheckBox;
@@ -41,6 +42,9 @@ class frmMain : public QWidget, public JobUi {
 
   // True while a Convert click runs its job.
   bool JobRunning() const { return jobRunning_; }
+
+  // The maxima, record tables and progress the jobs work on.
+  ConverterState& State() { return state_; }
 
   // JobUi.
   void PumpEventsOnce() override;
@@ -89,6 +93,7 @@ class frmMain : public QWidget, public JobUi {
   QProgressBar* prgbarStatus_ = nullptr;
   QCheckBox* chk98_ = nullptr;
 
+  ConverterState state_;
   std::unique_ptr<common::MessagePort> ownMessages_;
   common::MessagePort* messages_ = nullptr;
   bool jobRunning_ = false;

@@ -1,0 +1,154 @@
+#include "converter/profile_jobs.h"
+
+#include <exception>
+
+#include "common/file_search.h"
+#include "common/host_path.h"
+#include "common/server_layout.h"
+#include "common/text_util.h"
+
+namespace vostrel {
+
+namespace {
+
+// Everything that differs between the five profile-file pages.
+struct Kind {
+  Page page;
+  const common::layout::ProfileKindFiles* files;
+  const char* missingPrompt;  // the box when the source is missing
+  int16_t ConverterState::*max;
+  void (*makeTable)(ConverterState& state, int16_t max);  // null for a kind without a table
+  common::Status (*convert)(ConverterState& state, int32_t n);
+};
+
+template <typename Rec>
+void MakeTable(std::vector<Rec>& table, int16_t max) {
+  // Indices 1 to max, every element cleared; element 0 is never used.
+  table.assign(max >= 1 ? static_cast<size_t>(max) + 1 : 0, Rec{});
+}
+
+const Kind kKinds[] = {
+    {Page::Items, &common::layout::kItems, "Please place this in the same folder as items.ini",
+     &ConverterState::MaxItems, [](ConverterState& s, int16_t max) { MakeTable(s.ItemTable, max); },
+     ConvertItem},
+    {Page::Spells, &common::layout::kSpells, "Please place this in the same folder as spells.ini",
+     &ConverterState::MaxSpells,
+     [](ConverterState& s, int16_t max) { MakeTable(s.SpellTable, max); }, ConvertSpell},
+    // The sign converter takes a 16-bit number; the bound is a 16-bit
+    // maximum, so the counter always fits.
+    {Page::Signs, &common::layout::kSigns, "Please place this in the same folder as signs.ini",
+     &ConverterState::MaxSigns, [](ConverterState& s, int16_t max) { MakeTable(s.SignTable, max); },
+     [](ConverterState& s, int32_t n) { return ConvertSign(s, static_cast<int16_t>(n)); }},
+    {Page::Shops, &common::layout::kShops, "Please place this in the same folder as shops.ini",
+     &ConverterState::MaxShops, nullptr, [](ConverterState&, int32_t n) { return ConvertShop(n); }},
+    {Page::NPCs, &common::layout::kNPCs, "Please place this in the same folder as npcs.ini",
+     &ConverterState::MaxNPCs, [](ConverterState& s, int16_t max) { MakeTable(s.NPCTable, max); },
+     ConvertNPC},
+};
+
+const Kind* KindOf(Page page) {
+  for (const Kind& kind : kKinds) {
+    if (kind.page == page) return &kind;
+  }
+  return nullptr;
+}
+
+// The one place where a record that failed becomes a skipped record. The
+// converters report through their Status; what the standard library throws
+// (running out of memory) ends that record only, too.
+void ConvertOne(const Kind& kind, ConverterState& state, int32_t n,
+                std::vector<SkippedRecord>* skipped) {
+  common::Status s;
+  try {
+    s = kind.convert(state, n);
+  } catch (const std::exception& e) {
+    s = common::Status::IOError(e.what());
+  }
+  if (!s.ok()) skipped->push_back({n, s.message()});
+}
+
+std::vector<SkippedRecord> RunJob(const Kind& kind, ConverterState& state, JobUi& ui) {
+  std::vector<SkippedRecord> skipped;
+  // A folder that holds no file is created. One that exists already makes
+  // the creation fail, which is harmless: it is used as it is, and a folder
+  // that truly cannot be made shows up as a skipped record for every file.
+  const std::string folder = common::layout::ServerPath(kind.files->outputFolder);
+  if (common::FindFirstFile(folder).empty()) common::CreateFolder(folder).IgnoreError();
+
+  const int32_t bound = state.*kind.max;
+  for (int32_t n = 1; n <= bound; ++n) {
+    ui.PumpEventsOnce();
+    ConvertOne(kind, state, n, &skipped);
+    ReportProgress(state, ui, n, state.*kind.max);
+    if (ui.StopRequested()) return skipped;
+  }
+  ui.SetStatus(kind.page, kStatusCompleted);
+  return skipped;
+}
+
+// A reason short enough for a message box, even for a value thousands of
+// characters long.
+std::string Shortened(std::string reason) {
+  constexpr size_t kMaxReason = 160;
+  if (reason.size() > kMaxReason) reason = reason.substr(0, kMaxReason - 3) + "...";
+  return reason;
+}
+
+constexpr size_t kListedSkips = 20;
+
+std::string SkipReport(const std::vector<SkippedRecord>& skipped) {
+  std::string text = skipped.size() == 1
+                         ? "1 record was not converted; its old file was left as it was.\n"
+                         : common::Dec(skipped.size()) +
+                               " records were not converted; their old files were left as they "
+                               "were.\n";
+  for (size_t i = 0; i < skipped.size() && i < kListedSkips; ++i) {
+    text += "\nRecord " + common::Dec(skipped[i].number) + ": " + Shortened(skipped[i].reason);
+  }
+  if (skipped.size() > kListedSkips) {
+    text += "\n... and " + common::Dec(skipped.size() - kListedSkips) + " more.";
+  }
+  return text;
+}
+
+}  // namespace
+
+std::vector<SkippedRecord> ConvertItems(ConverterState& state, JobUi& ui) {
+  return RunJob(*KindOf(Page::Items), state, ui);
+}
+std::vector<SkippedRecord> ConvertSpells(ConverterState& state, JobUi& ui) {
+  return RunJob(*KindOf(Page::Spells), state, ui);
+}
+std::vector<SkippedRecord> ConvertSigns(ConverterState& state, JobUi& ui) {
+  return RunJob(*KindOf(Page::Signs), state, ui);
+}
+std::vector<SkippedRecord> ConvertShops(ConverterState& state, JobUi& ui) {
+  return RunJob(*KindOf(Page::Shops), state, ui);
+}
+std::vector<SkippedRecord> ConvertNPCs(ConverterState& state, JobUi& ui) {
+  return RunJob(*KindOf(Page::NPCs), state, ui);
+}
+
+void ConvertClick(ConverterState& state, Page page, const std::string& maxText, JobUi& ui) {
+  const Kind* kind = KindOf(page);
+  if (!kind || maxText.empty()) return;
+  if (!common::FileIsPresent(kind->files->sourceTested, false)) {
+    ui.Messages().Show(kind->missingPrompt, kTitleFileNotFound, common::MsgButtons::Ok,
+                       common::MsgIcon::None);
+    return;
+  }
+  const std::optional<int16_t> max = ReadMaximum(maxText, ui);
+  if (!max) return;
+  state.*kind->max = *max;
+  if (kind->makeTable) kind->makeTable(state, *max);
+  ui.SetStatus(page, kStatusInitiated);
+
+  const std::vector<SkippedRecord> skipped = RunJob(*kind, state, ui);
+  // A job cut short by closing the window reports nothing more.
+  if (!skipped.empty() && !ui.StopRequested()) {
+    ui.Messages().Show(SkipReport(skipped), kTitleSkipped, common::MsgButtons::Ok,
+                       common::MsgIcon::Stop);
+  }
+}
+
+}  // namespace vostrel

@@ -1,0 +1,226 @@
+// The one mechanism behind the binary record converters. Each kind describes
+// its record once, as a table of fields in the order its profile keys are
+// read; that table drives reading the keys, checking the numbers and laying
+// out the record's bytes, which may stand in another order on disk.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/binary_record.h"
+#include "common/numeric_text.h"
+#include "common/profile.h"
+#include "common/server_layout.h"
+#include "common/status.h"
+
+namespace vostrel {
+
+enum class FieldType {
+  kFixedText,  // `width` characters, cut or padded with spaces
+  kByte,       // unsigned 8-bit
+  kInteger,    // signed 16-bit, little-endian
+  kLong,       // signed 32-bit, little-endian
+  kVarText,    // a 16-bit byte count, then the text as read
+  kReserved,   // `width` zero bytes, never read from the source
+};
+
+// One field of a record of type Rec. `diskSlot` is where the field stands
+// among the record's fields on disk, counted from 0.
+template <typename Rec>
+struct Field {
+  FieldType type;
+  const char* key;  // the profile key, which also names the field in messages
+  int diskSlot;
+  size_t width = 0;  // fixed text and reserved bytes only
+  std::string Rec::*text = nullptr;
+  uint8_t Rec::*byte = nullptr;
+  int16_t Rec::*integer = nullptr;
+  int32_t Rec::*longValue = nullptr;
+
+  static constexpr Field FixedText(const char* key, std::string Rec::*m, size_t width, int slot) {
+    return {FieldType::kFixedText, key, slot, width, m};
+  }
+  static constexpr Field VarText(const char* key, std::string Rec::*m, int slot) {
+    return {FieldType::kVarText, key, slot, 0, m};
+  }
+  static constexpr Field Byte(const char* key, uint8_t Rec::*m, int slot) {
+    return {FieldType::kByte, key, slot, 0, nullptr, m};
+  }
+  static constexpr Field Integer(const char* key, int16_t Rec::*m, int slot) {
+    return {FieldType::kInteger, key, slot, 0, nullptr, nullptr, m};
+  }
+  static constexpr Field Long(const char* key, int32_t Rec::*m, int slot) {
+    return {FieldType::kLong, key, slot, 0, nullptr, nullptr, nullptr, m};
+  }
+  static constexpr Field Reserved(size_t bytes, int slot) {
+    return {FieldType::kReserved, nullptr, slot, bytes};
+  }
+
+  // Stores the value read for this field. A number that does not fit leaves
+  // the field as it was and says so, naming the key.
+  common::Status Store(std::string value, Rec* rec) const {
+    switch (type) {
+      case FieldType::kFixedText:
+        value.resize(width, ' ');
+        rec->*text = std::move(value);
+        return common::Status::OK();
+      case FieldType::kVarText:
+        rec->*text = std::move(value);
+        return common::Status::OK();
+      case FieldType::kByte:
+        return common::ToByte(value, key, &(rec->*byte));
+      case FieldType::kInteger:
+        return common::ToInteger(value, key, &(rec->*integer));
+      case FieldType::kLong:
+        return common::ToLong(value, key, &(rec->*longValue));
+      case FieldType::kReserved:
+        break;
+    }
+    return common::Status::OK();
+  }
+
+  common::Status Append(const Rec& rec, common::RecordWriter* out) const {
+    switch (type) {
+      case FieldType::kFixedText:
+        out->FixedText(rec.*text, width);
+        break;
+      case FieldType::kVarText:
+        return out->VarText(rec.*text).WithContext(key);
+      case FieldType::kByte:
+        out->Byte(rec.*byte);
+        break;
+      case FieldType::kInteger:
+        out->Integer(rec.*integer);
+        break;
+      case FieldType::kLong:
+        out->Long(rec.*longValue);
+        break;
+      case FieldType::kReserved:
+        out->Raw(std::string(width, '\0'));
+        break;
+    }
+    return common::Status::OK();
+  }
+
+  // Bytes on disk; 2 for a variable text, whose length is its count alone.
+  constexpr size_t FixedBytes() const {
+    switch (type) {
+      case FieldType::kByte:
+        return 1;
+      case FieldType::kInteger:
+      case FieldType::kVarText:
+        return 2;
+      case FieldType::kLong:
+        return 4;
+      case FieldType::kFixedText:
+      case FieldType::kReserved:
+        return width;
+    }
+    return 0;
+  }
+};
+
+inline constexpr size_t kVariableSize = 0;
+
+// A kind's whole record: where it is read from and written to, and its
+// fields in key-read order.
+template <typename Rec, size_t N>
+class RecordLayout {
+ public:
+  // `size` is the record's size on disk, or kVariableSize for a record with
+  // variable texts. A layout made at compile time whose disk slots are not
+  // 0 to N - 1, each taken once, or whose fields do not add up to `size`,
+  // does not compile.
+  constexpr RecordLayout(const char* kind, const common::layout::ProfileKindFiles& files,
+                         size_t size, const Field<Rec> (&fields)[N])
+      : kind_(kind), files_(&files) {
+    size_t total = 0;
+    for (size_t i = 0; i < N; ++i) {
+      fields_[i] = fields[i];
+      total += fields[i].FixedBytes();
+    }
+    for (size_t slot = 0; slot < N; ++slot) {
+      int holders = 0;
+      for (size_t i = 0; i < N; ++i) {
+        if (fields[i].diskSlot == static_cast<int>(slot)) {
+          diskOrder_[slot] = i;
+          ++holders;
+        }
+      }
+      if (holders != 1) throw std::logic_error("a disk slot is missing or taken twice");
+    }
+    if (size != kVariableSize && total != size) {
+      throw std::logic_error("the fields do not add up to the record's size");
+    }
+  }
+
+  const char* kind() const { return kind_; }
+  const common::layout::ProfileKindFiles& files() const { return *files_; }
+  const std::array<Field<Rec>, N>& fields() const { return fields_; }
+
+  // The record's bytes in disk order.
+  common::Status Encode(const Rec& rec, std::vector<uint8_t>* out) const {
+    common::RecordWriter w;
+    for (size_t i : diskOrder_) {
+      if (common::Status s = fields_[i].Append(rec, &w); !s.ok()) return s;
+    }
+    *out = w.bytes();
+    return common::Status::OK();
+  }
+
+ private:
+  const char* kind_;
+  const common::layout::ProfileKindFiles* files_;
+  std::array<Field<Rec>, N> fields_{};
+  std::array<size_t, N> diskOrder_{};
+};
+
+// Section <prefix>N of a kind's source file under the program folder, read
+// from one snapshot of the file: the file is checked once per record, not
+// once per key.
+class RecordSource {
+ public:
+  RecordSource(const common::layout::ProfileKindFiles& files, int32_t n);
+  std::string Get(std::string_view key) const { return reader_.Get(section_, key); }
+  const std::string& section() const { return section_; }
+  // OK when the keys can be read. A missing source reads as empty, as the
+  // server's own tools read it; one that cannot be read at all fails, so no
+  // record is written from values that were never there.
+  common::Status status() const;
+
+ private:
+  common::ProfileReader reader_;
+  std::string section_;
+};
+
+// OutOfRange unless 1 <= n < table size: the table has no element 0, and a
+// negative number would wrap to a huge index.
+common::Status CheckTableNumber(size_t tableSize, int32_t n, const char* kind);
+
+// The converter every binary record kind shares: reads section <KIND>N into
+// element N of `table`, field by field in key-read order, and writes the
+// record's file. A number outside the table ends the call first; a value
+// that does not fit its field ends it there, with the fields read before it
+// stored and nothing written; the file's own failure is returned as it is.
+template <typename Rec, size_t N>
+common::Status ConvertRecord(const RecordLayout<Rec, N>& layout, std::vector<Rec>& table,
+                             int32_t n) {
+  if (common::Status s = CheckTableNumber(table.size(), n, layout.kind()); !s.ok()) return s;
+  Rec& rec = table[static_cast<size_t>(n)];
+  const RecordSource source(layout.files(), n);
+  if (common::Status s = source.status(); !s.ok()) return s;
+  for (const Field<Rec>& f : layout.fields()) {
+    if (f.type == FieldType::kReserved) continue;
+    if (common::Status s = f.Store(source.Get(f.key), &rec); !s.ok()) return s;
+  }
+  std::vector<uint8_t> bytes;
+  if (common::Status s = layout.Encode(rec, &bytes); !s.ok()) return s;
+  return common::WriteRecordFile(common::layout::RecordFile(layout.files().recordPrefix, n), bytes);
+}
+
+}  // namespace vostrel
