@@ -5,15 +5,19 @@
 #include <memory>
 #include <stdexcept>
 
+#include "accounts/account_list.h"
+#include "accounts/accounts_state.h"
+#include "accounts/character_view.h"
+#include "accounts/inventory_wipe.h"
 #include "bench/floors.h"
 #include "bench/fs_util.h"
 #include "bench/measure.h"
-#include "converter/modConvert.h"
-#include "accounts/modGeneral.h"
-#include "converter/modMapConvert.h"
-#include "common/program_folder.h"
 #include "bench/server_folder.h"
+#include "common/program_folder.h"
 #include "common/text_util.h"
+#include "converter/converter_state.h"
+#include "converter/map_job.h"
+#include "converter/profile_jobs.h"
 
 namespace bench {
 
@@ -23,8 +27,8 @@ namespace {
 // that a job which skipped records cannot pass for a clean run.
 class CountingMessages : public common::MessagePort {
  public:
-  common::MsgAnswer Show(const std::string& prompt, const std::string& title, common::MsgButtons buttons,
-                 common::MsgIcon) override {
+  common::MsgAnswer Show(const std::string& prompt, const std::string& title,
+                         common::MsgButtons buttons, common::MsgIcon) override {
     if (count++ == 0) first = title + ": " + prompt;
     return buttons == common::MsgButtons::YesNo ? common::MsgAnswer::Yes : common::MsgAnswer::Ok;
   }
@@ -110,12 +114,13 @@ double RunConversion(const ConversionInfo& job, const std::string& folder, int m
     QCoreApplication::processEvents();
   }
   BenchJobUi ui(bar.get());
+  vostrel::ConverterState state;
 
   const double start = Now();
   if (IsMapJob(job.job)) {
-    vostrel::MapConvertClick(common::Dec(max), job.job == Conversion::kMaps98 ? 1 : 0, ui);
+    vostrel::MapConvertClick(state, common::Dec(max), job.job == Conversion::kMaps98 ? 1 : 0, ui);
   } else {
-    vostrel::ConvertClick(PageOf(job.job), common::Dec(max), ui);
+    vostrel::ConvertClick(state, PageOf(job.job), common::Dec(max), ui);
   }
   const double seconds = Now() - start;
 
@@ -154,10 +159,12 @@ double RunConversionFloor(const ConversionInfo& job, const std::string& folder,
 
 double RunListing(const std::string& folder, int accounts, int iterations) {
   common::SetProgramFolder(folder);
+  calmet::AccountsState state;
   size_t listed = 0;
   const double start = Now();
   for (int i = 0; i < iterations; ++i) {
-    calmet::AccountListing listing = calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\");
+    calmet::AccountListing listing =
+        calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\", state);
     listed = listing.files.size();
   }
   const double seconds = (Now() - start) / iterations;
@@ -178,6 +185,7 @@ double RunListingFloor(const std::string& folder, int accounts, int iterations) 
 
 double RunShow(const std::string& folder, const std::vector<int>& accounts) {
   common::SetProgramFolder(folder);
+  const calmet::AccountsState state;
   std::vector<std::string> names;
   for (int a : accounts) names.push_back(AccountFileName(a));
   std::vector<calmet::AccountView> views;
@@ -185,7 +193,7 @@ double RunShow(const std::string& folder, const std::vector<int>& accounts) {
 
   const double start = Now();
   for (const std::string& name : names) {
-    std::optional<calmet::AccountView> view = calmet::ShowAccount(name);
+    std::optional<calmet::AccountView> view = calmet::ShowAccount(name, state);
     if (!view) throw std::runtime_error("no view of " + name);
     views.push_back(std::move(*view));
   }
@@ -222,14 +230,16 @@ double RunShowFloor(const std::string& folder, const std::vector<int>& accounts,
 
 double RunWipe(const std::string& folder, int accounts) {
   common::SetProgramFolder(folder);
-  calmet::AccountListing listing = calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\");
+  calmet::AccountsState state;
+  calmet::AccountListing listing =
+      calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\", state);
   if (listing.files.size() != static_cast<size_t>(accounts)) {
     throw std::runtime_error("the listing found " + std::to_string(listing.files.size()) +
                              " accounts");
   }
   BenchWipeUi ui;
   const double start = Now();
-  calmet::WipeResult result = calmet::WipeInventories(listing, ui);
+  calmet::WipeResult result = calmet::WipeInventories(listing, state, ui);
   const double seconds = Now() - start;
   if (!result.ran || !result.failed.empty()) throw std::runtime_error("the wipe did not complete");
   return seconds;

@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "accounts/modGeneral.h"
+#include "accounts/account_list.h"
+#include "accounts/accounts_state.h"
+#include "accounts/character_view.h"
+#include "accounts/inventory_wipe.h"
 #include "common/profile.h"
 #include "common/program_folder.h"
 #include "tests/reliability/reliability_support.h"
@@ -22,7 +25,9 @@ namespace {
 using namespace reliability;
 using calmet::AccountListing;
 
-AccountListing ListScratch() { return calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\"); }
+AccountListing ListScratch(calmet::AccountsState& astate) {
+  return calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\", astate);
+}
 
 std::string Account(const std::string& name) {
   return "[CHAR1]\r\nName=" + name + "\r\nLevel=4\r\nInvItemNum1=12\r\nInvItemVal1=3\r\n";
@@ -35,12 +40,13 @@ bool Wiped(const std::string& bytes) {
 }
 
 TEST(BadAccounts, OddBytesAndSpacesInNamesAreListedShownAndWiped) {
+  calmet::AccountsState astate;
   ScratchFolder s;
   const std::vector<std::string> names = {"m\xE9lanie dupont.ini", " leading space.ini",
                                           "two  spaces .ini", "\xFF\xFE.ini"};
   for (const std::string& n : names) s.Write("Accounts/" + n, Account("Hero"));
 
-  const AccountListing listing = ListScratch();
+  const AccountListing listing = ListScratch(astate);
   ASSERT_EQ(listing.files.size(), names.size());
   for (const std::string& n : names) {
     EXPECT_NE(std::find(listing.files.begin(), listing.files.end(), n), listing.files.end()) << n;
@@ -48,18 +54,19 @@ TEST(BadAccounts, OddBytesAndSpacesInNamesAreListedShownAndWiped) {
   EXPECT_NE(std::find(listing.lines.begin(), listing.lines.end(), "M\xE9lanie Dupont.ini"),
             listing.lines.end());
   for (const std::string& f : listing.files) {
-    const auto view = calmet::ShowAccount(f);
+    const auto view = calmet::ShowAccount(f, astate);
     ASSERT_TRUE(view.has_value()) << f;
     EXPECT_EQ(view->characters[0].caption.substr(0, 4), "Hero") << f;
   }
 
   QuietWipeUi ui;
-  const calmet::WipeResult result = calmet::WipeInventories(listing, ui);
+  const calmet::WipeResult result = calmet::WipeInventories(listing, astate, ui);
   EXPECT_TRUE(result.failed.empty());
   for (const std::string& n : names) EXPECT_TRUE(Wiped(s.Read("Accounts/" + n))) << n;
 }
 
 TEST(BadAccounts, EntriesThatAreNoOrdinaryFilesAreReportedNotFatal) {
+  calmet::AccountsState astate;
   Watchdog dog(20);
   ScratchFolder s;
   s.Write("Accounts/alice.ini", Account("Alice"));
@@ -67,13 +74,13 @@ TEST(BadAccounts, EntriesThatAreNoOrdinaryFilesAreReportedNotFatal) {
   ASSERT_EQ(mkfifo(s.At("Accounts/pipe.ini").c_str(), 0644), 0);
   s.Write("Accounts/zed.ini", Account("Zed"));
 
-  const AccountListing listing = ListScratch();
+  const AccountListing listing = ListScratch(astate);
   for (const std::string& f : listing.files) {
-    const auto view = calmet::ShowAccount(f);  // nothing to show, nothing blocks
+    const auto view = calmet::ShowAccount(f, astate);  // nothing to show, nothing blocks
     ASSERT_TRUE(view.has_value());
   }
   QuietWipeUi ui;
-  const calmet::WipeResult result = calmet::WipeInventories(listing, ui);
+  const calmet::WipeResult result = calmet::WipeInventories(listing, astate, ui);
 
   EXPECT_TRUE(Wiped(s.Read("Accounts/alice.ini")));
   EXPECT_TRUE(Wiped(s.Read("Accounts/zed.ini")));
@@ -82,7 +89,8 @@ TEST(BadAccounts, EntriesThatAreNoOrdinaryFilesAreReportedNotFatal) {
   // Whatever the listing kept of the two must be reported, not passed as wiped.
   for (const std::string& line : listing.lines) {
     if (line == "Folder.ini" || line == "Pipe.ini") {
-      EXPECT_NE(std::find(result.failed.begin(), result.failed.end(), line), result.failed.end())
+      EXPECT_TRUE(std::any_of(result.failed.begin(), result.failed.end(),
+                              [&](const calmet::AccountNotWiped& a) { return a.name == line; }))
           << line;
     }
   }
@@ -97,6 +105,7 @@ TEST(BadAccounts, EntriesThatAreNoOrdinaryFilesAreReportedNotFatal) {
 // Root lists a folder whatever its mode bits say, so a folder that cannot be
 // listed is made another way: a file, or a link to nowhere, in its place.
 TEST(BadAccounts, AccountsFolderThatCannotBeListed) {
+  calmet::AccountsState astate;
   for (const bool dangling : {false, true}) {
     SCOPED_TRACE(dangling ? "dangling link" : "regular file");
     ScratchFolder s;
@@ -105,12 +114,12 @@ TEST(BadAccounts, AccountsFolderThatCannotBeListed) {
     } else {
       s.Write("Accounts", "not a folder");
     }
-    const AccountListing listing = ListScratch();
+    const AccountListing listing = ListScratch(astate);
     EXPECT_TRUE(listing.files.empty());
     EXPECT_EQ(listing.label, "No accounts found.");
-    EXPECT_EQ(calmet::TotalAccounts, 0);
+    EXPECT_EQ(astate.TotalAccounts, 0);
     QuietWipeUi ui;
-    EXPECT_FALSE(calmet::WipeInventories(listing, ui).ran);
+    EXPECT_FALSE(calmet::WipeInventories(listing, astate, ui).ran);
     EXPECT_TRUE(ui.messages.shown.empty());
     if (!dangling) {
       EXPECT_EQ(s.Read("Accounts"), "not a folder");
@@ -120,15 +129,16 @@ TEST(BadAccounts, AccountsFolderThatCannotBeListed) {
 }
 
 TEST(BadAccounts, LinkedAccountFileIsWipedThroughTheLink) {
+  calmet::AccountsState astate;
   ScratchFolder s;
   s.Write("store/real.ini", Account("Linked"));
   s.Write("Accounts/plain.ini", Account("Plain"));
   ASSERT_EQ(symlink("../store/real.ini", s.At("Accounts/linked.ini").c_str()), 0);
 
-  const AccountListing listing = ListScratch();
+  const AccountListing listing = ListScratch(astate);
   ASSERT_EQ(listing.files.size(), 2u);
   QuietWipeUi ui;
-  EXPECT_TRUE(calmet::WipeInventories(listing, ui).failed.empty());
+  EXPECT_TRUE(calmet::WipeInventories(listing, astate, ui).failed.empty());
 
   struct stat st;
   ASSERT_EQ(lstat(s.At("Accounts/linked.ini").c_str(), &st), 0);

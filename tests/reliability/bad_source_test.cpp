@@ -13,12 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/fake_job_ui.h"
-#include "converter/modConvert.h"
-#include "converter/modMapConvert.h"
 #include "common/profile.h"
 #include "common/program_folder.h"
+#include "converter/converter_state.h"
+#include "converter/map_job.h"
+#include "converter/profile_jobs.h"
 #include "tests/reliability/reliability_support.h"
+#include "tests/support/fake_job_ui.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -39,6 +40,7 @@ std::string Garbage(size_t size, unsigned seed) {
 }
 
 TEST(BadSource, GarbageItemsFileConvertsOrSkipsEveryRecord) {
+  vostrel::ConverterState cstate;
   Watchdog dog(20);
   ScratchFolder s;
   // Real sections whose values are garbage too: numbers that are no numbers,
@@ -58,7 +60,7 @@ TEST(BadSource, GarbageItemsFileConvertsOrSkipsEveryRecord) {
   s.Write("items.ini",
           Garbage(256 << 10, 99) + "\r\n" + sections + "[ITEM60]\r\nName=Dagger\r\nType=3\r\n");
   FakeJobUi ui;
-  vostrel::ConvertClick(vostrel::Page::Items, "60", ui);
+  vostrel::ConvertClick(cstate, vostrel::Page::Items, "60", ui);
 
   EXPECT_EQ(ui.status[vostrel::Page::Items], vostrel::kStatusCompleted);
   std::string skippedText = ui.messages.shown.empty() ? "" : ui.messages.shown[0].prompt;
@@ -71,7 +73,7 @@ TEST(BadSource, GarbageItemsFileConvertsOrSkipsEveryRecord) {
   }
   std::printf("[ tally    ] garbage items.ini: %d of 60 records written, the rest reported\n",
               written);
-  EXPECT_EQ(vostrel::ItemTable[60].Name.substr(0, 6), "Dagger");
+  EXPECT_EQ(cstate.ItemTable[60].Name.substr(0, 6), "Dagger");
 }
 
 // A server that logged into its own data file for years.
@@ -97,35 +99,38 @@ TEST(BadSource, TwoHundredMegabyteProfileIsReadToItsEnd) {
 }
 
 TEST(BadSource, TenMegabyteLinesAreCutOnReadAndKeptOnWrite) {
+  vostrel::ConverterState cstate;
   Watchdog dog(30);
   ScratchFolder s;
   const std::string longValue(10 << 20, 'A');
   const std::string text =
       "[ITEM1]\r\nName=" + longValue + "\r\nType=3\r\n[Tail]\r\nLog=" + longValue;
   s.Write("items.ini", text);
-  EXPECT_EQ(common::ReadIniKey(s.At("items.ini"), "ITEM1", "Name"), std::string(common::kMaxIniValue, 'A'));
+  EXPECT_EQ(common::ReadIniKey(s.At("items.ini"), "ITEM1", "Name"),
+            std::string(common::kMaxIniValue, 'A'));
   EXPECT_EQ(common::ReadIniKey(s.At("items.ini"), "ITEM1", "Type"), "3");
   EXPECT_EQ(common::ReadIniKey(s.At("items.ini"), "Tail", "Log").size(), common::kMaxIniValue);
 
   FakeJobUi ui;
-  vostrel::ConvertClick(vostrel::Page::Items, "1", ui);
+  vostrel::ConvertClick(cstate, vostrel::Page::Items, "1", ui);
   EXPECT_EQ(ui.status[vostrel::Page::Items], vostrel::kStatusCompleted);
-  EXPECT_EQ(vostrel::ItemTable[1].Name, std::string(20, 'A'));
+  EXPECT_EQ(cstate.ItemTable[1].Name, std::string(20, 'A'));
 
   // A key added after the long line changes no byte of it.
-  ASSERT_TRUE(common::WriteIniKey(s.At("items.ini"), "ITEM1", "Data1", "7"));
+  ASSERT_TRUE(common::WriteIniKey(s.At("items.ini"), "ITEM1", "Data1", "7").ok());
   EXPECT_EQ(s.Read("items.ini"),
             "[ITEM1]\r\nName=" + longValue + "\r\nType=3\r\nData1=7\r\n[Tail]\r\nLog=" + longValue);
 }
 
 TEST(BadSource, NulBytesLoneCarriageReturnsAndByteOrderMark) {
+  vostrel::ConverterState cstate;
   ScratchFolder s;
   using namespace std::string_literals;
   s.Write(
       "shops.ini",
       "\xEF\xBB\xBF[SHOP1]\rName=Smi\0thy\rJoinSay=Hi\rGiveItem1=4\0\r\n[SHOP2]\nName=Second\n"s);
   FakeJobUi ui;
-  vostrel::ConvertClick(vostrel::Page::Shops, "2", ui);
+  vostrel::ConvertClick(cstate, vostrel::Page::Shops, "2", ui);
   EXPECT_TRUE(ui.messages.shown.empty());
   const std::string shop1 = s.Read("Shops/Shop1.dat");
   EXPECT_NE(shop1.find("Name=Smi\r\n"), std::string::npos) << shop1;
@@ -135,16 +140,17 @@ TEST(BadSource, NulBytesLoneCarriageReturnsAndByteOrderMark) {
 }
 
 TEST(BadSource, SourceThatIsAFifoOrAFolderIsNotFound) {
+  vostrel::ConverterState cstate;
   Watchdog dog(20);
   ScratchFolder s;
   ASSERT_EQ(mkfifo(s.At("items.ini").c_str(), 0644), 0);
   s.MakeDir("spells.ini");
   EXPECT_EQ(common::ReadIniKey(s.At("items.ini"), "ITEM1", "Name"), "");
-  EXPECT_FALSE(common::WriteIniKey(s.At("items.ini"), "ITEM1", "Name", "x"));
+  EXPECT_FALSE(common::WriteIniKey(s.At("items.ini"), "ITEM1", "Name", "x").ok());
 
   FakeJobUi ui;
-  vostrel::ConvertClick(vostrel::Page::Items, "5", ui);
-  vostrel::ConvertClick(vostrel::Page::Spells, "5", ui);
+  vostrel::ConvertClick(cstate, vostrel::Page::Items, "5", ui);
+  vostrel::ConvertClick(cstate, vostrel::Page::Spells, "5", ui);
   ASSERT_EQ(ui.messages.shown.size(), 2u);
   EXPECT_EQ(ui.messages.shown[0].title, vostrel::kTitleFileNotFound);
   EXPECT_EQ(ui.messages.shown[1].title, vostrel::kTitleFileNotFound);
@@ -152,14 +158,15 @@ TEST(BadSource, SourceThatIsAFifoOrAFolderIsNotFound) {
 }
 
 TEST(BadSource, ShopFilesThatAreFifosOrFoldersAreSkipped) {
+  vostrel::ConverterState cstate;
   Watchdog dog(20);
   ScratchFolder s;
   s.Write("shops.ini", "[SHOP1]\r\nName=A\r\n[SHOP2]\r\nName=B\r\n[SHOP3]\r\nName=C\r\n");
   s.MakeDir("Shops/Shop2.dat");
   ASSERT_EQ(mkfifo(s.At("Shops/Shop1.dat").c_str(), 0644), 0);
   FakeJobUi ui;
-  vostrel::MaxShops = 3;
-  const std::vector<vostrel::SkippedRecord> skipped = vostrel::ConvertShops(ui);
+  cstate.MaxShops = 3;
+  const std::vector<vostrel::SkippedRecord> skipped = vostrel::ConvertShops(cstate, ui);
   ASSERT_EQ(skipped.size(), 2u);
   EXPECT_EQ(skipped[0].number, 1);
   EXPECT_EQ(skipped[1].number, 2);
@@ -189,6 +196,7 @@ void Place(const ScratchFolder& s, const std::string& relative, Blocker b) {
 }
 
 TEST(BadSource, MapJobStopsAtAMapThatIsNoOrdinaryFileAndKeepsEarlierMaps) {
+  vostrel::ConverterState cstate;
   Watchdog dog(20);
   for (const bool legacySide : {true, false}) {
     for (Blocker b : {Blocker::kFifo, Blocker::kFolder, Blocker::kDanglingLink}) {
@@ -205,7 +213,7 @@ TEST(BadSource, MapJobStopsAtAMapThatIsNoOrdinaryFileAndKeepsEarlierMaps) {
         Place(s, "newmaps/map2.dat", b);
       }
       FakeJobUi ui;
-      vostrel::MapConvertClick("3", 0, ui);
+      vostrel::MapConvertClick(cstate, "3", 0, ui);
       EXPECT_EQ(s.Read("newmaps/map1.dat").size(), 4105u);
       EXPECT_FALSE(s.Exists("newmaps/map3.dat"));
       EXPECT_EQ(ui.status[vostrel::Page::Maps], "Conversion stopped at map 2.");

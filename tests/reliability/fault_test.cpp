@@ -8,15 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "accounts/account_list.h"
+#include "accounts/accounts_state.h"
+#include "accounts/character_view.h"
+#include "accounts/inventory_wipe.h"
 #include "common/atomic_file.h"
-#include "tests/support/fake_job_ui.h"
 #include "common/file_search.h"
-#include "converter/modConvert.h"
-#include "accounts/modGeneral.h"
-#include "converter/modMapConvert.h"
 #include "common/profile.h"
 #include "common/program_folder.h"
+#include "converter/converter_state.h"
+#include "converter/map_job.h"
+#include "converter/profile_jobs.h"
 #include "tests/reliability/reliability_support.h"
+#include "tests/support/fake_job_ui.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -49,6 +53,7 @@ std::vector<int32_t> Numbers(const std::vector<vostrel::SkippedRecord>& skipped)
 // A process that died mid-write leaves ".<name>.tmp-<pid>-<n>"; a later
 // process with the same id counts up the same names.
 TEST(TemporaryLeftovers, NamesTakenByADeadWriterAreSkipped) {
+  calmet::AccountsState astate;
   ScratchFolder s;
   s.Write("Accounts/bob.ini", "[CHAR1]\r\nName=Bob\r\n");
   const std::string folder = s.At("Accounts");
@@ -58,7 +63,9 @@ TEST(TemporaryLeftovers, NamesTakenByADeadWriterAreSkipped) {
       seen = TempLeftovers(folder);
       return false;
     });
-    ASSERT_TRUE(common::WriteIniKey(common::ProgramFolder() + "\\Accounts\\bob.ini", "CHAR1", "Level", "2"));
+    ASSERT_TRUE(
+        common::WriteIniKey(common::ProgramFolder() + "\\Accounts\\bob.ini", "CHAR1", "Level", "2")
+            .ok());
   }
   ASSERT_EQ(seen.size(), 1u);
   // The names the next writes of this process would take.
@@ -71,19 +78,23 @@ TEST(TemporaryLeftovers, NamesTakenByADeadWriterAreSkipped) {
     s.Write("Accounts/" + planted.back(), "half a file from a killed run");
   }
 
-  EXPECT_TRUE(common::WriteIniKey(common::ProgramFolder() + "\\Accounts\\bob.ini", "CHAR1", "Level", "3"));
+  EXPECT_TRUE(
+      common::WriteIniKey(common::ProgramFolder() + "\\Accounts\\bob.ini", "CHAR1", "Level", "3")
+          .ok());
   EXPECT_EQ(s.Read("Accounts/bob.ini"), "[CHAR1]\r\nName=Bob\r\nLevel=3\r\n");
   // Another writer's file is not ours to delete.
   for (const std::string& name : planted) EXPECT_TRUE(s.Exists("Accounts/" + name)) << name;
 
   // Nothing sees the leftovers.
-  const calmet::AccountListing listing = calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\");
+  const calmet::AccountListing listing =
+      calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\", astate);
   EXPECT_EQ(listing.lines, std::vector<std::string>{"Bob.ini"});
   EXPECT_EQ(common::FindFirstFile(common::ProgramFolder() + "\\Accounts\\*"), "bob.ini");
   EXPECT_EQ(common::FindFirstFile(common::ProgramFolder() + "\\Accounts\\.*"), "");
 }
 
 TEST(FullDisk, WipeNamesEveryAccountItCouldNotWrite) {
+  calmet::AccountsState astate;
   ScratchFolder s;
   s.MakeDir("Accounts");
   TmpfsMount disk(s.At("Accounts"), "64k");
@@ -99,12 +110,17 @@ TEST(FullDisk, WipeNamesEveryAccountItCouldNotWrite) {
     seam = std::make_unique<FaultSeam>([](const std::string&) { return true; });
   }
 
-  const calmet::AccountListing listing = calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\");
+  const calmet::AccountListing listing =
+      calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\", astate);
   QuietWipeUi ui;
-  const calmet::WipeResult result = calmet::WipeInventories(listing, ui);
+  const calmet::WipeResult result = calmet::WipeInventories(listing, astate, ui);
 
   EXPECT_TRUE(result.ran);
-  EXPECT_EQ(result.failed, (std::vector<std::string>{"Ann.ini", "Ben.ini"}));
+  ASSERT_EQ(result.failed.size(), 2u);
+  EXPECT_EQ(result.failed[0].name, "Ann.ini");
+  EXPECT_EQ(result.failed[1].name, "Ben.ini");
+  EXPECT_NE(result.failed[0].status.message().find("No space"), std::string::npos)
+      << result.failed[0].status.ToString();
   ASSERT_EQ(ui.messages.shown.size(), 1u);
   EXPECT_EQ(ui.messages.shown[0].title, calmet::kWipeFailedTitle);
   EXPECT_NE(ui.messages.shown[0].prompt.find("Ben.ini"), std::string::npos);
@@ -114,6 +130,7 @@ TEST(FullDisk, WipeNamesEveryAccountItCouldNotWrite) {
 }
 
 TEST(FullDisk, ShopsThatDidNotFitAreListedAsSkipped) {
+  vostrel::ConverterState cstate;
   ScratchFolder s;
   s.Write("shops.ini", "[SHOP1]\r\nName=Smithy\r\n[SHOP2]\r\nName=Baker\r\n");
   s.MakeDir("Shops");
@@ -128,7 +145,7 @@ TEST(FullDisk, ShopsThatDidNotFitAreListedAsSkipped) {
   }
 
   FakeJobUi ui;
-  vostrel::ConvertClick(vostrel::Page::Shops, "2", ui);
+  vostrel::ConvertClick(cstate, vostrel::Page::Shops, "2", ui);
 
   EXPECT_EQ(s.Read("Shops/Shop1.dat"), old);
   EXPECT_FALSE(s.Exists("Shops/Shop2.dat"));
@@ -149,6 +166,7 @@ void LegacyMaps(const ScratchFolder& s, int count) {
 // A converted map is rewritten in place: one that has to grow on a full disk
 // must not be left half old, half new.
 TEST(FullDisk, MapJobStopsAtAMapThatCannotGrowAndKeepsIt) {
+  vostrel::ConverterState cstate;
   ScratchFolder s;
   LegacyMaps(s, 3);
   s.MakeDir("newmaps");
@@ -160,7 +178,7 @@ TEST(FullDisk, MapJobStopsAtAMapThatCannotGrowAndKeepsIt) {
   disk.FillUp("filler");
 
   FakeJobUi ui;
-  vostrel::MapConvertClick("3", 0, ui);
+  vostrel::MapConvertClick(cstate, "3", 0, ui);
 
   const std::string map1 = s.Read("newmaps/map1.dat");
   EXPECT_EQ(map1.size(), 4105u);
@@ -174,6 +192,7 @@ TEST(FullDisk, MapJobStopsAtAMapThatCannotGrowAndKeepsIt) {
 }
 
 TEST(InjectedWriteFault, RecordFileIsReportedAndKeptAsItWas) {
+  vostrel::ConverterState cstate;
   ScratchFolder s;
   s.Write("items.ini", "[ITEM1]\r\nName=Axe\r\n[ITEM2]\r\nName=Bow\r\n[ITEM3]\r\nName=Cap\r\n");
   const std::string old = "an item file of an earlier conversion";
@@ -181,7 +200,7 @@ TEST(InjectedWriteFault, RecordFileIsReportedAndKeptAsItWas) {
   FaultSeam seam = FailWritesTo("/Item2.dat");
 
   FakeJobUi ui;
-  vostrel::ConvertClick(vostrel::Page::Items, "3", ui);
+  vostrel::ConvertClick(cstate, vostrel::Page::Items, "3", ui);
 
   EXPECT_EQ(s.Read("Items/Item2.dat"), old);
   EXPECT_TRUE(s.Exists("Items/Item1.dat"));
@@ -194,30 +213,33 @@ TEST(InjectedWriteFault, RecordFileIsReportedAndKeptAsItWas) {
 }
 
 TEST(InjectedWriteFault, NewRecordFileThatFailedIsNotLeftEmpty) {
+  vostrel::ConverterState cstate;
   ScratchFolder s;
   s.Write("items.ini", "[ITEM1]\r\nName=Axe\r\n");
   FaultSeam seam = FailWritesTo("/Item1.dat");
   FakeJobUi ui;
-  vostrel::MaxItems = 1;
-  vostrel::ItemTable.assign(2, {});
-  EXPECT_EQ(Numbers(vostrel::ConvertItems(ui)), std::vector<int32_t>{1});
+  cstate.MaxItems = 1;
+  cstate.ItemTable.assign(2, {});
+  EXPECT_EQ(Numbers(vostrel::ConvertItems(cstate, ui)), std::vector<int32_t>{1});
   EXPECT_FALSE(s.Exists("Items/Item1.dat"));
 }
 
 TEST(InjectedWriteFault, ShopFileIsReportedAndKeptAsItWas) {
+  vostrel::ConverterState cstate;
   ScratchFolder s;
   s.Write("shops.ini", "[SHOP1]\r\nName=A\r\n[SHOP2]\r\nName=B\r\n[SHOP3]\r\nName=C\r\n");
   const std::string old = "[SHOP2]\r\nName=Old\r\n";
   s.Write("Shops/Shop2.dat", old);
   FaultSeam seam = FailWritesTo("/Shop2.dat");
   FakeJobUi ui;
-  vostrel::MaxShops = 3;
-  EXPECT_EQ(Numbers(vostrel::ConvertShops(ui)), std::vector<int32_t>{2});
+  cstate.MaxShops = 3;
+  EXPECT_EQ(Numbers(vostrel::ConvertShops(cstate, ui)), std::vector<int32_t>{2});
   EXPECT_EQ(s.Read("Shops/Shop2.dat"), old);
   EXPECT_NE(s.Read("Shops/Shop3.dat").find("Name=C"), std::string::npos);
 }
 
 TEST(InjectedWriteFault, MapJobStopsAtTheFailedMapWithEarlierMapsKept) {
+  vostrel::ConverterState cstate;
   ScratchFolder s;
   LegacyMaps(s, 3);
   s.MakeDir("newmaps");
@@ -225,7 +247,7 @@ TEST(InjectedWriteFault, MapJobStopsAtTheFailedMapWithEarlierMapsKept) {
   s.Write("newmaps/map2.dat", old);
   FaultSeam seam = FailWritesTo("/map2.dat");
   FakeJobUi ui;
-  vostrel::MapConvertClick("3", 1, ui);
+  vostrel::MapConvertClick(cstate, "3", 1, ui);
   EXPECT_EQ(s.Read("newmaps/map1.dat").size(), 4105u);
   EXPECT_EQ(s.Read("newmaps/map2.dat"), old);
   EXPECT_FALSE(s.Exists("newmaps/map3.dat"));

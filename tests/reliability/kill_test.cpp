@@ -10,13 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/fake_job_ui.h"
+#include "accounts/account_list.h"
+#include "accounts/accounts_state.h"
+#include "accounts/character_view.h"
+#include "accounts/inventory_wipe.h"
 #include "common/file_search.h"
-#include "converter/modConvert.h"
-#include "accounts/modGeneral.h"
 #include "common/profile.h"
 #include "common/program_folder.h"
+#include "converter/converter_state.h"
+#include "converter/profile_jobs.h"
 #include "tests/reliability/reliability_support.h"
+#include "tests/support/fake_job_ui.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -107,15 +111,19 @@ std::string AccountFile(int i) {
   return s;
 }
 
-calmet::AccountListing Listed() { return calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\"); }
+calmet::AccountListing Listed(calmet::AccountsState& astate) {
+  return calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\", astate);
+}
 
 void WipeHere() {
-  calmet::AccountListing listing = Listed();
+  calmet::AccountsState astate;
+  calmet::AccountListing listing = Listed(astate);
   QuietWipeUi ui;
-  calmet::WipeInventories(listing, ui);
+  calmet::WipeInventories(listing, astate, ui);
 }
 
 TEST(KilledJobs, InventoryWipeLeavesEveryAccountOldOrWiped) {
+  calmet::AccountsState astate;
   ScratchOnTmpfs ram;
   ScratchFolder expected;
   ScratchFolder work;
@@ -136,7 +144,7 @@ TEST(KilledJobs, InventoryWipeLeavesEveryAccountOldOrWiped) {
   ASSERT_TRUE(TempLeftovers(expected.At("Accounts")).empty());
 
   common::SetProgramFolder(work.path());
-  const std::vector<std::string> listedBefore = Listed().lines;
+  const std::vector<std::string> listedBefore = Listed(astate).lines;
   std::mt19937 rng(20240607);
   const auto span = std::chrono::duration_cast<std::chrono::microseconds>(fullRun).count();
   KillTally tally;
@@ -146,7 +154,7 @@ TEST(KilledJobs, InventoryWipeLeavesEveryAccountOldOrWiped) {
     RunInChild(WipeHere, &delay);
     CheckFolder(work.At("Accounts"), before, after, tally);
     // Leftovers are hidden: not listed as accounts, not found by a search.
-    EXPECT_EQ(Listed().lines, listedBefore);
+    EXPECT_EQ(Listed(astate).lines, listedBefore);
     EXPECT_FALSE(IsTempName(common::FindFirstFile(common::ProgramFolder() + "\\Accounts\\*")));
   }
   const size_t leftovers = TempLeftovers(work.At("Accounts")).size();
@@ -177,9 +185,10 @@ std::string ShopSource(int shops) {
 }
 
 void ConvertShopsHere() {
-  vostrel::MaxShops = kShops;
+  vostrel::ConverterState cstate;
+  cstate.MaxShops = kShops;
   FakeJobUi ui;
-  vostrel::ConvertShops(ui);
+  vostrel::ConvertShops(cstate, ui);
 }
 
 TEST(KilledJobs, ShopConversionLeavesEveryShopFileOldOrComplete) {

@@ -20,8 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "accounts/account_list.h"
+#include "accounts/accounts_state.h"
+#include "accounts/character_view.h"
+#include "accounts/inventory_wipe.h"
 #include "common/message_port.h"
-#include "accounts/modGeneral.h"
 #include "tests/support/recording_messages.h"
 
 namespace reliability {
