@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "converter/profile_jobs.h"
 #include "tests/support/fake_job_ui.h"
-#include "converter/modConvert.h"
 #include "tests/support/scratch_folder.h"
 
 namespace vostrel {
@@ -34,34 +34,35 @@ class ConvertJobTest : public ::testing::Test {
   }
 
   ScratchFolder server;
+  ConverterState state;
   FakeJobUi ui;
 };
 
 TEST_F(ConvertJobTest, ProgressIsRoundedHalfToEven) {
   WriteItems(8);
-  ConvertClick(Page::Items, "3", ui);
+  ConvertClick(state, Page::Items, "3", ui);
   EXPECT_EQ(ui.progress, (std::vector<int>{33, 67, 100}));
-  EXPECT_EQ(ProgressPercent, 100);
+  EXPECT_EQ(state.ProgressPercent, 100);
 
   ui.progress.clear();
-  ConvertClick(Page::Items, "8", ui);
+  ConvertClick(state, Page::Items, "8", ui);
   EXPECT_EQ(ui.progress, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
 
   ui.progress.clear();
-  ConvertClick(Page::Items, "1", ui);
+  ConvertClick(state, Page::Items, "1", ui);
   EXPECT_EQ(ui.progress, (std::vector<int>{100}));
   EXPECT_EQ(ItemsConverted(), 8);
 }
 
 TEST_F(ConvertJobTest, ClickRunsTheJobWithStatusAndOnePumpPerRecord) {
   WriteItems(2);
-  ConvertClick(Page::Items, "4", ui);
+  ConvertClick(state, Page::Items, "4", ui);
   EXPECT_EQ(ui.statusHistory, (std::vector<std::string>{kStatusInitiated, kStatusCompleted}));
   EXPECT_EQ(ui.status[Page::Items], kStatusCompleted);
   EXPECT_EQ(ui.pumps, 4);
-  EXPECT_EQ(MaxItems, 4);
-  ASSERT_EQ(ItemTable.size(), 5u);
-  EXPECT_EQ(ItemTable[2].Name, "Item number 2       ");
+  EXPECT_EQ(state.MaxItems, 4);
+  ASSERT_EQ(state.ItemTable.size(), 5u);
+  EXPECT_EQ(state.ItemTable[2].Name, "Item number 2       ");
   // Numbers beyond the sections still get their files, built from empty values.
   EXPECT_EQ(ItemsConverted(), 4);
   EXPECT_EQ(server.Read("Items/Item4.dat").substr(0, 20), std::string(20, ' '));
@@ -77,9 +78,9 @@ TEST_F(ConvertJobTest, MaximumFollowsTheNumericTextRule) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     std::filesystem::remove_all(server.At("Items"));
-    ConvertClick(Page::Items, c.text, ui);
+    ConvertClick(state, Page::Items, c.text, ui);
     EXPECT_EQ(ItemsConverted(), c.records);
-    EXPECT_EQ(MaxItems, c.records);
+    EXPECT_EQ(state.MaxItems, c.records);
   }
 }
 
@@ -92,7 +93,7 @@ TEST_F(ConvertJobTest, MaximumBelowOneConvertsNothingOnEveryPage) {
       SCOPED_TRACE(std::string(text) + " on page " + std::to_string(static_cast<int>(page)));
       ui.statusHistory.clear();
       ui.pumps = 0;
-      ConvertClick(page, text, ui);
+      ConvertClick(state, page, text, ui);
       EXPECT_EQ(ui.statusHistory, (std::vector<std::string>{kStatusInitiated, kStatusCompleted}));
       EXPECT_EQ(ui.pumps, 0);
       EXPECT_TRUE(ui.messages.shown.empty());
@@ -103,20 +104,20 @@ TEST_F(ConvertJobTest, MaximumBelowOneConvertsNothingOnEveryPage) {
 
 TEST_F(ConvertJobTest, MaximumBeyondSixteenBitsIsRefused) {
   WriteItems(1);
-  ConvertClick(Page::Items, "2", ui);
+  ConvertClick(state, Page::Items, "2", ui);
   ui.statusHistory.clear();
   for (const char* text : {"40000", "-40000", "32767.5", "1E10"}) {
     SCOPED_TRACE(text);
     ui.messages.shown.clear();
-    ConvertClick(Page::Items, text, ui);
+    ConvertClick(state, Page::Items, text, ui);
     ASSERT_EQ(ui.messages.shown.size(), 1u);
     EXPECT_EQ(ui.messages.shown[0].prompt, kPromptBadMaximum);
     EXPECT_EQ(ui.messages.shown[0].title, kTitleBadMaximum);
     EXPECT_EQ(ui.messages.shown[0].buttons, common::MsgButtons::Ok);
   }
   EXPECT_TRUE(ui.statusHistory.empty());
-  EXPECT_EQ(MaxItems, 2);
-  EXPECT_EQ(ItemTable.size(), 3u);  // the last job's table is kept
+  EXPECT_EQ(state.MaxItems, 2);
+  EXPECT_EQ(state.ItemTable.size(), 3u);  // the last job's table is kept
   EXPECT_FALSE(HasItem(3));
 
   // The edges of the range are taken.
@@ -126,7 +127,7 @@ TEST_F(ConvertJobTest, MaximumBeyondSixteenBitsIsRefused) {
 }
 
 TEST_F(ConvertJobTest, EmptyTextDoesNothingAtAll) {
-  ConvertClick(Page::Items, "", ui);  // items.ini is missing, too
+  ConvertClick(state, Page::Items, "", ui);  // items.ini is missing, too
   EXPECT_TRUE(ui.messages.shown.empty());
   EXPECT_TRUE(ui.statusHistory.empty());
   EXPECT_EQ(ui.pumps, 0);
@@ -147,7 +148,7 @@ TEST_F(ConvertJobTest, MissingSourceShowsThePagesPrompt) {
   server.MakeDir("items.ini");  // a folder is not the file
   for (const auto& c : cases) {
     ui.messages.shown.clear();
-    ConvertClick(c.page, "5", ui);
+    ConvertClick(state, c.page, "5", ui);
     ASSERT_EQ(ui.messages.shown.size(), 1u);
     EXPECT_EQ(ui.messages.shown[0].prompt, c.prompt);
     EXPECT_EQ(ui.messages.shown[0].title, kTitleFileNotFound);
@@ -160,7 +161,7 @@ TEST_F(ConvertJobTest, MissingSourceShowsThePagesPrompt) {
 
 TEST_F(ConvertJobTest, SourceNameMatchesWithoutRegardToCase) {
   server.Write("ITEMS.INI", "[item1]\r\nname=Upper\r\n");
-  ConvertClick(Page::Items, "1", ui);
+  ConvertClick(state, Page::Items, "1", ui);
   EXPECT_TRUE(ui.messages.shown.empty());
   EXPECT_EQ(server.Read("Items/Item1.dat").substr(0, 5), "Upper");
 }
@@ -168,13 +169,13 @@ TEST_F(ConvertJobTest, SourceNameMatchesWithoutRegardToCase) {
 TEST_F(ConvertJobTest, OutputFolderIsCreatedOrReused) {
   WriteItems(2);
   // Missing: created.
-  ConvertClick(Page::Items, "2", ui);
+  ConvertClick(state, Page::Items, "2", ui);
   EXPECT_EQ(ItemsConverted(), 2);
 
   // Existing in another case and empty: used as it is, no second folder.
   std::filesystem::remove_all(server.At("Items"));
   server.MakeDir("ITEMS");
-  ConvertClick(Page::Items, "2", ui);
+  ConvertClick(state, Page::Items, "2", ui);
   EXPECT_TRUE(server.Exists("ITEMS/Item2.dat"));
   EXPECT_FALSE(server.Exists("Items"));
   EXPECT_TRUE(ui.messages.shown.empty());
@@ -183,7 +184,7 @@ TEST_F(ConvertJobTest, OutputFolderIsCreatedOrReused) {
 TEST_F(ConvertJobTest, SkippedRecordsAreListedAfterTheJob) {
   WriteItems(4, "[ITEM5]\r\nName=Broken\r\nType=256\r\n[ITEM6]\r\nName=After\r\n");
   server.Write("Items/Item5.dat", "old five");
-  ConvertClick(Page::Items, "7", ui);
+  ConvertClick(state, Page::Items, "7", ui);
 
   EXPECT_EQ(server.Read("Items/Item5.dat"), "old five");
   EXPECT_TRUE(HasItem(6));
@@ -204,7 +205,7 @@ TEST_F(ConvertJobTest, UnwritableFilesAreNamedInTheReport) {
   WriteItems(3);
   server.Write("Items/Item2.dat", "read-only");
   chmod(server.At("Items/Item2.dat").c_str(), 0444);
-  ConvertClick(Page::Items, "3", ui);
+  ConvertClick(state, Page::Items, "3", ui);
   EXPECT_EQ(server.Read("Items/Item2.dat"), "read-only");
   EXPECT_EQ(server.Read("Items/Item3.dat").size(), 92u);
   ASSERT_EQ(ui.messages.shown.size(), 1u);
@@ -218,7 +219,7 @@ TEST_F(ConvertJobTest, LongSkipListsShowTheFirstTwentyAndTheCount) {
     ini += "[ITEM" + std::to_string(n) + "]\r\nPic=" + std::string(300, '9') + "\r\n";
   }
   server.Write("items.ini", ini);
-  ConvertClick(Page::Items, "26", ui);
+  ConvertClick(state, Page::Items, "26", ui);
   EXPECT_EQ(ItemsConverted(), 0);
   EXPECT_TRUE(HasItem(26));
   ASSERT_EQ(ui.messages.shown.size(), 1u);
@@ -235,7 +236,7 @@ TEST_F(ConvertJobTest, StopRequestEndsAfterTheRecordAtHand) {
   ui.onPump = [this](int pump) {
     if (pump == 3) ui.stop = true;
   };
-  ConvertClick(Page::Items, "5", ui);
+  ConvertClick(state, Page::Items, "5", ui);
   EXPECT_EQ(ItemsConverted(), 3);
   EXPECT_EQ(ui.pumps, 3);
   EXPECT_EQ(ui.progress, (std::vector<int>{20, 40, 60}));
@@ -244,12 +245,12 @@ TEST_F(ConvertJobTest, StopRequestEndsAfterTheRecordAtHand) {
 
 TEST_F(ConvertJobTest, EachClickMakesTheTableAnew) {
   WriteItems(3);
-  ConvertClick(Page::Items, "3", ui);
-  ItemTable[1].Pic = 99;
-  ConvertClick(Page::Items, "2", ui);
-  ASSERT_EQ(ItemTable.size(), 3u);
-  EXPECT_EQ(ItemTable[1].Pic, 0);
-  EXPECT_EQ(ItemTable[1].Name, "Item number 1       ");
+  ConvertClick(state, Page::Items, "3", ui);
+  state.ItemTable[1].Pic = 99;
+  ConvertClick(state, Page::Items, "2", ui);
+  ASSERT_EQ(state.ItemTable.size(), 3u);
+  EXPECT_EQ(state.ItemTable[1].Pic, 0);
+  EXPECT_EQ(state.ItemTable[1].Name, "Item number 1       ");
 }
 
 }  // namespace

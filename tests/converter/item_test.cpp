@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "common/binary_record.h"
-#include "converter/modConvert.h"
-#include "common/numeric_text.h"
 #include "common/profile.h"
+#include "common/status.h"
+#include "converter/converter_state.h"
+#include "converter/item_record.h"
 #include "tests/support/scratch_folder.h"
 
 namespace vostrel {
@@ -16,7 +16,7 @@ class ItemTest : public ::testing::Test {
  protected:
   void SetUp() override {
     server.MakeDir("Items");
-    ItemTable.assign(21, ItemRec{});
+    state.ItemTable.assign(21, ItemRec{});
   }
 
   // Writes items.ini with one section ITEM<n> holding `keys` ("Key=value" lines).
@@ -26,7 +26,8 @@ class ItemTest : public ::testing::Test {
   void WriteIni() { server.Write("items.ini", ini); }
 
   std::string Converted(int n) {
-    ConvertItem(n);
+    const common::Status s = ConvertItem(state, n);
+    EXPECT_TRUE(s.ok()) << s.ToString();
     return server.Read("Items/Item" + std::to_string(n) + ".dat");
   }
 
@@ -35,6 +36,7 @@ class ItemTest : public ::testing::Test {
   }
 
   ScratchFolder server;
+  ConverterState state;
   std::string ini;
 };
 
@@ -57,7 +59,7 @@ TEST_F(ItemTest, FieldsLandAtTheirOffsets) {
   EXPECT_EQ(Bytes(f, 59, 1), std::string("\x03", 1));
   EXPECT_EQ(Bytes(f, 60, 32), std::string(32, '\0'));
 
-  const ItemRec& rec = ItemTable[7];
+  const ItemRec& rec = state.ItemTable[7];
   EXPECT_EQ(rec.Pic, 32767);
   EXPECT_EQ(rec.Data2, 70000);
   EXPECT_EQ(rec.ClassReq, 3);
@@ -122,16 +124,14 @@ TEST_F(ItemTest, OverflowWritesNothingAndKeepsEarlierFields) {
     Section(5, c.keys);
     WriteIni();
     common::ForgetProfileCache();
-    ItemTable.assign(6, ItemRec{});
-    try {
-      ConvertItem(5);
-      ADD_FAILURE() << "no overflow";
-    } catch (const common::FieldOverflow& e) {
-      EXPECT_EQ(e.field(), c.field);
-    }
+    state.ItemTable.assign(6, ItemRec{});
+    const common::Status s = ConvertItem(state, 5);
+    EXPECT_EQ(s.code(), common::Status::Code::kOutOfRange) << s.ToString();
+    // The message names the failing field first.
+    EXPECT_EQ(s.message().rfind("\"" + std::string(c.field) + "\"", 0), 0u) << s.ToString();
     EXPECT_FALSE(server.Exists("Items/Item5.dat"));
-    EXPECT_EQ(ItemTable[5].Name, "Axe" + std::string(17, ' '));
-    EXPECT_EQ(ItemTable[5].LevelReq, 0);  // read after every failing field
+    EXPECT_EQ(state.ItemTable[5].Name, "Axe" + std::string(17, ' '));
+    EXPECT_EQ(state.ItemTable[5].LevelReq, 0);  // read after every failing field
   }
 }
 
@@ -140,7 +140,7 @@ TEST_F(ItemTest, OverflowLeavesAnOldFileAsItWas) {
   server.Write("Items/Item5.dat", old);
   Section(5, "Name=New\r\nType=256\r\n");
   WriteIni();
-  EXPECT_THROW(ConvertItem(5), common::FieldOverflow);
+  EXPECT_EQ(ConvertItem(state, 5).code(), common::Status::Code::kOutOfRange);
   EXPECT_EQ(server.Read("Items/Item5.dat"), old);
 }
 
@@ -158,13 +158,16 @@ TEST_F(ItemTest, LongerOldFileKeepsItsTail) {
 
 TEST_F(ItemTest, FailuresBeforeWritingLeaveNoFile) {
   WriteIni();
-  EXPECT_THROW(ConvertItem(21), std::out_of_range);
-  EXPECT_THROW(ConvertItem(0), std::out_of_range);  // element 0 is not a record
+  EXPECT_EQ(ConvertItem(state, 21).code(), common::Status::Code::kOutOfRange);
+  // Element 0 is not a record.
+  EXPECT_EQ(ConvertItem(state, 0).code(), common::Status::Code::kOutOfRange);
   EXPECT_FALSE(server.Exists("Items/Item21.dat"));
 
   ScratchFolder bare;  // no Items folder
   bare.Write("items.ini", "[ITEM1]\r\nName=A\r\n");
-  EXPECT_THROW(ConvertItem(1), common::RecordFileError);
+  const common::Status s = ConvertItem(state, 1);
+  EXPECT_TRUE(s.IsNotFound()) << s.ToString();
+  EXPECT_NE(s.message().find("Item1.dat"), std::string::npos) << s.ToString();
   EXPECT_FALSE(bare.Exists("Items"));
 }
 

@@ -2,26 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 
-#include "common/binary_record.h"
+#include "common/status.h"
+#include "converter/profile_jobs.h"
 #include "tests/support/fake_job_ui.h"
-#include "converter/modConvert.h"
-#include "common/numeric_text.h"
+#include "tests/support/le_bytes.h"
 #include "tests/support/scratch_folder.h"
 
 namespace vostrel {
 namespace {
-
-std::string Le16(int v) {
-  return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
-}
-std::string Le32(int64_t v) {
-  const auto u = static_cast<uint32_t>(v);
-  return std::string{static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
-                     static_cast<char>((u >> 16) & 0xFF), static_cast<char>((u >> 24) & 0xFF)};
-}
 
 class NPCConversion : public ::testing::Test {
  protected:
@@ -29,12 +19,18 @@ class NPCConversion : public ::testing::Test {
     // The job creates the folder with this spelling; the converter asks
     // for "NPCS" and must still land here.
     server.MakeDir("NPCs");
-    MaxNPCs = 10;
-    NPCTable.assign(11, NPCRec{});
+    state.MaxNPCs = 10;
+    state.NPCTable.assign(11, NPCRec{});
   }
-  void TearDown() override { NPCTable.clear(); }
+
+  // Converts NPC n, which must succeed.
+  void Convert(int32_t n) {
+    const common::Status s = ConvertNPC(state, n);
+    ASSERT_TRUE(s.ok()) << s.ToString();
+  }
 
   ScratchFolder server;
+  ConverterState state;
 };
 
 TEST_F(NPCConversion, EveryFieldAtItsOffsetInTheExistingFolder) {
@@ -56,7 +52,7 @@ TEST_F(NPCConversion, EveryFieldAtItsOffsetInTheExistingFolder) {
                    "STR=1\r\nDEF=2\r\nSPEED=3\r\nMAGI=4\r\n"
                    "HP=12abc\r\n"
                    "EXP=2147483647\r\n");
-  ConvertNPC(7);
+  Convert(7);
 
   namespace fs = std::filesystem;
   ASSERT_TRUE(server.Exists("NPCs/NPC7.dat"));
@@ -84,14 +80,14 @@ TEST_F(NPCConversion, EveryFieldAtItsOffsetInTheExistingFolder) {
 TEST_F(NPCConversion, LongTextsAreCutAndMissingSectionsGiveBlanks) {
   server.Write("npcs.ini", "[NPC10]\nName=Twenty-five characters!!\nAttackSay=" +
                                std::string(300, 'b') + "\nHP=abc\n");
-  ConvertNPC(10);
+  Convert(10);
   std::string got = server.Read("NPCs/NPC10.dat");
   ASSERT_EQ(got.size(), kNPCRecSize);
   EXPECT_EQ(got.substr(0, 20), "Twenty-five characte");
   EXPECT_EQ(got.substr(20, 255), std::string(255, 'b'));
   EXPECT_EQ(got.substr(311, 4), Le32(0));
 
-  ConvertNPC(1);
+  Convert(1);
   EXPECT_EQ(server.Read("NPCs/NPC1.dat"), std::string(275, ' ') + std::string(44, '\0'));
 }
 
@@ -104,29 +100,27 @@ TEST_F(NPCConversion, OverflowWritesNothing) {
                "[NPC6]\nSpawnTime=255\n");
   server.Write("NPCs/NPC2.dat", "old bat");
 
-  try {
-    ConvertNPC(2);
-    FAIL() << "SpawnTime 255.5 rounds to 256";
-  } catch (const common::FieldOverflow& e) {
-    EXPECT_EQ(e.field(), "SpawnTime");
-  }
+  // SpawnTime 255.5 rounds to 256.
+  const common::Status s = ConvertNPC(state, 2);
+  EXPECT_EQ(s.code(), common::Status::Code::kOutOfRange) << s.ToString();
+  EXPECT_EQ(s.message().rfind("\"SpawnTime\"", 0), 0u) << s.ToString();
   EXPECT_EQ(server.Read("NPCs/NPC2.dat"), "old bat");
-  EXPECT_EQ(NPCTable[2].Name, "Bat" + std::string(17, ' '));
-  EXPECT_EQ(NPCTable[2].Sprite, 4);
-  EXPECT_EQ(NPCTable[2].Behavior, 0);
+  EXPECT_EQ(state.NPCTable[2].Name, "Bat" + std::string(17, ' '));
+  EXPECT_EQ(state.NPCTable[2].Sprite, 4);
+  EXPECT_EQ(state.NPCTable[2].Behavior, 0);
 
   for (int n : {3, 4, 5}) {
-    EXPECT_THROW(ConvertNPC(n), common::FieldOverflow) << n;
+    EXPECT_EQ(ConvertNPC(state, n).code(), common::Status::Code::kOutOfRange) << n;
     EXPECT_FALSE(server.Exists("NPCs/NPC" + std::to_string(n) + ".dat")) << n;
   }
-  ConvertNPC(6);
+  Convert(6);
   EXPECT_EQ(static_cast<uint8_t>(server.Read("NPCs/NPC6.dat")[284]), 255);
 }
 
 TEST_F(NPCConversion, LongerOldFileKeepsItsTail) {
   server.Write("npcs.ini", "[NPC1]\nName=Rat\n");
   server.Write("NPCs/NPC1.dat", std::string(319, 'x') + "TAIL");
-  ConvertNPC(1);
+  Convert(1);
   const std::string got = server.Read("NPCs/NPC1.dat");
   ASSERT_EQ(got.size(), 323u);
   EXPECT_EQ(got.substr(0, 3), "Rat");
@@ -135,8 +129,8 @@ TEST_F(NPCConversion, LongerOldFileKeepsItsTail) {
 
 TEST_F(NPCConversion, NumbersOutsideTheTableWriteNothing) {
   server.Write("npcs.ini", "[NPC11]\nName=Eleven\n");
-  EXPECT_THROW(ConvertNPC(11), std::out_of_range);
-  EXPECT_THROW(ConvertNPC(0), std::out_of_range);
+  EXPECT_EQ(ConvertNPC(state, 11).code(), common::Status::Code::kOutOfRange);
+  EXPECT_EQ(ConvertNPC(state, 0).code(), common::Status::Code::kOutOfRange);
   EXPECT_FALSE(server.Exists("NPCs/NPC11.dat"));
 }
 
@@ -145,11 +139,12 @@ TEST(NPCJob, SkipsTheBadRecordReportsItAndGoesOn) {
   server.Write("npcs.ini",
                "[NPC5]\nName=Five\nSpawnTime=300\n"
                "[NPC6]\nName=Six\nBehavior=2\n");
-  MaxNPCs = 6;
-  NPCTable.assign(7, NPCRec{});
+  ConverterState state;
+  state.MaxNPCs = 6;
+  state.NPCTable.assign(7, NPCRec{});
   FakeJobUi ui;
 
-  const std::vector<SkippedRecord> skipped = ConvertNPCs(ui);
+  const std::vector<SkippedRecord> skipped = ConvertNPCs(state, ui);
 
   ASSERT_EQ(skipped.size(), 1u);
   EXPECT_EQ(skipped[0].number, 5);
@@ -159,7 +154,6 @@ TEST(NPCJob, SkipsTheBadRecordReportsItAndGoesOn) {
   EXPECT_EQ(server.Read("NPCs/NPC6.dat")[283], 2);
   EXPECT_EQ(server.Read("NPCs/NPC4.dat").size(), kNPCRecSize);
   EXPECT_EQ(ui.status[Page::NPCs], kStatusCompleted);
-  NPCTable.clear();
 }
 
 }  // namespace

@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "common/binary_record.h"
-#include "tests/support/fake_job_ui.h"
-#include "converter/modConvert.h"
 #include "common/profile.h"
+#include "common/status.h"
+#include "converter/profile_jobs.h"
+#include "tests/support/fake_job_ui.h"
 #include "tests/support/scratch_folder.h"
 
 namespace vostrel {
@@ -27,6 +27,13 @@ std::string Crlf(const std::string& text) {
 class ShopConversion : public ::testing::Test {
  protected:
   void SetUp() override { server.MakeDir("Shops"); }
+
+  // Converts shop n, which must succeed.
+  static void Convert(int32_t n) {
+    const common::Status s = ConvertShop(n);
+    ASSERT_TRUE(s.ok()) << s.ToString();
+  }
+
   ScratchFolder server;
 };
 
@@ -45,7 +52,7 @@ TEST_F(ShopConversion, NewFileHoldsTheFiftyTwoKeysInOrder) {
                "Owner=Bob\n"
                "[SHOP4]\n"
                "Name=Not this one\n");
-  ConvertShop(3);
+  Convert(3);
 
   // Values are copied as text (yes, 12.50 stay as they are); empty trade
   // values and FixesItems become 0, an empty LeaveSay stays empty. Section
@@ -109,7 +116,7 @@ GetValue8=0
 
 TEST_F(ShopConversion, MissingSectionGivesEmptyTextsAndZeros) {
   server.Write("shops.ini", "[SHOP1]\nName=One\n");
-  ConvertShop(12);
+  Convert(12);
   const std::string file = server.At("Shops/Shop12.dat");
   EXPECT_EQ(common::ReadIniKey(file, "SHOP12", "Name"), "");
   EXPECT_EQ(common::ReadIniKey(file, "SHOP12", "LeaveSay"), "");
@@ -131,7 +138,7 @@ TEST_F(ShopConversion, ExistingFileKeepsItsOtherKeysAndSections) {
                "Keeper=Ann\r\n"
                "GiveItem1=3\r\n"
                "GiveItem9=7\r\n");
-  ConvertShop(2);
+  Convert(2);
 
   const std::string file = server.At("Shops/Shop2.dat");
   EXPECT_EQ(common::ReadIniKey(file, "Extra", "Colour"), "red");
@@ -150,9 +157,9 @@ TEST_F(ShopConversion, ExistingFileKeepsItsOtherKeysAndSections) {
 
 TEST_F(ShopConversion, ConvertingTwiceGivesTheSameFile) {
   server.Write("shops.ini", "[SHOP1]\nName=Inn\nJoinSay=Hi\nGetItem4=2\n");
-  ConvertShop(1);
+  Convert(1);
   const std::string first = server.Read("Shops/Shop1.dat");
-  ConvertShop(1);
+  Convert(1);
   EXPECT_EQ(server.Read("Shops/Shop1.dat"), first);
 }
 
@@ -161,17 +168,15 @@ TEST_F(ShopConversion, UnwritableShopFileIsAnErrorNamingTheFile) {
   server.Write("Shops/Shop5.dat", "[SHOP5]\r\nName=Locked\r\n");
   ASSERT_EQ(chmod(server.At("Shops/Shop5.dat").c_str(), 0444), 0);
 
-  try {
-    ConvertShop(5);
-    FAIL() << "a read-only shop file must not pass as converted";
-  } catch (const common::RecordFileError& e) {
-    EXPECT_NE(std::string(e.what()).find("Shop5.dat"), std::string::npos) << e.what();
-  }
+  // A read-only shop file must not pass as converted.
+  const common::Status s = ConvertShop(5);
+  EXPECT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("Shop5.dat"), std::string::npos) << s.ToString();
   EXPECT_EQ(server.Read("Shops/Shop5.dat"), "[SHOP5]\r\nName=Locked\r\n");
 
   ScratchFolder bare;  // no Shops folder
   bare.Write("shops.ini", "[SHOP1]\nName=One\n");
-  EXPECT_THROW(ConvertShop(1), common::RecordFileError);
+  EXPECT_FALSE(ConvertShop(1).ok());
   EXPECT_FALSE(bare.Exists("Shops"));
 }
 
@@ -180,10 +185,11 @@ TEST(ShopJob, ReadOnlyShopIsListedAsSkipped) {
   server.Write("shops.ini", "[SHOP1]\nName=One\n[SHOP2]\nName=Two\n[SHOP3]\nName=Three\n");
   server.Write("Shops/Shop2.dat", "locked");
   ASSERT_EQ(chmod(server.At("Shops/Shop2.dat").c_str(), 0444), 0);
-  MaxShops = 3;
+  ConverterState state;
+  state.MaxShops = 3;
   FakeJobUi ui;
 
-  const std::vector<SkippedRecord> skipped = ConvertShops(ui);
+  const std::vector<SkippedRecord> skipped = ConvertShops(state, ui);
 
   ASSERT_EQ(skipped.size(), 1u);
   EXPECT_EQ(skipped[0].number, 2);

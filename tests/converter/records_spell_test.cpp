@@ -1,13 +1,12 @@
 // Spell conversion: spells.ini sections to 55-byte Spells\Spell<N>.dat files.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 
-#include "common/binary_record.h"
+#include "common/status.h"
+#include "converter/profile_jobs.h"
 #include "tests/support/fake_job_ui.h"
-#include "converter/modConvert.h"
-#include "common/numeric_text.h"
+#include "tests/support/le_bytes.h"
 #include "tests/support/scratch_folder.h"
 
 namespace vostrel {
@@ -17,17 +16,19 @@ class SpellConversion : public ::testing::Test {
  protected:
   void SetUp() override {
     server.MakeDir("Spells");
-    MaxSpells = 10;
-    SpellTable.assign(11, SpellRec{});
+    state.MaxSpells = 10;
+    state.SpellTable.assign(11, SpellRec{});
   }
-  void TearDown() override { SpellTable.clear(); }
+
+  // Converts spell n, which must succeed.
+  void Convert(int32_t n) {
+    const common::Status s = ConvertSpell(state, n);
+    ASSERT_TRUE(s.ok()) << s.ToString();
+  }
 
   ScratchFolder server;
+  ConverterState state;
 };
-
-std::string Le16(int v) {
-  return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
-}
 
 TEST_F(SpellConversion, FieldsLandAtTheirOffsetsWhateverTheReadOrder) {
   // Lower-case source name: the converter asks for "Spells.ini".
@@ -43,7 +44,7 @@ TEST_F(SpellConversion, FieldsLandAtTheirOffsetsWhateverTheReadOrder) {
                "ClassReq=3\r\n"
                "GuildReq=Mages\r\n"
                "LevelReq=99\r\n");
-  ConvertSpell(7);
+  Convert(7);
 
   const std::string got = server.Read("Spells/Spell7.dat");
   ASSERT_EQ(got.size(), kSpellRecSize);
@@ -59,15 +60,27 @@ TEST_F(SpellConversion, FieldsLandAtTheirOffsetsWhateverTheReadOrder) {
   EXPECT_EQ(got.substr(51, 2), Le16(12));  // 12abc
   EXPECT_EQ(got.substr(53, 2), std::string(2, '\0'));
 
+  EXPECT_EQ(got, "Lightning Strike Of Mages" + std::string(15, ' ') +
+                     std::string("\x03\x63\x04", 3) + Le16(-1) + Le16(32767) + Le16(-32768) +
+                     Le16(2) + Le16(12) + Le16(0));
+
   // The table element holds what was written.
-  EXPECT_EQ(SpellTable[7].LevelReq, 99);
-  EXPECT_EQ(SpellTable[7].Data5, 12);
-  EXPECT_EQ(SpellRecBytes(SpellTable[7]), std::vector<uint8_t>(got.begin(), got.end()));
+  const SpellRec& rec = state.SpellTable[7];
+  EXPECT_EQ(rec.Name, "Lightning Strike Of ");
+  EXPECT_EQ(rec.GuildReq, "Mages" + std::string(15, ' '));
+  EXPECT_EQ(rec.ClassReq, 3);
+  EXPECT_EQ(rec.LevelReq, 99);
+  EXPECT_EQ(rec.Type, 4);
+  EXPECT_EQ(rec.Data1, -1);
+  EXPECT_EQ(rec.Data2, 32767);
+  EXPECT_EQ(rec.Data3, -32768);
+  EXPECT_EQ(rec.Data4, 2);
+  EXPECT_EQ(rec.Data5, 12);
 }
 
 TEST_F(SpellConversion, ShortTextsArePaddedAndLettersReadAsZero) {
   server.Write("spells.ini", "[SPELL10]\nName=Heal\nData5=abc\nType=2.5\n");
-  ConvertSpell(10);
+  Convert(10);
   const std::string got = server.Read("Spells/Spell10.dat");
   ASSERT_EQ(got.size(), kSpellRecSize);
   EXPECT_EQ(got.substr(0, 20), "Heal" + std::string(16, ' '));
@@ -78,7 +91,7 @@ TEST_F(SpellConversion, ShortTextsArePaddedAndLettersReadAsZero) {
 
 TEST_F(SpellConversion, MissingSectionGivesSpacesAndZeros) {
   server.Write("spells.ini", "[SPELL1]\nName=Other\n");
-  ConvertSpell(2);
+  Convert(2);
   EXPECT_EQ(server.Read("Spells/Spell2.dat"), std::string(40, ' ') + std::string(15, '\0'));
 }
 
@@ -89,32 +102,30 @@ TEST_F(SpellConversion, OverflowWritesNothingAndKeepsEarlierFields) {
                "[SPELL5]\nType=255.5\n");
   server.Write("Spells/Spell3.dat", "old spell three");
 
-  try {
-    ConvertSpell(3);
-    FAIL() << "LevelReq 300 must not fit a byte";
-  } catch (const common::FieldOverflow& e) {
-    EXPECT_EQ(e.field(), "LevelReq");
-  }
+  // LevelReq 300 must not fit a byte.
+  const common::Status s = ConvertSpell(state, 3);
+  EXPECT_EQ(s.code(), common::Status::Code::kOutOfRange) << s.ToString();
+  EXPECT_EQ(s.message().rfind("\"LevelReq\"", 0), 0u) << s.ToString();
   EXPECT_EQ(server.Read("Spells/Spell3.dat"), "old spell three");
   // Everything read before LevelReq was stored; LevelReq itself was not.
-  EXPECT_EQ(SpellTable[3].Name, "Fire" + std::string(16, ' '));
-  EXPECT_EQ(SpellTable[3].ClassReq, 2);
-  EXPECT_EQ(SpellTable[3].GuildReq, "G" + std::string(19, ' '));
-  EXPECT_EQ(SpellTable[3].LevelReq, 0);
+  EXPECT_EQ(state.SpellTable[3].Name, "Fire" + std::string(16, ' '));
+  EXPECT_EQ(state.SpellTable[3].ClassReq, 2);
+  EXPECT_EQ(state.SpellTable[3].GuildReq, "G" + std::string(19, ' '));
+  EXPECT_EQ(state.SpellTable[3].LevelReq, 0);
 
-  EXPECT_THROW(ConvertSpell(4), common::FieldOverflow);
+  EXPECT_EQ(ConvertSpell(state, 4).code(), common::Status::Code::kOutOfRange);
   EXPECT_FALSE(server.Exists("Spells/Spell4.dat"));
-  EXPECT_EQ(SpellTable[4].Name, "Ice" + std::string(17, ' '));
-  EXPECT_EQ(SpellTable[4].ClassReq, 0);  // read after the failing Data1
+  EXPECT_EQ(state.SpellTable[4].Name, "Ice" + std::string(17, ' '));
+  EXPECT_EQ(state.SpellTable[4].ClassReq, 0);  // read after the failing Data1
 
-  EXPECT_THROW(ConvertSpell(5), common::FieldOverflow);
+  EXPECT_EQ(ConvertSpell(state, 5).code(), common::Status::Code::kOutOfRange);
   EXPECT_FALSE(server.Exists("Spells/Spell5.dat"));
 }
 
 TEST_F(SpellConversion, LongerOldFileKeepsItsTail) {
   server.Write("spells.ini", "[SPELL1]\nName=Heal\n");
   server.Write("Spells/Spell1.dat", std::string(55, 'x') + "TAIL");
-  ConvertSpell(1);
+  Convert(1);
   const std::string got = server.Read("Spells/Spell1.dat");
   ASSERT_EQ(got.size(), 59u);
   EXPECT_EQ(got.substr(0, 4), "Heal");
@@ -123,15 +134,15 @@ TEST_F(SpellConversion, LongerOldFileKeepsItsTail) {
 
 TEST_F(SpellConversion, NumbersOutsideTheTableOrAMissingFolderWriteNothing) {
   server.Write("spells.ini", "[SPELL0]\nName=Zero\n[SPELL11]\nName=Eleven\n");
-  EXPECT_THROW(ConvertSpell(0), std::out_of_range);
-  EXPECT_THROW(ConvertSpell(11), std::out_of_range);
-  EXPECT_THROW(ConvertSpell(-1), std::out_of_range);
+  EXPECT_EQ(ConvertSpell(state, 0).code(), common::Status::Code::kOutOfRange);
+  EXPECT_EQ(ConvertSpell(state, 11).code(), common::Status::Code::kOutOfRange);
+  EXPECT_EQ(ConvertSpell(state, -1).code(), common::Status::Code::kOutOfRange);
   EXPECT_FALSE(server.Exists("Spells/Spell0.dat"));
   EXPECT_FALSE(server.Exists("Spells/Spell11.dat"));
 
   ScratchFolder bare;  // no Spells folder at all
   bare.Write("spells.ini", "[SPELL1]\nName=Heal\n");
-  EXPECT_THROW(ConvertSpell(1), common::RecordFileError);
+  EXPECT_TRUE(ConvertSpell(state, 1).IsNotFound());
   EXPECT_FALSE(bare.Exists("Spells"));
 }
 
@@ -142,11 +153,12 @@ TEST(SpellJob, SkipsTheBadRecordReportsItAndGoesOn) {
                "[SPELL5]\nName=Five\nClassReq=256\n"
                "[SPELL6]\nName=Six\nClassReq=7\n");
   server.Write("Spells/Spell5.dat", "older five");
-  MaxSpells = 6;
-  SpellTable.assign(7, SpellRec{});
+  ConverterState state;
+  state.MaxSpells = 6;
+  state.SpellTable.assign(7, SpellRec{});
   FakeJobUi ui;
 
-  const std::vector<SkippedRecord> skipped = ConvertSpells(ui);
+  const std::vector<SkippedRecord> skipped = ConvertSpells(state, ui);
 
   ASSERT_EQ(skipped.size(), 1u);
   EXPECT_EQ(skipped[0].number, 5);
@@ -157,7 +169,6 @@ TEST(SpellJob, SkipsTheBadRecordReportsItAndGoesOn) {
   }
   EXPECT_EQ(server.Read("Spells/Spell6.dat")[40], 7);
   EXPECT_EQ(ui.status[Page::Spells], kStatusCompleted);
-  SpellTable.clear();
 }
 
 }  // namespace

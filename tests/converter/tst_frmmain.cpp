@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "converter/frmMain.h"
+#include "converter/converter_window.h"
 #include "converter/job_ui.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
@@ -124,11 +124,11 @@ class FrmMainTest : public QObject {
     const char* expected[] = {"x----", "-x---", "--x--", "---x-", "----x"};
     for (int i = 4; i >= 0; --i) {
       bar->setValue(55);
-      vostrel::ProgressPercent = 55;
+      w.State().ProgressPercent = 55;
       ClickTab(w, i);
       QCOMPARE(shownFrames(), QString(expected[i]));
       QCOMPARE(bar->value(), 0);
-      QCOMPARE(vostrel::ProgressPercent, 55);  // only the bar is reset
+      QCOMPARE(w.State().ProgressPercent, 55);  // only the bar is reset
     }
 
     // Maps: the bar goes to 0, the five frames stay as they were.

@@ -7,9 +7,9 @@
 #include <QTabBar>
 #include <QtTest>
 
-#include "converter/frmMain.h"
-#include "converter/modConvert.h"
 #include "common/profile.h"
+#include "converter/converter_window.h"
+#include "converter/profile_jobs.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
 
@@ -92,7 +92,8 @@ class PagesRecords : public QObject {
     QCOMPARE(common::ReadIniKey(shop1, "SHOP1", "Name"), std::string("Inn"));
     QCOMPARE(common::ReadIniKey(shop1, "SHOP1", "GiveItem8"), std::string("4"));
     QCOMPARE(common::ReadIniKey(shop1, "SHOP1", "GetValue8"), std::string("0"));
-    QCOMPARE(common::ReadIniKey(server.At("Shops/Shop2.dat"), "SHOP2", "FixesItems"), std::string("0"));
+    QCOMPARE(common::ReadIniKey(server.At("Shops/Shop2.dat"), "SHOP2", "FixesItems"),
+             std::string("0"));
     QVERIFY(!server.Exists("Shops/Shop3.dat"));
     QVERIFY(messages.shown.empty());
   }

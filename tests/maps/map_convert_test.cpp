@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/fake_job_ui.h"
 #include "common/host_path.h"
+#include "converter/map_job.h"
 #include "converter/map_records.h"
-#include "converter/modMapConvert.h"
+#include "tests/support/fake_job_ui.h"
 #include "tests/support/scratch_folder.h"
 
 namespace vostrel {
@@ -114,8 +114,9 @@ TEST(MapConversion, CarriesTheHeaderOver) {
     rec->Slot[15] = 255;
     WriteLegacy(server, i + 1, *rec);
   }
+  ConverterState state;
   FakeJobUi ui;
-  MapConvertClick("6", kStandard, ui);
+  MapConvertClick(state, "6", kStandard, ui);
   EXPECT_EQ(CompletedRun(), ui.statusHistory);
   EXPECT_TRUE(ui.messages.shown.empty());
 
@@ -160,16 +161,17 @@ std::unique_ptr<MapRec> ConvertOneTile(int chk98State) {
   t.Data3 = 32767;
   rec->Tile[4][2].Layer1 = 48;
   WriteLegacy(server, 1, *rec);
+  ConverterState state;
   FakeJobUi ui;
-  MapConvertClick("1", chk98State, ui);
+  MapConvertClick(state, "1", chk98State, ui);
   EXPECT_EQ(CompletedRun(), ui.statusHistory);
   return ReadConverted(server, 1);
 }
 
 TEST(MapConversion, StandardJobRenumbersLayersAndMovesTheFourth) {
-  for (int state : {kStandard, kGrayed}) {
-    SCOPED_TRACE(state);
-    auto rec = ConvertOneTile(state);
+  for (int chk98State : {kStandard, kGrayed}) {
+    SCOPED_TRACE(chk98State);
+    auto rec = ConvertOneTile(chk98State);
     const TileRec& t = rec->Tile[15][11];
     EXPECT_EQ(14, t.Layer1);
     EXPECT_EQ(-15, t.Layer2);
@@ -208,8 +210,9 @@ TEST(MapConversion, LongerOldConvertedFileKeepsItsTail) {
   auto rec = NewLegacy();
   rec->UpdateCount = 7;
   WriteLegacy(server, 5, *rec);
+  ConverterState state;
   FakeJobUi ui;
-  MapConvertClick("5", kStandard, ui);
+  MapConvertClick(state, "5", kStandard, ui);
 
   std::string b = ConvertedBytes(server, 5);
   ASSERT_EQ(5000u, b.size());
@@ -223,8 +226,9 @@ TEST(MapConversion, EveryNumberIsConvertedAndMissingLegacyFilesAreCreatedEmpty) 
   auto rec = NewLegacy();
   rec->Tile[0][0].Layer1 = 8;
   WriteLegacy(server, 1, *rec);
+  ConverterState state;
   FakeJobUi ui;
-  MapConvertClick("1000", kStandard, ui);
+  MapConvertClick(state, "1000", kStandard, ui);
   EXPECT_EQ(CompletedRun(), ui.statusHistory);
   for (int n = 1; n <= 1000; ++n) {
     ASSERT_EQ(4105u, fs::file_size(ConvertedPath(server, n))) << n;
@@ -255,10 +259,11 @@ TEST(MapConversion, ShortLegacyFileAfterAFullOneYieldsZeros) {
   std::vector<uint8_t> b = EncodeLegacyMap(*shorter);
   server.Write("maps/map2.dat", std::string(reinterpret_cast<const char*>(b.data()), 58));
 
-  for (int state : {kStandard, kWin98}) {
-    SCOPED_TRACE(state);
+  for (int chk98State : {kStandard, kWin98}) {
+    SCOPED_TRACE(chk98State);
+    ConverterState state;
     FakeJobUi ui;
-    MapConvertClick("2", state, ui);
+    MapConvertClick(state, "2", chk98State, ui);
     auto rec = ReadConverted(server, 2);
     EXPECT_EQ(11, rec->UpdateCount);
     EXPECT_EQ(0, rec->Byte5);
@@ -274,8 +279,9 @@ TEST(MapConversion, MaximumsBelowOneConvertNothing) {
     SCOPED_TRACE(text);
     ScratchFolder server;
     WriteLegacy(server, 1, *NewLegacy());
+    ConverterState state;
     FakeJobUi ui;
-    MapConvertClick(text, kStandard, ui);
+    MapConvertClick(state, text, kStandard, ui);
     EXPECT_EQ(CompletedRun(), ui.statusHistory);
     EXPECT_TRUE(ui.messages.shown.empty());
     EXPECT_EQ(0, ui.pumps);
@@ -289,8 +295,9 @@ TEST(MapConversion, MaximumsBelowOneConvertNothing) {
 TEST(MapConversion, MaximumBeyondSixteenBitsIsRefusedAfterTheFolderExists) {
   ScratchFolder server;
   WriteLegacy(server, 1, *NewLegacy());
+  ConverterState state;
   FakeJobUi ui;
-  MapConvertClick("40000", kStandard, ui);
+  MapConvertClick(state, "40000", kStandard, ui);
   EXPECT_EQ(1u, ui.messages.shown.size());
   EXPECT_TRUE(ui.statusHistory.empty());
   EXPECT_EQ(0, ui.pumps);
@@ -301,8 +308,9 @@ TEST(MapConversion, MaximumBeyondSixteenBitsIsRefusedAfterTheFolderExists) {
 TEST(MapConversion, EmptyTextDoesNothing) {
   ScratchFolder server;
   WriteLegacy(server, 1, *NewLegacy());
+  ConverterState state;
   FakeJobUi ui;
-  MapConvertClick("", kStandard, ui);
+  MapConvertClick(state, "", kStandard, ui);
   EXPECT_TRUE(ui.statusHistory.empty());
   EXPECT_TRUE(ui.messages.shown.empty());
   EXPECT_FALSE(server.Exists("Newmaps"));
@@ -313,8 +321,9 @@ TEST(MapConversion, MissingOrEmptyMapsFolderIsReported) {
     SCOPED_TRACE(makeFolder);
     ScratchFolder server;
     if (makeFolder) server.MakeDir("maps");
+    ConverterState state;
     FakeJobUi ui;
-    MapConvertClick("3", kStandard, ui);
+    MapConvertClick(state, "3", kStandard, ui);
     ASSERT_EQ(1u, ui.messages.shown.size());
     const ShownMessage& m = ui.messages.shown[0];
     EXPECT_EQ("Please place this in the same folder as your maps folder", m.prompt);
@@ -331,8 +340,9 @@ TEST(MapConversion, NewmapsFolderIsFoundInAnyCase) {
   ScratchFolder server;
   server.Write("MAPS/map1.dat", "");
   server.MakeDir("NEWMAPS");
+  ConverterState state;
   FakeJobUi ui;
-  MapConvertClick("2", kStandard, ui);
+  MapConvertClick(state, "2", kStandard, ui);
   EXPECT_EQ(CompletedRun(), ui.statusHistory);
   EXPECT_EQ(4105u, fs::file_size(server.At("NEWMAPS/map1.dat")));
   EXPECT_EQ(4105u, fs::file_size(server.At("NEWMAPS/map2.dat")));
@@ -343,25 +353,27 @@ TEST(MapConversion, NewmapsFolderIsFoundInAnyCase) {
 
 TEST(MapConversion, ProgressShowsEachMapOutOfTheMaximum) {
   MapServer server;
+  ConverterState state;
   FakeJobUi three;
-  MapConvertClick("3", kStandard, three);
+  MapConvertClick(state, "3", kStandard, three);
   EXPECT_EQ((std::vector<int>{33, 67, 100}), three.progress);
 
   FakeJobUi eight;
-  MapConvertClick("8", kWin98, eight);
+  MapConvertClick(state, "8", kWin98, eight);
   ASSERT_EQ(8u, eight.progress.size());
   EXPECT_EQ(12, eight.progress[0]);
   EXPECT_EQ(25, eight.progress[1]);
   EXPECT_EQ(38, eight.progress[2]);
   EXPECT_EQ(100, eight.progress[7]);
-  EXPECT_EQ(100, ProgressPercent);
+  EXPECT_EQ(100, state.ProgressPercent);
 }
 
 TEST(MapConversion, StopRequestEndsTheJobAfterTheMapAtHand) {
   MapServer server;
+  ConverterState state;
   FakeJobUi ui;
   ui.onPump = [&ui](int pump) { ui.stop = pump >= 2; };
-  MapConvertClick("5", kStandard, ui);
+  MapConvertClick(state, "5", kStandard, ui);
   EXPECT_TRUE(Converted(server, 2));
   EXPECT_FALSE(Converted(server, 3));
   EXPECT_TRUE(ui.messages.shown.empty());
@@ -386,8 +398,9 @@ TEST(MapConversionStops, UpdateCountThatCannotBeRaised) {
   rec->UpdateCount = 2147483647;
   WriteLegacy(server, 3, *rec);
   server.Write("newmaps/map3.dat", "old");
+  ConverterState state;
   FakeJobUi ui;
-  MapConvertClick("5", kWin98, ui);
+  MapConvertClick(state, "5", kWin98, ui);
   ExpectStoppedAt(ui, 3, "2147483647");
   EXPECT_TRUE(Converted(server, 1));
   EXPECT_TRUE(Converted(server, 2));
@@ -401,15 +414,16 @@ TEST(MapConversionStops, LayerThatCannotBeRenumbered) {
   auto rec = NewLegacy();
   rec->Tile[5][6].Layer4 = 16387;
   WriteLegacy(server, 2, *rec);
+  ConverterState state;
   FakeJobUi ui;
-  MapConvertClick("3", kStandard, ui);
+  MapConvertClick(state, "3", kStandard, ui);
   ExpectStoppedAt(ui, 2, "16387");
   EXPECT_TRUE(Converted(server, 1));
   EXPECT_FALSE(Converted(server, 2));
   EXPECT_FALSE(Converted(server, 3));
 
   FakeJobUi win98;
-  MapConvertClick("3", kWin98, win98);
+  MapConvertClick(state, "3", kWin98, win98);
   EXPECT_EQ(CompletedRun(), win98.statusHistory);
   EXPECT_TRUE(win98.messages.shown.empty());
   EXPECT_EQ(16387, ReadConverted(server, 2)->Tile[5][6].Layer5);
@@ -424,8 +438,9 @@ TEST(MapConversionStops, FileThatCannotBeOpened) {
     SCOPED_TRACE(blocked);
     MapServer server;
     server.MakeDir(blocked);
+    ConverterState state;
     FakeJobUi ui;
-    MapConvertClick("3", kStandard, ui);
+    MapConvertClick(state, "3", kStandard, ui);
     ExpectStoppedAt(ui, 2, reason);
     EXPECT_TRUE(Converted(server, 1));
     EXPECT_FALSE(Converted(server, 2));

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "converter/frmMain.h"
+#include "converter/converter_window.h"
 #include "converter/map_records.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
