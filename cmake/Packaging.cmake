@@ -7,9 +7,11 @@ set(TOOLS_PACKAGE_MAINTAINER
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME server-tools)
 set(CPACK_PACKAGE_CONTACT "${TOOLS_PACKAGE_MAINTAINER}")
+# Debian wants the first line of a description under 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "Administration tools for a role-playing game server: data converter, account inspector, server restarter")
+  "Game server administration tools: data converter, account inspector, restarter")
 set(CPACK_PACKAGE_DESCRIPTION [[
+Administration tools for the operator of an online role-playing game server.
 Vostrel converts the server's legacy world data into one file per record.
 Calmet lists the accounts, shows their characters' inventories and can
 empty them. Ruvane starts the server after a fixed delay.]])
