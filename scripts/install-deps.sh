@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the tools and their tests need (Debian 12).
+# dpkg-dev and file: `cpack -G DEB` computes the package's dependencies with them.
 set -euo pipefail
 packages=(build-essential cmake ninja-build qt6-base-dev libgtest-dev
-          xvfb xauth xdotool x11-utils libx11-dev python3)
+          xvfb xauth xdotool x11-utils libx11-dev python3 dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
