@@ -83,17 +83,30 @@ class Replacer {
   int dirFd_ = -1;
 };
 
+// A conversion job ends with one flush of the file system it wrote to, so
+// its floor does too.
+void FlushFileSystemOf(const std::vector<OutputFile>& outputs) {
+  if (outputs.empty()) return;
+  const std::string folder = FolderOf(outputs.back().path);
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) Fail("open folder", folder);
+  if (syncfs(fd) != 0) Fail("flush the file system of", folder);
+  close(fd);
+}
+
 }  // namespace
 
 void FloorWriteRecords(const std::string& source, const std::vector<OutputFile>& outputs) {
   ReadFile(source);
   for (const OutputFile& out : outputs) WriteFile(out);
+  FlushFileSystemOf(outputs);
 }
 
 void FloorReplaceRecords(const std::string& source, const std::vector<OutputFile>& outputs) {
   ReadFile(source);
   Replacer replacer;
   for (const OutputFile& out : outputs) replacer.Replace(out);
+  FlushFileSystemOf(outputs);
 }
 
 void FloorMaps(const std::vector<std::string>& legacy, const std::vector<OutputFile>& outputs) {
@@ -101,6 +114,7 @@ void FloorMaps(const std::vector<std::string>& legacy, const std::vector<OutputF
     ReadFile(legacy[i]);
     WriteFile(outputs[i]);
   }
+  FlushFileSystemOf(outputs);
 }
 
 void FloorRewriteAccounts(const std::vector<OutputFile>& accounts) {

@@ -14,6 +14,9 @@ struct OutputFile {
   std::string bytes;  // the file's whole content
 };
 
+// The three conversion floors end, as the jobs do, with one flush of the
+// file system they wrote to (syncfs).
+
 // Reads `source` once, then per record: open (create), write, close.
 void FloorWriteRecords(const std::string& source, const std::vector<OutputFile>& outputs);
 

@@ -14,6 +14,7 @@
 #include "bench/measure.h"
 #include "bench/server_folder.h"
 #include "common/program_folder.h"
+#include "common/qt/event_pump.h"
 #include "common/text_util.h"
 #include "converter/converter_state.h"
 #include "converter/map_job.h"
@@ -39,8 +40,9 @@ class CountingMessages : public common::MessagePort {
 class BenchJobUi : public vostrel::JobUi {
  public:
   explicit BenchJobUi(QProgressBar* bar) : bar_(bar) {}
+  // As the converter window does: the loop runs when it is due.
   void PumpEventsOnce() override {
-    if (bar_) QCoreApplication::processEvents();
+    if (bar_) pump_.PumpWhenDue();
   }
   void SetProgress(uint8_t percent) override {
     if (bar_) bar_->setValue(percent);
@@ -54,6 +56,7 @@ class BenchJobUi : public vostrel::JobUi {
 
  private:
   QProgressBar* bar_;
+  common::EventPump pump_;
 };
 
 class BenchWipeUi : public calmet::WipeUi {

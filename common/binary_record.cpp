@@ -96,11 +96,8 @@ Status OpenOrdinary(const std::string& host, int flags, bool needWrite, int* fd,
 
 }  // namespace
 
-Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes) {
-  const std::string host = ResolvePath(path);
-  bool created = false;
-  int fd = -1;
-  if (Status s = OpenOrdinary(host, O_RDWR, true, &fd, &created); !s.ok()) return s;
+Status WriteRecordToOpenFile(int fd, const std::string& host, bool created,
+                             const struct stat* opened, const std::vector<uint8_t>& bytes) {
   int err = 0;
   // The record is written in place, so a write that ran out of space half
   // way would leave a record that is part new, part old. The room a longer
@@ -111,18 +108,21 @@ Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes)
     // A file this call made holds no old record to keep whole, and a failed
     // write removes it again: nothing to claim first.
     if (WriteFaultInjected(host)) err = ENOSPC;
-  } else if (fstat(fd, &st) != 0) {
+  } else if (!opened && fstat(fd, &st) != 0) {
     err = errno;
   } else if (WriteFaultInjected(host)) {
     err = ENOSPC;
-  } else if (static_cast<off_t>(bytes.size()) > st.st_size) {
-    err = posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
-    // A claim that failed may have lengthened the file; the old bytes all
-    // lie below the old size.
-    if (err != 0 && err != EINVAL && err != EOPNOTSUPP) {
-      [[maybe_unused]] int ignored = ftruncate(fd, st.st_size);
-    } else {
-      err = 0;  // nothing to claim on this file system; write as it comes
+  } else {
+    if (opened) st = *opened;
+    if (static_cast<off_t>(bytes.size()) > st.st_size) {
+      err = posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+      // A claim that failed may have lengthened the file; the old bytes all
+      // lie below the old size.
+      if (err != 0 && err != EINVAL && err != EOPNOTSUPP) {
+        [[maybe_unused]] int ignored = ftruncate(fd, st.st_size);
+      } else {
+        err = 0;  // nothing to claim on this file system; write as it comes
+      }
     }
   }
   size_t done = 0;
@@ -143,14 +143,10 @@ Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes)
   return Status::OK();
 }
 
-Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* out,
-                      size_t* delivered) {
-  const std::string host = ResolvePath(path);
+Status ReadRecordFromOpenFile(int fd, const std::string& host, size_t size,
+                              std::vector<uint8_t>* out, size_t* delivered) {
   out->assign(size, 0);
   if (delivered) *delivered = 0;
-  bool created = false;
-  int fd = -1;
-  if (Status s = OpenOrdinary(host, O_RDONLY, false, &fd, &created); !s.ok()) return s;
   size_t done = 0;
   int err = 0;
   while (done < size) {
@@ -164,6 +160,25 @@ Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* 
   if (err != 0) return PosixError("cannot read " + host, err);
   if (delivered) *delivered = done;
   return Status::OK();
+}
+
+Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes) {
+  const std::string host = ResolvePath(path);
+  bool created = false;
+  int fd = -1;
+  if (Status s = OpenOrdinary(host, O_RDWR, true, &fd, &created); !s.ok()) return s;
+  return WriteRecordToOpenFile(fd, host, created, nullptr, bytes);
+}
+
+Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* out,
+                      size_t* delivered) {
+  const std::string host = ResolvePath(path);
+  out->assign(size, 0);
+  if (delivered) *delivered = 0;
+  bool created = false;
+  int fd = -1;
+  if (Status s = OpenOrdinary(host, O_RDONLY, false, &fd, &created); !s.ok()) return s;
+  return ReadRecordFromOpenFile(fd, host, size, out, delivered);
 }
 
 Status FlushFileSystem(std::string_view path) {

@@ -11,6 +11,8 @@
 
 #include "common/status.h"
 
+struct stat;
+
 namespace common {
 
 // Appends fields to a record's bytes.
@@ -61,6 +63,16 @@ Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes)
 // created empty first, as the host's binary open does.
 Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* out,
                       size_t* delivered = nullptr);
+
+// The parts of the two calls above after the file is open, for a caller
+// that opened it itself (common/record_folder.h). Both close `fd`. `host`
+// names the file in messages; `created` says this call's caller made the
+// file (a failed write removes it again); `opened` is the file's fstat when
+// the caller took one, null to take it here.
+Status WriteRecordToOpenFile(int fd, const std::string& host, bool created,
+                             const struct stat* opened, const std::vector<uint8_t>& bytes);
+Status ReadRecordFromOpenFile(int fd, const std::string& host, size_t size,
+                              std::vector<uint8_t>* out, size_t* delivered);
 
 // Flushes to disk everything written on the file system that holds `path`
 // (a tool path; a folder or a file). A job calls it once, after its last

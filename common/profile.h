@@ -7,6 +7,7 @@
 // only; a second thread would need a lock around every call here.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -44,6 +45,20 @@ class ProfileReader {
   explicit ProfileReader(std::string_view file);
   ~ProfileReader();
   std::string Get(std::string_view section, std::string_view key) const;
+
+  // One section, found once for the reads of many of its keys. Valid while
+  // the reader that made it lives.
+  class Section {
+   public:
+    std::string Get(std::string_view key) const;
+
+   private:
+    friend class ProfileReader;
+    const ProfileIndex* index_ = nullptr;
+    uint32_t id_ = 0;
+  };
+  Section InSection(std::string_view section) const;
+
   // How the file was found: OK, NotFound for a missing file (every key then
   // reads ""), or why it could not be read.
   const Status& status() const { return status_; }

@@ -168,7 +168,9 @@ void frmMain::SetMessagePort(common::MessagePort* messages) {
 
 common::MessagePort& frmMain::Messages() { return *messages_; }
 
-void frmMain::PumpEventsOnce() { QCoreApplication::processEvents(); }
+// The jobs call this once per record; the loop runs when it is due (every
+// 10 ms), while the bar is still set per record.
+void frmMain::PumpEventsOnce() { pump_.PumpWhenDue(); }
 
 void frmMain::SetProgress(uint8_t percent) { prgbarStatus_->setValue(percent); }
 
@@ -197,6 +199,7 @@ void frmMain::RunJob(Job job) {
   jobRunning_ = true;
   stopRequested_ = false;
   SetJobControlsEnabled(false);
+  pump_.Restart();
   job();
   SetJobControlsEnabled(true);
   jobRunning_ = false;

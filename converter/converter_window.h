@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "common/qt/event_pump.h"
 #include "converter/converter_state.h"
 #include "converter/job_ui.h"
 
@@ -99,6 +100,7 @@ class frmMain : public QWidget, public JobUi {
   bool jobRunning_ = false;
   bool stopRequested_ = false;
   bool closeAfterJob_ = false;
+  common::EventPump pump_;
 };
 
 }  // namespace vostrel

@@ -32,4 +32,8 @@ common::Status ConvertItem(ConverterState& state, int32_t n) {
   return ConvertRecord(kItemLayout, state.ItemTable, n);
 }
 
+common::Status ConvertItem(ConverterState& state, int32_t n, RecordJob& job) {
+  return ConvertRecord(kItemLayout, state.ItemTable, n, job);
+}
+
 }  // namespace vostrel

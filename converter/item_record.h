@@ -10,6 +10,7 @@
 namespace vostrel {
 
 struct ConverterState;
+class RecordJob;
 
 struct ItemRec {
   std::string Name;  // 20 characters, space-padded
@@ -28,5 +29,8 @@ inline constexpr size_t kItemRecSize = 92;
 // its field (the fields read before it stay stored, the file is not
 // touched), or with the record file's own failure.
 common::Status ConvertItem(ConverterState& state, int32_t n);
+// The same as one record of a job: read from the job's source, written
+// into its listed folder.
+common::Status ConvertItem(ConverterState& state, int32_t n, RecordJob& job);
 
 }  // namespace vostrel

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <iterator>
 #include <limits>
+#include <string_view>
 #include <vector>
 
 #include "common/binary_record.h"
 #include "common/file_search.h"
 #include "common/host_path.h"
+#include "common/record_folder.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
 #include "converter/map_records.h"
@@ -28,6 +30,13 @@ std::optional<int16_t> RemapLayer(int16_t n) {
 }
 
 namespace {
+
+// The folders of common::layout::kLegacyMapPrefix and kConvertedMapPrefix,
+// whose files are named map<N>.dat.
+const char kLegacyFolder[] = "\\maps\\";
+const char kConvertedFolder[] = "\\newmaps\\";
+static_assert(std::string_view(common::layout::kLegacyMapPrefix) == "\\maps\\map");
+static_assert(std::string_view(common::layout::kConvertedMapPrefix) == "\\newmaps\\map");
 
 const char kMapsMissing[] = "Please place this in the same folder as your maps folder";
 const char kTitleStopped[] = "Map conversion stopped";
@@ -103,6 +112,10 @@ common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int3
   legacyBytes.reserve(kLegacyMapSize);
   convertedBytes.reserve(kMapSize);
 
+  // Both folders are found and listed once for the whole job.
+  common::RecordFolder legacyFolder(common::layout::ServerPath(kLegacyFolder));
+  common::RecordFolder newFolder(common::layout::ServerPath(kConvertedFolder));
+
   const int32_t bound = state.MaxMaps;
   for (int32_t n = 1; n <= bound; ++n) {
     ui.PumpEventsOnce();
@@ -112,10 +125,8 @@ common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int3
     // A missing legacy file is created empty, as the server's own tools do.
     // The read fills the whole buffer (zeros where the file has no bytes) and
     // every field is decoded from it, so nothing of the previous map remains.
-    if (common::Status s =
-            common::ReadRecordFile(common::layout::RecordFile(common::layout::kLegacyMapPrefix, n),
-                                   kLegacyMapSize, &legacyBytes);
-        !s.ok()) {
+    const std::string name = "map" + common::Dec(n) + ".dat";
+    if (common::Status s = legacyFolder.Read(name, kLegacyMapSize, &legacyBytes); !s.ok()) {
       return common::Status::IOError("its legacy map file could not be read (" + s.message() + ")");
     }
     DecodeLegacyMap(legacyBytes.data(), legacyBytes.size(), legacy);
@@ -123,9 +134,7 @@ common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int3
     if (common::Status s = FillMapRec(legacy, copyLayers, converted); !s.ok()) return s;
 
     EncodeMap(converted, convertedBytes);
-    if (common::Status s = common::WriteRecordFile(
-            common::layout::RecordFile(common::layout::kConvertedMapPrefix, n), convertedBytes);
-        !s.ok()) {
+    if (common::Status s = newFolder.Write(name, convertedBytes); !s.ok()) {
       return common::Status::IOError("its converted map file could not be written (" + s.message() +
                                      ")");
     }

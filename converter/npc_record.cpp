@@ -37,4 +37,8 @@ common::Status ConvertNPC(ConverterState& state, int32_t n) {
   return ConvertRecord(kNPCLayout, state.NPCTable, n);
 }
 
+common::Status ConvertNPC(ConverterState& state, int32_t n, RecordJob& job) {
+  return ConvertRecord(kNPCLayout, state.NPCTable, n, job);
+}
+
 }  // namespace vostrel

@@ -10,6 +10,7 @@
 namespace vostrel {
 
 struct ConverterState;
+class RecordJob;
 
 struct NPCRec {
   std::string Name;       // 20 characters, space-padded
@@ -27,5 +28,8 @@ inline constexpr size_t kNPCRecSize = 319;
 // ConvertItem does. The file is named "\NPCS\NPC<N>.dat", as the server's
 // tools always spelled it; it resolves to the NPCs folder whatever its case.
 common::Status ConvertNPC(ConverterState& state, int32_t n);
+// The same as one record of a job: read from the job's source, written
+// into its listed folder.
+common::Status ConvertNPC(ConverterState& state, int32_t n, RecordJob& job);
 
 }  // namespace vostrel

@@ -6,6 +6,7 @@
 #include "common/host_path.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
+#include "converter/record_table.h"
 
 namespace vostrel {
 
@@ -18,7 +19,7 @@ struct Kind {
   const char* missingPrompt;  // the box when the source is missing
   int16_t ConverterState::*max;
   void (*makeTable)(ConverterState& state, int16_t max);  // null for a kind without a table
-  common::Status (*convert)(ConverterState& state, int32_t n);
+  common::Status (*convert)(ConverterState& state, int32_t n, RecordJob& job);
 };
 
 template <typename Rec>
@@ -30,20 +31,24 @@ void MakeTable(std::vector<Rec>& table, int16_t max) {
 const Kind kKinds[] = {
     {Page::Items, &common::layout::kItems, "Please place this in the same folder as items.ini",
      &ConverterState::MaxItems, [](ConverterState& s, int16_t max) { MakeTable(s.ItemTable, max); },
-     ConvertItem},
+     [](ConverterState& s, int32_t n, RecordJob& job) { return ConvertItem(s, n, job); }},
     {Page::Spells, &common::layout::kSpells, "Please place this in the same folder as spells.ini",
      &ConverterState::MaxSpells,
-     [](ConverterState& s, int16_t max) { MakeTable(s.SpellTable, max); }, ConvertSpell},
+     [](ConverterState& s, int16_t max) { MakeTable(s.SpellTable, max); },
+     [](ConverterState& s, int32_t n, RecordJob& job) { return ConvertSpell(s, n, job); }},
     // The sign converter takes a 16-bit number; the bound is a 16-bit
     // maximum, so the counter always fits.
     {Page::Signs, &common::layout::kSigns, "Please place this in the same folder as signs.ini",
      &ConverterState::MaxSigns, [](ConverterState& s, int16_t max) { MakeTable(s.SignTable, max); },
-     [](ConverterState& s, int32_t n) { return ConvertSign(s, static_cast<int16_t>(n)); }},
+     [](ConverterState& s, int32_t n, RecordJob& job) {
+       return ConvertSign(s, static_cast<int16_t>(n), job);
+     }},
     {Page::Shops, &common::layout::kShops, "Please place this in the same folder as shops.ini",
-     &ConverterState::MaxShops, nullptr, [](ConverterState&, int32_t n) { return ConvertShop(n); }},
+     &ConverterState::MaxShops, nullptr,
+     [](ConverterState&, int32_t n, RecordJob& job) { return ConvertShop(n, job); }},
     {Page::NPCs, &common::layout::kNPCs, "Please place this in the same folder as npcs.ini",
      &ConverterState::MaxNPCs, [](ConverterState& s, int16_t max) { MakeTable(s.NPCTable, max); },
-     ConvertNPC},
+     [](ConverterState& s, int32_t n, RecordJob& job) { return ConvertNPC(s, n, job); }},
 };
 
 const Kind* KindOf(Page page) {
@@ -56,11 +61,11 @@ const Kind* KindOf(Page page) {
 // The one place where a record that failed becomes a skipped record. The
 // converters report through their Status; what the standard library throws
 // (running out of memory) ends that record only, too.
-void ConvertOne(const Kind& kind, ConverterState& state, int32_t n,
+void ConvertOne(const Kind& kind, ConverterState& state, int32_t n, RecordJob& job,
                 std::vector<SkippedRecord>* skipped) {
   common::Status s;
   try {
-    s = kind.convert(state, n);
+    s = kind.convert(state, n, job);
   } catch (const std::exception& e) {
     s = common::Status::IOError(e.what());
   }
@@ -75,10 +80,12 @@ std::vector<SkippedRecord> RunJob(const Kind& kind, ConverterState& state, JobUi
   const std::string folder = common::layout::ServerPath(kind.files->outputFolder);
   if (common::FindFirstFile(folder).empty()) common::CreateFolder(folder).IgnoreError();
 
+  // The source is read, and the folder listed, once for the whole job.
+  RecordJob job(*kind.files, RecordJob::Scope::kWholeJob);
   const int32_t bound = state.*kind.max;
   for (int32_t n = 1; n <= bound; ++n) {
     ui.PumpEventsOnce();
-    ConvertOne(kind, state, n, &skipped);
+    ConvertOne(kind, state, n, job, &skipped);
     ReportProgress(state, ui, n, state.*kind.max);
     if (ui.StopRequested()) return skipped;
   }

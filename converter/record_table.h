@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 #include "common/binary_record.h"
 #include "common/numeric_text.h"
 #include "common/profile.h"
+#include "common/record_folder.h"
 #include "common/server_layout.h"
 #include "common/status.h"
 
@@ -180,22 +182,41 @@ class RecordLayout {
   std::array<size_t, N> diskOrder_{};
 };
 
-// Section <prefix>N of a kind's source file under the program folder, read
-// from one snapshot of the file: the file is checked once per record, not
-// once per key.
-class RecordSource {
+// What a kind's records are read from and written to. Made for a whole job,
+// it holds the source file as it stood when the job began, found, checked
+// and parsed once, and the record folder, listed once: every record then
+// costs its own look-ups and its own file, nothing more; a change to the
+// source during the job is seen by the next job. Made for one record, it
+// reads the source and writes the file the general way.
+class RecordJob {
  public:
-  RecordSource(const common::layout::ProfileKindFiles& files, int32_t n);
-  std::string Get(std::string_view key) const { return reader_.Get(section_, key); }
-  const std::string& section() const { return section_; }
+  enum class Scope { kOneRecord, kWholeJob };
+  RecordJob(const common::layout::ProfileKindFiles& files, Scope scope);
+
+  const common::layout::ProfileKindFiles& files() const { return *files_; }
+  const common::ProfileReader& source() const { return source_; }
   // OK when the keys can be read. A missing source reads as empty, as the
   // server's own tools read it; one that cannot be read at all fails, so no
   // record is written from values that were never there.
-  common::Status status() const;
+  common::Status SourceStatus() const;
+
+  // Section <prefix>N of the source, and of a shop's own file.
+  std::string SectionName(int32_t n) const;
+  // Record N's file name in its folder, and its whole tool path.
+  std::string RecordName(int32_t n) const;
+  std::string RecordPath(int32_t n) const;
+
+  // Writes record N's file as WriteRecordFile does.
+  common::Status WriteRecord(int32_t n, const std::vector<uint8_t>& bytes);
+  // The listed record folder; null for one record.
+  common::RecordFolder* folder() { return folder_ ? &*folder_ : nullptr; }
 
  private:
-  common::ProfileReader reader_;
-  std::string section_;
+  const common::layout::ProfileKindFiles* files_;
+  common::ProfileReader source_;
+  std::string folderPath_;  // the record prefix up to its last separator
+  std::string namePrefix_;  // the rest of it
+  std::optional<common::RecordFolder> folder_;
 };
 
 // OutOfRange unless 1 <= n < table size: the table has no element 0, and a
@@ -208,19 +229,28 @@ common::Status CheckTableNumber(size_t tableSize, int32_t n, const char* kind);
 // that does not fit its field ends it there, with the fields read before it
 // stored and nothing written; the file's own failure is returned as it is.
 template <typename Rec, size_t N>
-common::Status ConvertRecord(const RecordLayout<Rec, N>& layout, std::vector<Rec>& table,
-                             int32_t n) {
+common::Status ConvertRecord(const RecordLayout<Rec, N>& layout, std::vector<Rec>& table, int32_t n,
+                             RecordJob& job) {
   if (common::Status s = CheckTableNumber(table.size(), n, layout.kind()); !s.ok()) return s;
   Rec& rec = table[static_cast<size_t>(n)];
-  const RecordSource source(layout.files(), n);
-  if (common::Status s = source.status(); !s.ok()) return s;
+  if (common::Status s = job.SourceStatus(); !s.ok()) return s;
+  const common::ProfileReader::Section section = job.source().InSection(job.SectionName(n));
   for (const Field<Rec>& f : layout.fields()) {
     if (f.type == FieldType::kReserved) continue;
-    if (common::Status s = f.Store(source.Get(f.key), &rec); !s.ok()) return s;
+    if (common::Status s = f.Store(section.Get(f.key), &rec); !s.ok()) return s;
   }
   std::vector<uint8_t> bytes;
   if (common::Status s = layout.Encode(rec, &bytes); !s.ok()) return s;
-  return common::WriteRecordFile(common::layout::RecordFile(layout.files().recordPrefix, n), bytes);
+  return job.WriteRecord(n, bytes);
+}
+
+// The same for one record on its own.
+template <typename Rec, size_t N>
+common::Status ConvertRecord(const RecordLayout<Rec, N>& layout, std::vector<Rec>& table,
+                             int32_t n) {
+  if (common::Status s = CheckTableNumber(table.size(), n, layout.kind()); !s.ok()) return s;
+  RecordJob job(layout.files(), RecordJob::Scope::kOneRecord);
+  return ConvertRecord(layout, table, n, job);
 }
 
 }  // namespace vostrel

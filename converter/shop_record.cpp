@@ -1,8 +1,11 @@
 #include "converter/shop_record.h"
 
+#include <array>
 #include <string>
 
 #include "common/profile.h"
+#include "common/profile_text.h"
+#include "common/record_folder.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
 #include "converter/record_table.h"
@@ -14,32 +17,80 @@ namespace {
 constexpr int kShopSlots = 8;
 constexpr const char* kSlotStems[] = {"GiveItem",   "GiveValue", "Give2Item",
                                       "Give2Value", "GetItem",   "GetValue"};
+constexpr size_t kShopKeys = 4 + kShopSlots * std::size(kSlotStems);
+
+// The 52 keys in the order they are written; all but the first three are
+// trade keys.
+const std::array<std::string, kShopKeys>& ShopKeys() {
+  static const std::array<std::string, kShopKeys> keys = [] {
+    std::array<std::string, kShopKeys> k;
+    size_t i = 0;
+    for (const char* key : {"Name", "JoinSay", "LeaveSay", "FixesItems"}) k[i++] = key;
+    for (int slot = 1; slot <= kShopSlots; ++slot) {
+      for (const char* stem : kSlotStems) k[i++] = stem + common::Dec(slot);
+    }
+    return k;
+  }();
+  return keys;
+}
+
+constexpr size_t kFirstTradeKey = 3;
 
 // The server expects a number in every trade key, so an empty one becomes "0".
 std::string ZeroWhenEmpty(std::string value) { return value.empty() ? "0" : value; }
 
 }  // namespace
 
-common::Status ConvertShop(int32_t n) {
-  const common::layout::ProfileKindFiles& files = common::layout::kShops;
-  const RecordSource read(files, n);
-  if (common::Status s = read.status(); !s.ok()) return s;
-  const std::string& section = read.section();
+std::string NewShopFileText(std::string_view section,
+                            const std::vector<std::pair<std::string, std::string>>& keys) {
+  // What the profile writer makes of a missing file given these keys one
+  // after another: a header, then each key on a line of its own after the
+  // last, with the file's default line ending.
+  std::string text;
+  text.reserve(16 + keys.size() * 24);
+  text += '[';
+  text += section;
+  text += "]\r\n";
+  for (const auto& [key, value] : keys) {
+    text += key;
+    text += '=';
+    text += common::profile_text::TrimLeadingBlanks(common::CutAtNul(value));
+    text += "\r\n";
+  }
+  return text;
+}
 
-  common::ProfileEdit edit(common::layout::RecordFile(files.recordPrefix, n));
-  edit.Set(section, "Name", read.Get("Name"));
-  edit.Set(section, "JoinSay", read.Get("JoinSay"));
-  edit.Set(section, "LeaveSay", read.Get("LeaveSay"));
-  edit.Set(section, "FixesItems", ZeroWhenEmpty(read.Get("FixesItems")));
-  for (int slot = 1; slot <= kShopSlots; ++slot) {
-    for (const char* stem : kSlotStems) {
-      const std::string key = stem + common::Dec(slot);
-      edit.Set(section, key, ZeroWhenEmpty(read.Get(key)));
-    }
+common::Status ConvertShop(int32_t n, RecordJob& job) {
+  if (common::Status s = job.SourceStatus(); !s.ok()) return s;
+  const std::string section = job.SectionName(n);
+  const common::ProfileReader::Section read = job.source().InSection(section);
+
+  const std::array<std::string, kShopKeys>& keys = ShopKeys();
+  std::vector<std::pair<std::string, std::string>> values;
+  values.reserve(kShopKeys);
+  for (size_t i = 0; i < kShopKeys; ++i) {
+    std::string value = read.Get(keys[i]);
+    values.emplace_back(keys[i], i < kFirstTradeKey ? std::move(value) : ZeroWhenEmpty(value));
   }
   // Named as the operator knows it, relative to the server folder.
-  const std::string name = files.recordPrefix + 1 + common::Dec(n) + ".dat";
+  const std::string name = job.files().recordPrefix + 1 + common::Dec(n) + ".dat";
+
+  // A shop file the job's folder did not hold is written whole; one that is
+  // there keeps its other keys and sections through the general editor.
+  if (common::RecordFolder* folder = job.folder(); folder && folder->IsNew(job.RecordName(n))) {
+    bool notDone = false;
+    common::Status s =
+        folder->CreateNew(job.RecordName(n), NewShopFileText(section, values), &notDone);
+    if (!notDone) return s.WithContext("cannot write " + name);
+  }
+  common::ProfileEdit edit(job.RecordPath(n));
+  for (const auto& [key, value] : values) edit.Set(section, key, value);
   return edit.Commit().WithContext("cannot write " + name);
+}
+
+common::Status ConvertShop(int32_t n) {
+  RecordJob job(common::layout::kShops, RecordJob::Scope::kOneRecord);
+  return ConvertShop(n, job);
 }
 
 }  // namespace vostrel

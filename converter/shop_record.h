@@ -3,15 +3,30 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "common/status.h"
 
 namespace vostrel {
+
+class RecordJob;
 
 // Converts shop `n`. All 52 keys reach the disk in one crash-safe write;
 // other keys and sections of an existing shop file are kept. Values are
 // copied as bytes, never parsed. Fails, leaving the file as it was, when the
 // shop file cannot be written; the failure names the file.
 common::Status ConvertShop(int32_t n);
+// The same as one record of a job: read from the job's source, and a shop
+// file the job's folder did not hold written whole, with no editing.
+common::Status ConvertShop(int32_t n, RecordJob& job);
+
+// The text of a new shop file holding `keys` (name, value) in `section`:
+// byte for byte what setting them one by one in a missing profile file
+// makes of it.
+std::string NewShopFileText(std::string_view section,
+                            const std::vector<std::pair<std::string, std::string>>& keys);
 
 }  // namespace vostrel

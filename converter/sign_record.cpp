@@ -25,4 +25,8 @@ common::Status ConvertSign(ConverterState& state, int16_t n) {
   return ConvertRecord(kSignLayout, state.SignTable, n);
 }
 
+common::Status ConvertSign(ConverterState& state, int16_t n, RecordJob& job) {
+  return ConvertRecord(kSignLayout, state.SignTable, n, job);
+}
+
 }  // namespace vostrel

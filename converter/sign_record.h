@@ -11,6 +11,7 @@
 namespace vostrel {
 
 struct ConverterState;
+class RecordJob;
 
 struct SignRec {
   std::string Header, Line1, Line2, Line3;
@@ -20,5 +21,8 @@ struct SignRec {
 // ConvertItem does. Texts are kept whole: a profile read never returns more
 // than 4999 bytes, which always fits the 16-bit count.
 common::Status ConvertSign(ConverterState& state, int16_t n);
+// The same as one record of a job: read from the job's source, written
+// into its listed folder.
+common::Status ConvertSign(ConverterState& state, int16_t n, RecordJob& job);
 
 }  // namespace vostrel

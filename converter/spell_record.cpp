@@ -33,4 +33,8 @@ common::Status ConvertSpell(ConverterState& state, int32_t n) {
   return ConvertRecord(kSpellLayout, state.SpellTable, n);
 }
 
+common::Status ConvertSpell(ConverterState& state, int32_t n, RecordJob& job) {
+  return ConvertRecord(kSpellLayout, state.SpellTable, n, job);
+}
+
 }  // namespace vostrel

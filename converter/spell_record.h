@@ -11,6 +11,7 @@
 namespace vostrel {
 
 struct ConverterState;
+class RecordJob;
 
 struct SpellRec {
   std::string Name, GuildReq;  // 20 characters each, space-padded
@@ -23,5 +24,8 @@ inline constexpr size_t kSpellRecSize = 55;
 // Converts spell `n` into element n of state.SpellTable and its file; fails
 // as ConvertItem does.
 common::Status ConvertSpell(ConverterState& state, int32_t n);
+// The same as one record of a job: read from the job's source, written
+// into its listed folder.
+common::Status ConvertSpell(ConverterState& state, int32_t n, RecordJob& job);
 
 }  // namespace vostrel

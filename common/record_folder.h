@@ -1,0 +1,66 @@
+// The folder a job writes one file per record into. The folder is found
+// and listed once, when the job starts; each record file is then opened or
+// created with one call and checked on its descriptor, rather than looked
+// up, checked and opened by name every time. A record whose name is
+// unusual (several names that differ only in case, a name that vanished
+// since the listing) goes the general way of WriteRecordFile or the
+// caller's general path, so every file ends up exactly as there.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "common/status.h"
+
+namespace common {
+
+class RecordFolder {
+ public:
+  // `folder` is a tool path; a trailing separator is allowed.
+  explicit RecordFolder(std::string_view folder);
+  ~RecordFolder();
+  RecordFolder(const RecordFolder&) = delete;
+  RecordFolder& operator=(const RecordFolder&) = delete;
+
+  // Does what WriteRecordFile(folder + "\" + name, bytes) does.
+  Status Write(std::string_view name, const std::vector<uint8_t>& bytes);
+
+  // Does what ReadRecordFile(folder + "\" + name, size, out, delivered) does.
+  Status Read(std::string_view name, size_t size, std::vector<uint8_t>* out,
+              size_t* delivered = nullptr);
+
+  // True when the listing held no file of this name in any case: the file
+  // is new to the job, and CreateNew may make it.
+  bool IsNew(std::string_view name) const;
+
+  // Makes the file `name`, which IsNew said was not there, holding `bytes`,
+  // crash-safely: a temporary file beside it is written, flushed and renamed
+  // to the name (refusing to replace a file that appeared meanwhile), and
+  // the folder is flushed, as ReplaceFileAtomically does for a new file.
+  // Sets `notDone` and changes nothing when it cannot be made this way (a
+  // file of that name appeared after all, the folder cannot be opened); the
+  // caller then edits the file the general way.
+  Status CreateNew(std::string_view name, std::string_view bytes, bool* notDone);
+
+  // The tool path of `name` in the folder, for the general way.
+  std::string ToolPath(std::string_view name) const;
+
+ private:
+  enum class Known { kNew, kExact, kOneMatch, kUnusual };
+  // What the listing says of `name`; `host` is then the file's host path.
+  Known Look(std::string_view name, std::string* host) const;
+
+  std::string tool_;  // the folder as given, ending in a separator
+  std::string host_;  // the folder resolved
+  bool listed_ = false;
+  // Upper-cased name -> the one name of that form, or "" when several.
+  std::unordered_map<std::string, std::string> byUpper_;
+  int dirFd_ = -1;  // opened for the first CreateNew
+  long nameMax_ = 0;
+  unsigned temps_ = 0;
+  std::string pid_;
+};
+
+}  // namespace common
