@@ -5,6 +5,7 @@
 #include "accounts/character_view.h"
 #include "common/file_search.h"
 #include "common/profile.h"
+#include "common/profile_fill.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
 
@@ -24,6 +25,24 @@ class WipeFlag {
   AccountsState& state_;
 };
 
+// The wipe's edit of one account: every inventory key of every character
+// section set to "0", slot by slot (number, value, durability), in the
+// order the keys have always been written.
+const common::KeyFill& InventoryFill() {
+  static const common::KeyFill fill = [] {
+    common::KeyFill f;
+    for (int c = 1; c <= kCharacters; ++c) f.sections.push_back("CHAR" + common::Dec(c));
+    for (int slot = 1; slot <= kSlots; ++slot) {
+      const std::string s = common::Dec(slot);
+      for (const char* stem : {"InvItemNum", "InvItemVal", "InvItemDur"})
+        f.keys.push_back(stem + s);
+    }
+    f.value = "0";
+    return f;
+  }();
+  return fill;
+}
+
 // One account's 900 inventory keys in one write. When the file cannot be
 // written it is left as it was and the status says why.
 common::Status WipeAccount(const std::string& file) {
@@ -36,15 +55,7 @@ common::Status WipeAccount(const std::string& file) {
     if (edit.status().IsNotFound()) {
       return common::Status::NotFound(file + ": the account file is gone");
     }
-    for (int c = 1; c <= kCharacters; ++c) {
-      const std::string section = "CHAR" + common::Dec(c);
-      for (int slot = 1; slot <= kSlots; ++slot) {
-        const std::string s = common::Dec(slot);
-        edit.Set(section, "InvItemNum" + s, "0");
-        edit.Set(section, "InvItemVal" + s, "0");
-        edit.Set(section, "InvItemDur" + s, "0");
-      }
-    }
+    edit.SetAll(InventoryFill());
     return edit.Commit();
   } catch (const std::exception& e) {
     return common::Status::IOError(file + ": " + e.what());

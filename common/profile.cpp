@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -17,6 +18,7 @@
 #include "common/file_stamp.h"
 #include "common/host_path.h"
 #include "common/profile_document.h"
+#include "common/profile_fill.h"
 #include "common/profile_index.h"
 #include "common/profile_text.h"
 
@@ -257,20 +259,29 @@ struct ProfileEdit::Impl {
   bool utf16 = false;
   profile_text::Encoding encoding = profile_text::Encoding::kAnsi;
   bool changed = false;
+  // The text as read, or as a fill left it; the editor's line structure is
+  // built from it only when a single edit needs it.
+  std::string bytes;
   std::unique_ptr<ProfileDocument> document;
 
   bool Editable() const { return load.ok() || load.IsNotFound(); }
+  ProfileDocument& Document() {
+    if (!document) {
+      document = std::make_unique<ProfileDocument>(bytes);
+      bytes.clear();
+    }
+    return *document;
+  }
 };
 
 ProfileEdit::ProfileEdit(std::string_view file) : impl_(std::make_unique<Impl>()) {
   impl_->hostPath = ResolvePath(file);
-  std::string bytes;
+  std::string& bytes = impl_->bytes;
   FileStamp stamp;
   impl_->load = ReadOrdinaryFile(impl_->hostPath, &bytes, &stamp);
   if (!impl_->load.ok()) bytes.clear();
   impl_->encoding = profile_text::DetectEncoding(bytes);
   impl_->utf16 = impl_->encoding == profile_text::Encoding::kUtf16Le;
-  impl_->document = std::make_unique<ProfileDocument>(bytes);
 }
 
 ProfileEdit::~ProfileEdit() = default;
@@ -285,17 +296,33 @@ void ProfileEdit::Set(std::string_view section, std::string_view key, std::strin
     impl_->changed = true;
     return;
   }
-  if (impl_->document->Set(section, key, value)) impl_->changed = true;
+  if (impl_->Document().Set(section, key, value)) impl_->changed = true;
+}
+
+void ProfileEdit::SetAll(const KeyFill& fill) {
+  if (!impl_->Editable()) return;
+  if (!impl_->document && !impl_->utf16) {
+    if (std::optional<std::string> filled = FillKeys(impl_->bytes, fill)) {
+      if (*filled != impl_->bytes) {
+        impl_->bytes = std::move(*filled);
+        impl_->changed = true;
+      }
+      return;
+    }
+  }
+  for (const std::string& section : fill.sections) {
+    for (const std::string& key : fill.keys) Set(section, key, fill.value);
+  }
 }
 
 void ProfileEdit::Delete(std::string_view section, std::string_view key) {
   if (!impl_->load.ok() || impl_->utf16) return;
-  if (impl_->document->Delete(section, key)) impl_->changed = true;
+  if (impl_->Document().Delete(section, key)) impl_->changed = true;
 }
 
 void ProfileEdit::DeleteSection(std::string_view section) {
   if (!impl_->load.ok() || impl_->utf16) return;
-  if (impl_->document->DeleteSection(section)) impl_->changed = true;
+  if (impl_->Document().DeleteSection(section)) impl_->changed = true;
 }
 
 Status ProfileEdit::Commit() {
@@ -311,7 +338,7 @@ Status ProfileEdit::Commit() {
     if (Status s = CheckMayWrite(im.hostPath, st); !s.ok()) return s;
   }
   const bool existed = im.load.ok();
-  const std::string bytes = im.document->Serialize();
+  const std::string bytes = im.document ? im.document->Serialize() : im.bytes;
   // A new first line that begins like a byte-order mark (a key put before
   // the first section) would make every later read take the whole file for
   // another encoding and lose all of its values.

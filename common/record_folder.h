@@ -55,6 +55,7 @@ class RecordFolder {
   std::string tool_;  // the folder as given, ending in a separator
   std::string host_;  // the folder resolved
   bool listed_ = false;
+  bool root_ = false;
   // Upper-cased name -> the one name of that form, or "" when several.
   std::unordered_map<std::string, std::string> byUpper_;
   int dirFd_ = -1;  // opened for the first CreateNew

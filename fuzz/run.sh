@@ -22,7 +22,7 @@ jobs=${2:-2}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
-targets=(profile paths numeric maps)
+targets=(profile paths numeric maps fill)
 
 if [ "${FUZZ_SKIP_BUILD:-0}" != 1 ]; then
   generator=()

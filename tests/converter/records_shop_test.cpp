@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/profile.h"
+#include "common/profile_document.h"
 #include "common/status.h"
 #include "converter/profile_jobs.h"
 #include "tests/support/fake_job_ui.h"
@@ -197,6 +200,24 @@ TEST(ShopJob, ReadOnlyShopIsListedAsSkipped) {
   EXPECT_EQ(server.Read("Shops/Shop2.dat"), "locked");
   EXPECT_EQ(common::ReadIniKey(server.At("Shops/Shop3.dat"), "SHOP3", "Name"), "Three");
   EXPECT_EQ(ui.status[Page::Shops], kStatusCompleted);
+}
+
+}  // namespace
+}  // namespace vostrel
+
+namespace vostrel {
+namespace {
+
+// A shop file new to the job is written whole; it must be what the profile
+// writer makes of the same keys set one by one in a missing file.
+TEST(NewShopFile, IsWhatTheEditorMakesOfTheSameKeys) {
+  const std::vector<std::pair<std::string, std::string>> keys = {
+      {"Name", "  \"Blue\" shop"}, {"JoinSay", "[hi]"}, {"LeaveSay", "a=b;c"},
+      {"FixesItems", "0"},         {"GiveItem1", ""},   {"GiveValue1", "\xE9\xFF"},
+      {"Give2Item1", " 7 "},       {"GetItem1", "\t1"}};
+  common::ProfileDocument doc("");
+  for (const auto& [key, value] : keys) doc.Set("SHOP12", key, value);
+  EXPECT_EQ(NewShopFileText("SHOP12", keys), doc.Serialize());
 }
 
 }  // namespace
