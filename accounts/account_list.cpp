@@ -35,8 +35,11 @@ AccountListing ListAccounts(std::string_view folder, AccountsState& state) {
   // A server that never had an account has no folder for them yet.
   if (listing.status.IsNotFound()) listing.status = common::Status::OK();
   int32_t count = 0;
-  for (const std::string& entry : entries) {
-    std::string real = common::TrimAtNul(entry);
+  listing.lines.reserve(entries.size());
+  listing.files.reserve(entries.size());
+  for (std::string& entry : entries) {
+    std::string real =
+        entry.find('\0') == std::string::npos ? std::move(entry) : common::TrimAtNul(entry);
     std::string shown = RecaseName(real);
     if (!EndsWith(shown, ".ini")) continue;
     // A "\" inside a name would be taken for a separator and lead out of

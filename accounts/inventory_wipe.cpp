@@ -28,8 +28,8 @@ class WipeFlag {
 // The wipe's edit of one account: every inventory key of every character
 // section set to "0", slot by slot (number, value, durability), in the
 // order the keys have always been written.
-const common::KeyFill& InventoryFill() {
-  static const common::KeyFill fill = [] {
+const common::KeyFiller& InventoryFill() {
+  static const common::KeyFiller fill([] {
     common::KeyFill f;
     for (int c = 1; c <= kCharacters; ++c) f.sections.push_back("CHAR" + common::Dec(c));
     for (int slot = 1; slot <= kSlots; ++slot) {
@@ -39,7 +39,7 @@ const common::KeyFill& InventoryFill() {
     }
     f.value = "0";
     return f;
-  }();
+  }());
   return fill;
 }
 

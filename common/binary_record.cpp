@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "common/atomic_file.h"
@@ -25,8 +26,9 @@ void RecordWriter::Long(int32_t v) {
 }
 
 void RecordWriter::FixedText(std::string_view text, size_t width) {
-  for (size_t i = 0; i < width; ++i)
-    bytes_.push_back(i < text.size() ? static_cast<uint8_t>(text[i]) : uint8_t{' '});
+  const size_t copied = std::min(width, text.size());
+  bytes_.insert(bytes_.end(), text.begin(), text.begin() + copied);
+  bytes_.insert(bytes_.end(), width - copied, uint8_t{' '});
 }
 
 Status RecordWriter::VarText(std::string_view text) {

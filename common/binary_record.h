@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/status.h"
@@ -28,7 +29,11 @@ class RecordWriter {
   // nothing is appended.
   Status VarText(std::string_view text);
   void Raw(std::string_view bytes);
+  void Zeros(size_t count) { bytes_.insert(bytes_.end(), count, uint8_t{0}); }
   const std::vector<uint8_t>& bytes() const { return bytes_; }
+  void Reserve(size_t size) { bytes_.reserve(size); }
+  // The bytes, leaving the writer empty.
+  std::vector<uint8_t> Take() { return std::move(bytes_); }
 
  private:
   std::vector<uint8_t> bytes_;

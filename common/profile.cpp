@@ -299,10 +299,11 @@ void ProfileEdit::Set(std::string_view section, std::string_view key, std::strin
   if (impl_->Document().Set(section, key, value)) impl_->changed = true;
 }
 
-void ProfileEdit::SetAll(const KeyFill& fill) {
+void ProfileEdit::SetAll(const KeyFiller& filler) {
   if (!impl_->Editable()) return;
+  const KeyFill& fill = filler.fill();
   if (!impl_->document && !impl_->utf16) {
-    if (std::optional<std::string> filled = FillKeys(impl_->bytes, fill)) {
+    if (std::optional<std::string> filled = filler.Apply(impl_->bytes)) {
       if (*filled != impl_->bytes) {
         impl_->bytes = std::move(*filled);
         impl_->changed = true;

@@ -34,7 +34,7 @@ inline constexpr size_t kMaxProfileFileBytes = size_t{256} << 20;
 std::string ReadIniKey(std::string_view file, std::string_view section, std::string_view key);
 
 class ProfileIndex;
-struct KeyFill;
+class KeyFiller;
 
 // Several reads of one file as it stands when the reader is made: the file is
 // found and checked once, and each Get returns what ReadIniKey would have
@@ -97,7 +97,7 @@ class ProfileEdit {
   // Set for every key of the fill in every one of its sections, in order,
   // with exactly their effect: done in one pass over the text where that
   // can be (common/profile_fill.h), by one Set after another otherwise.
-  void SetAll(const KeyFill& fill);
+  void SetAll(const KeyFiller& fill);
   // The host writer's forms without a value: remove a key, or a whole section.
   void Delete(std::string_view section, std::string_view key);
   void DeleteSection(std::string_view section);

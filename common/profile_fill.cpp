@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 
 #include "common/profile_text.h"
 #include "common/text_util.h"
@@ -64,16 +65,62 @@ struct Target {
 
 }  // namespace
 
-std::optional<std::string> FillKeys(std::string_view text, const KeyFill& fill) {
-  if (profile_text::DetectEncoding(text) != profile_text::Encoding::kAnsi) return std::nullopt;
-  if (!PlainFill(fill)) return std::nullopt;
+namespace {
 
-  std::unordered_map<std::string, uint32_t> targetOf;  // upper-cased section -> target
-  for (uint32_t t = 0; t < fill.sections.size(); ++t) {
-    targetOf.emplace(UpperAscii(fill.sections[t]), t);
+uint32_t FoldedHash(std::string_view name) {
+  uint32_t h = 2166136261u;
+  for (char c : name) {
+    h ^= static_cast<unsigned char>(UpperAsciiChar(c));
+    h *= 16777619u;
   }
-  std::unordered_map<std::string, uint32_t> keyOf;  // upper-cased key -> index
-  for (uint32_t k = 0; k < fill.keys.size(); ++k) keyOf.emplace(UpperAscii(fill.keys[k]), k);
+  return h;
+}
+
+}  // namespace
+
+KeyFiller::KeyFiller(KeyFill fill) : fill_(std::move(fill)) {
+  plain_ = PlainFill(fill_);
+  if (!plain_) return;
+  uint32_t size = 4;
+  while (size < fill_.keys.size() * 2) size *= 2;
+  keySlots_.assign(size, 0);
+  for (uint32_t k = 0; k < fill_.keys.size(); ++k) {
+    const uint32_t h = FoldedHash(fill_.keys[k]);
+    keyHashes_.push_back(h);
+    for (uint32_t i = h & (size - 1);; i = (i + 1) & (size - 1)) {
+      if (keySlots_[i] == 0) {
+        keySlots_[i] = k + 1;
+        break;
+      }
+    }
+  }
+}
+
+int KeyFiller::KeyIndex(std::string_view name) const {
+  const uint32_t h = FoldedHash(name);
+  const uint32_t mask = static_cast<uint32_t>(keySlots_.size()) - 1;
+  for (uint32_t i = h & mask; keySlots_[i] != 0; i = (i + 1) & mask) {
+    const uint32_t k = keySlots_[i] - 1;
+    if (keyHashes_[k] == h && SameName(fill_.keys[k], name)) return static_cast<int>(k);
+  }
+  return -1;
+}
+
+int KeyFiller::SectionIndex(std::string_view name) const {
+  for (size_t t = 0; t < fill_.sections.size(); ++t) {
+    if (SameName(fill_.sections[t], name)) return static_cast<int>(t);
+  }
+  return -1;
+}
+
+std::optional<std::string> FillKeys(std::string_view text, const KeyFill& fill) {
+  return KeyFiller(fill).Apply(text);
+}
+
+std::optional<std::string> KeyFiller::Apply(std::string_view text) const {
+  if (!plain_) return std::nullopt;
+  if (profile_text::DetectEncoding(text) != profile_text::Encoding::kAnsi) return std::nullopt;
+  const KeyFill& fill = fill_;
 
   std::vector<Target> targets(fill.sections.size());
   std::unordered_map<std::string, int> seenSections;  // every header name met, first one counts
@@ -92,9 +139,9 @@ std::optional<std::string> FillKeys(std::string_view text, const KeyFill& fill) 
       current = kNone;
       upper = UpperAscii(line.info.name);
       if (seenSections.emplace(upper, 0).second) {
-        auto t = targetOf.find(upper);
-        if (t != targetOf.end()) {
-          current = t->second;
+        const int t = SectionIndex(line.info.name);
+        if (t >= 0) {
+          current = static_cast<uint32_t>(t);
           targets[current].header = index;
           targets[current].lastNonBlank = index;
           targets[current].keyLine.assign(fill.keys.size(), kNone);
@@ -103,13 +150,12 @@ std::optional<std::string> FillKeys(std::string_view text, const KeyFill& fill) 
     } else if (current != kNone && line.info.kind == LineKind::kEntry) {
       Target& target = targets[current];
       target.lastNonBlank = index;
-      upper = UpperAscii(line.info.name);
-      auto k = keyOf.find(upper);
-      if (k != keyOf.end() && target.keyLine[k->second] == kNone) {
+      const int k = KeyIndex(line.info.name);
+      if (k >= 0 && target.keyLine[k] == kNone) {
         // A key with no "=" takes one from the editor and may then read as
         // something else: left to it.
         if (!line.info.hasValue) return std::nullopt;
-        target.keyLine[k->second] = index;
+        target.keyLine[k] = index;
       }
     }
     lines.push_back(line);

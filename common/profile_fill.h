@@ -4,6 +4,7 @@
 // without building the editor's line structure for hundreds of edits.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,25 @@ struct KeyFill {
   std::vector<std::string> sections;
   std::vector<std::string> keys;
   std::string value;
+};
+
+// A fill checked and indexed once, for use on many files.
+class KeyFiller {
+ public:
+  explicit KeyFiller(KeyFill fill);
+  const KeyFill& fill() const { return fill_; }
+  // FillKeys(text, fill()).
+  std::optional<std::string> Apply(std::string_view text) const;
+
+ private:
+  // The key of the fill named `name` (without regard to ASCII case), or -1.
+  int KeyIndex(std::string_view name) const;
+  int SectionIndex(std::string_view name) const;
+
+  KeyFill fill_;
+  bool plain_ = false;
+  std::vector<uint32_t> keySlots_;  // open addressing: key index + 1, 0 when free
+  std::vector<uint32_t> keyHashes_;
 };
 
 // The text the editor gives `text` after the fill's Set calls, or nullopt

@@ -49,10 +49,12 @@ ProfileIndex::ProfileIndex(std::string text) : text_(std::move(text)) {
   byName_.emplace("", 0);  // the lines before the first header
   sections_.push_back(Section{0, static_cast<uint32_t>(all.size())});
   uint32_t current = 0;  // the section whose lines these are; kNoSection for a later namesake
+  size_t lines = 0;
   size_t pos = 0;
   while (pos < all.size()) {
     size_t contentEnd;
     const size_t next = NextLineFast(all, pos, &contentEnd);
+    ++lines;
     std::string_view line = all.substr(pos, contentEnd - pos);
     // Only a line whose first non-blank is "[" can be a header; the others
     // wait until their section is read.
@@ -75,6 +77,10 @@ ProfileIndex::ProfileIndex(std::string text) : text_(std::move(text)) {
     }
     pos = next;
   }
+  // Room for every line as a key, claimed but not touched: a job that reads
+  // one section after another then never moves what it has indexed.
+  entries_.reserve(lines);
+  slots_.reserve(lines * 2 + 2 * sections_.size());
 }
 
 void ProfileIndex::IndexKeys(Section& s) const {

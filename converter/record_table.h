@@ -103,7 +103,7 @@ struct Field {
         out->Long(rec.*longValue);
         break;
       case FieldType::kReserved:
-        out->Raw(std::string(width, '\0'));
+        out->Zeros(width);
         break;
     }
     return common::Status::OK();
@@ -159,6 +159,7 @@ class RecordLayout {
     if (size != kVariableSize && total != size) {
       throw std::logic_error("the fields do not add up to the record's size");
     }
+    fixedBytes_ = total;
   }
 
   const char* kind() const { return kind_; }
@@ -168,10 +169,11 @@ class RecordLayout {
   // The record's bytes in disk order.
   common::Status Encode(const Rec& rec, std::vector<uint8_t>* out) const {
     common::RecordWriter w;
+    w.Reserve(fixedBytes_);
     for (size_t i : diskOrder_) {
       if (common::Status s = fields_[i].Append(rec, &w); !s.ok()) return s;
     }
-    *out = w.bytes();
+    *out = w.Take();
     return common::Status::OK();
   }
 
@@ -180,6 +182,7 @@ class RecordLayout {
   const common::layout::ProfileKindFiles* files_;
   std::array<Field<Rec>, N> fields_{};
   std::array<size_t, N> diskOrder_{};
+  size_t fixedBytes_ = 0;  // the record's size but for its variable texts
 };
 
 // What a kind's records are read from and written to. Made for a whole job,

@@ -98,7 +98,7 @@ TEST(ProfileFill, AnEditThatFillsWritesWhatSingleSetsWrite) {
   server.Write("b.ini", text);
   const std::string folder = ProgramFolder() + "\\";
   ProfileEdit all(folder + "a.ini");
-  all.SetAll(fill);  // CHAR3 is missing: the editor appends it
+  all.SetAll(KeyFiller(fill));  // CHAR3 is missing: the editor appends it
   ASSERT_TRUE(all.Commit().ok());
   ProfileEdit one(folder + "b.ini");
   for (const std::string& s : fill.sections) {
