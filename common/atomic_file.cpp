@@ -24,10 +24,11 @@ std::function<bool(const std::string&)>& WriteFault() {
 
 // Follows symbolic links (a dangling one too) to the path whose file is to
 // be replaced. Gives up after a sane number of hops, as the system does.
-Status FollowLinks(std::string path, std::string* target) {
+// `found` is set when the target exists, `st` then being its stat.
+Status FollowLinks(std::string path, std::string* target, struct stat* st, bool* found) {
   for (int hop = 0; hop < 40; ++hop) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+    *found = lstat(path.c_str(), st) == 0;
+    if (!*found || !S_ISLNK(st->st_mode)) {
       *target = std::move(path);
       return Status::OK();
     }
@@ -88,6 +89,7 @@ Status ReadXattrs(const std::string& path, std::vector<std::pair<std::string, st
     if (errno == ENOTSUP) return Status::OK();
     return PosixError("cannot list the extended attributes of " + path, errno);
   }
+  if (size == 0) return Status::OK();
   std::string names(static_cast<size_t>(size), '\0');
   size = listxattr(path.c_str(), names.data(), names.size());
   if (size < 0) return PosixError("cannot list the extended attributes of " + path, errno);
@@ -184,9 +186,20 @@ Status WriteInPlace(const std::string& target, std::string_view bytes, const str
 
 // ".<name>.tmp-<pid>-<n>", with the name cut where the whole would pass the
 // folder's limit on the length of a name.
-std::string TempName(const std::string& folder, const std::string& name, unsigned n) {
+// The limit is the file system's, so it is asked once per file system
+// (`device`) rather than once per file.
+std::string TempName(const std::string& folder, dev_t device, const std::string& name, unsigned n) {
   const std::string suffix = ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(n);
-  long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+  static dev_t knownDevice = 0;
+  static long knownLimit = 0;
+  long limit = knownDevice == device && knownLimit > 0 ? knownLimit : 0;
+  if (limit == 0) {
+    limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (limit > 0) {
+      knownDevice = device;
+      knownLimit = limit;
+    }
+  }
   if (limit <= 0) limit = 255;
   std::string base = name;
   const size_t room = static_cast<size_t>(limit) - 1 - suffix.size();
@@ -198,15 +211,16 @@ std::string TempName(const std::string& folder, const std::string& name, unsigne
 
 Status ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes) {
   std::string target;
-  if (Status s = FollowLinks(hostPath, &target); !s.ok()) return s;
+  struct stat old;
+  bool exists = false;
+  // The stat of the path the links lead to is the target's own.
+  if (Status s = FollowLinks(hostPath, &target, &old, &exists); !s.ok()) return s;
 
   const std::string folder = HostFolderOf(target);
   struct stat folderSt;
   if (stat(folder.c_str(), &folderSt) != 0 || !S_ISDIR(folderSt.st_mode)) {
     return PosixError("missing folder " + folder, ENOENT);
   }
-  struct stat old;
-  const bool exists = stat(target.c_str(), &old) == 0;
   if (exists && !S_ISREG(old.st_mode)) {
     return Status::IOError(target + " is not an ordinary file", EISDIR);
   }
@@ -226,7 +240,7 @@ Status ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = TempName(folder, HostNameOf(target), ++counter);
+    temp = TempName(folder, folderSt.st_dev, HostNameOf(target), ++counter);
     // A new file gets the mode the umask leaves of 0666, as open() would give
     // it; a replaced file gets its old bits back below.
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
