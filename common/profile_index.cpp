@@ -1,5 +1,6 @@
 #include "common/profile_index.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -41,20 +42,52 @@ uint32_t ProfileIndex::Hash(std::string_view name) {
   return h;
 }
 
+uint32_t ProfileIndex::AddSection(std::string_view name, uint32_t nameOffset, uint32_t begin,
+                                  uint32_t end) {
+  const uint32_t hash = Hash(name);
+  if ((sections_.size() + 1) * 2 > sectionSlots_.size()) GrowSectionSlots();
+  const size_t mask = sectionSlots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    const uint32_t slot = sectionSlots_[i];
+    if (slot == 0) {
+      sectionSlots_[i] = static_cast<uint32_t>(sections_.size() + 1);
+      break;
+    }
+    const Section& other = sections_[slot - 1];
+    if (other.nameHash == hash &&
+        SameName(std::string_view(text_).substr(other.nameOffset, other.nameLength), name)) {
+      return kNoSection;  // only the first section of a name is ever searched
+    }
+  }
+  sections_.push_back(Section{nameOffset, static_cast<uint32_t>(name.size()), hash, begin, end});
+  return static_cast<uint32_t>(sections_.size() - 1);
+}
+
+void ProfileIndex::GrowSectionSlots() {
+  sectionSlots_.assign(std::max<size_t>(64, sectionSlots_.size() * 2), 0);
+  const size_t mask = sectionSlots_.size() - 1;
+  for (size_t n = 0; n < sections_.size(); ++n) {
+    for (size_t i = sections_[n].nameHash & mask;; i = (i + 1) & mask) {
+      if (sectionSlots_[i] == 0) {
+        sectionSlots_[i] = static_cast<uint32_t>(n + 1);
+        break;
+      }
+    }
+  }
+}
+
 ProfileIndex::ProfileIndex(std::string text) : text_(std::move(text)) {
   // Offsets are kept in 32 bits; a profile file of 4 GiB is read up to there.
   std::string_view all(text_);
   if (all.size() > std::numeric_limits<uint32_t>::max() - 1)
     all = all.substr(0, std::numeric_limits<uint32_t>::max() - 1);
-  byName_.emplace("", 0);  // the lines before the first header
-  sections_.push_back(Section{0, static_cast<uint32_t>(all.size())});
-  uint32_t current = 0;  // the section whose lines these are; kNoSection for a later namesake
-  size_t lines = 0;
+  const uint32_t size = static_cast<uint32_t>(all.size());
+  AddSection("", 0, 0, size);  // the lines before the first header
+  uint32_t current = 0;        // the section whose lines these are; kNoSection for a later namesake
   size_t pos = 0;
   while (pos < all.size()) {
     size_t contentEnd;
     const size_t next = NextLineFast(all, pos, &contentEnd);
-    ++lines;
     std::string_view line = all.substr(pos, contentEnd - pos);
     // Only a line whose first non-blank is "[" can be a header; the others
     // wait until their section is read.
@@ -63,30 +96,31 @@ ProfileIndex::ProfileIndex(std::string text) : text_(std::move(text)) {
       LineInfo info = profile_text::ParseLine(line);
       if (info.kind == LineKind::kHeader) {
         if (current != kNoSection) sections_[current].end = static_cast<uint32_t>(pos);
-        // Only the first section of a name is ever searched.
-        auto [it, inserted] =
-            byName_.emplace(UpperAscii(info.name), static_cast<uint32_t>(sections_.size()));
-        if (inserted) {
-          current = static_cast<uint32_t>(sections_.size());
-          sections_.push_back(
-              Section{static_cast<uint32_t>(next), static_cast<uint32_t>(all.size())});
-        } else {
-          current = kNoSection;
-        }
+        current = AddSection(info.name, static_cast<uint32_t>(info.name.data() - text_.data()),
+                             static_cast<uint32_t>(next), size);
       }
     }
     pos = next;
   }
-  // Room for every line as a key, claimed but not touched: a job that reads
-  // one section after another then never moves what it has indexed.
-  entries_.reserve(lines);
-  slots_.reserve(lines * 2 + 2 * sections_.size());
 }
 
-void ProfileIndex::IndexKeys(Section& s) const {
-  s.indexed = true;
+const ProfileIndex::Way& ProfileIndex::KeysOf(uint32_t section) const {
+  Section& s = sections_[section];
+  if (s.way >= 0 && ways_[s.way].owner == section) {
+    ways_[s.way].lastUse = ++clock_;
+    return ways_[s.way];
+  }
+  size_t victim = 0;
+  for (size_t i = 1; i < kWays; ++i) {
+    if (ways_[i].lastUse < ways_[victim].lastUse) victim = i;
+  }
+  Way& way = ways_[victim];
+  way.owner = section;
+  way.lastUse = ++clock_;
+  s.way = static_cast<int32_t>(victim);
+
   const std::string_view all(text_);
-  const size_t first = entries_.size();
+  way.entries.clear();
   size_t pos = s.begin;
   while (pos < s.end) {
     size_t contentEnd;
@@ -100,37 +134,31 @@ void ProfileIndex::IndexKeys(Section& s) const {
     e.nameLength = static_cast<uint32_t>(info.name.size());
     e.valueOffset = info.hasValue ? static_cast<uint32_t>(info.value.data() - text_.data()) : 0;
     e.valueLength = info.hasValue ? static_cast<uint32_t>(info.value.size()) : 0;
-    entries_.push_back(e);
+    way.entries.push_back(e);
   }
-  const size_t count = entries_.size() - first;
-  if (count == 0) return;
-  uint32_t slots = 2;
-  while (slots < count * 2) slots *= 2;
-  s.firstSlot = static_cast<uint32_t>(slots_.size());
-  s.slotCount = slots;
-  slots_.resize(slots_.size() + slots, 0);
+  size_t slots = 4;
+  while (slots < way.entries.size() * 2) slots *= 2;
+  way.slots.assign(slots, 0);
   const size_t mask = slots - 1;
-  for (size_t n = first; n < entries_.size(); ++n) {
-    const Entry& e = entries_[n];
+  for (size_t n = 0; n < way.entries.size(); ++n) {
+    const Entry& e = way.entries[n];
     // The first key of a name wins.
-    if (Find(s, all.substr(e.nameOffset, e.nameLength), e.hash)) continue;
+    if (Find(way, all.substr(e.nameOffset, e.nameLength), e.hash)) continue;
     for (size_t i = e.hash & mask;; i = (i + 1) & mask) {
-      uint32_t& slot = slots_[s.firstSlot + i];
-      if (slot == 0) {
-        slot = static_cast<uint32_t>(n + 1);
+      if (way.slots[i] == 0) {
+        way.slots[i] = static_cast<uint32_t>(n + 1);
         break;
       }
     }
   }
+  return way;
 }
 
-const ProfileIndex::Entry* ProfileIndex::Find(const Section& s, std::string_view name,
+const ProfileIndex::Entry* ProfileIndex::Find(const Way& way, std::string_view name,
                                               uint32_t hash) const {
-  if (s.slotCount == 0) return nullptr;
-  const size_t mask = s.slotCount - 1;
-  const uint32_t* slots = slots_.data() + s.firstSlot;
-  for (size_t i = hash & mask; slots[i] != 0; i = (i + 1) & mask) {
-    const Entry& e = entries_[slots[i] - 1];
+  const size_t mask = way.slots.size() - 1;
+  for (size_t i = hash & mask; way.slots[i] != 0; i = (i + 1) & mask) {
+    const Entry& e = way.entries[way.slots[i] - 1];
     if (e.hash == hash &&
         SameName(std::string_view(text_).substr(e.nameOffset, e.nameLength), name))
       return &e;
@@ -140,16 +168,23 @@ const ProfileIndex::Entry* ProfileIndex::Find(const Section& s, std::string_view
 
 uint32_t ProfileIndex::FindSection(std::string_view section) const {
   section = profile_text::TrimBlanks(CutAtNul(section));
-  auto it = byName_.find(UpperAscii(section));
-  return it == byName_.end() ? kNoSection : it->second;
+  const uint32_t hash = Hash(section);
+  const size_t mask = sectionSlots_.size() - 1;
+  for (size_t i = hash & mask; sectionSlots_[i] != 0; i = (i + 1) & mask) {
+    const uint32_t id = sectionSlots_[i] - 1;
+    const Section& s = sections_[id];
+    if (s.nameHash == hash &&
+        SameName(std::string_view(text_).substr(s.nameOffset, s.nameLength), section))
+      return id;
+  }
+  return kNoSection;
 }
 
 std::string ProfileIndex::Lookup(uint32_t section, std::string_view key) const {
   if (section >= sections_.size()) return "";
-  Section& s = sections_[section];
-  if (!s.indexed) IndexKeys(s);
+  const Way& way = KeysOf(section);
   key = profile_text::TrimBlanks(CutAtNul(key));
-  const Entry* e = Find(s, key, Hash(key));
+  const Entry* e = Find(way, key, Hash(key));
   if (!e) return "";
   std::string_view stored = std::string_view(text_).substr(e->valueOffset, e->valueLength);
   return std::string(profile_text::ValueForCaller(stored));
@@ -160,9 +195,12 @@ std::string ProfileIndex::Lookup(std::string_view section, std::string_view key)
 }
 
 size_t ProfileIndex::memoryBytes() const {
-  return text_.capacity() + entries_.capacity() * sizeof(Entry) +
-         slots_.capacity() * sizeof(uint32_t) + sections_.capacity() * sizeof(Section) +
-         byName_.size() * 64;
+  size_t bytes = text_.capacity() + sections_.capacity() * sizeof(Section) +
+                 sectionSlots_.capacity() * sizeof(uint32_t);
+  for (const Way& way : ways_) {
+    bytes += way.entries.capacity() * sizeof(Entry) + way.slots.capacity() * sizeof(uint32_t);
+  }
+  return bytes;
 }
 
 }  // namespace common

@@ -1,9 +1,10 @@
 // A profile file parsed once for many reads. Making it finds only the
-// section headers; a section's keys are indexed, by hashing, the first time
-// one of them is read, and then stay indexed. A job that reads the sections
-// of a large file one after another so touches each line once, and the keys
-// it looks up lie next to each other in memory, so a read costs the same in
-// a file of ten sections as in one of tens of thousands.
+// section headers; a section's keys are indexed, by hashing, when one of
+// them is read, and stay indexed while the section is among the few used
+// last. A job that reads the sections of a large file one after another so
+// touches each line once, in memory that stays in the processor's cache,
+// and a read costs the same in a file of ten sections as in one of tens of
+// thousands.
 //
 // The lazily built index makes even the const reads change the object; like
 // the rest of the profile layer it is used from one thread only.
@@ -12,7 +13,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace common {
@@ -41,21 +41,38 @@ class ProfileIndex {
     uint32_t valueOffset, valueLength;  // the stored value; length 0 when none
   };
   struct Section {
+    uint32_t nameOffset, nameLength;  // the header's name in the text
+    uint32_t nameHash;
     uint32_t begin, end;  // the lines below the header, up to the next header
-    bool indexed = false;
-    // Its own open-addressing table, a power of two long: entry index + 1,
-    // 0 when free.
-    uint32_t firstSlot = 0, slotCount = 0;
+    int32_t way = -1;     // the key index that last held its keys
   };
+  // The keys of one section, hashed: an open-addressing table a power of two
+  // long, entry index + 1, 0 when free. A few of them are kept, for the
+  // sections used most recently, and reused with their memory when another
+  // section's turn comes: a job that reads one section after another works
+  // in the same few kilobytes throughout, however large the file.
+  struct Way {
+    uint32_t owner = kNoSection;
+    uint64_t lastUse = 0;
+    std::vector<Entry> entries;
+    std::vector<uint32_t> slots;
+  };
+  static constexpr size_t kWays = 8;
+
   static uint32_t Hash(std::string_view name);
-  const Entry* Find(const Section& s, std::string_view name, uint32_t hash) const;
-  void IndexKeys(Section& s) const;
+  const Way& KeysOf(uint32_t section) const;
+  const Entry* Find(const Way& way, std::string_view name, uint32_t hash) const;
+  uint32_t AddSection(std::string_view name, uint32_t nameOffset, uint32_t begin, uint32_t end);
+  void GrowSectionSlots();
 
   std::string text_;
-  std::unordered_map<std::string, uint32_t> byName_;  // upper-cased name -> first section
-  mutable std::vector<Section> sections_;
-  mutable std::vector<Entry> entries_;
-  mutable std::vector<uint32_t> slots_;
+  mutable std::vector<Section> sections_;  // a section's way changes as it is read
+  // Open addressing over the sections by name, without regard to case:
+  // section + 1, 0 when free. Names are looked up in the text itself, so a
+  // file of tens of thousands of sections costs no string for each.
+  std::vector<uint32_t> sectionSlots_;
+  mutable Way ways_[kWays];
+  mutable uint64_t clock_ = 0;
 };
 
 }  // namespace common
