@@ -134,18 +134,22 @@ TEST_F(RecordFolderTest, WritesAsTheGeneralWayDoesWhateverTheFolderHolds) {
   for (const char* name : {"Item1.dat", "Item2.dat", "Item3.dat", "Item4.dat"}) {
     EXPECT_TRUE(folder.Write(name, Bytes("new")).ok()) << name;
   }
+  // A name made by this job, written again in another spelling, finds its
+  // own file.
+  EXPECT_TRUE(folder.Write("ITEM4.DAT", Bytes("newer")).ok());
+  EXPECT_FALSE(server.Exists("Out/ITEM4.DAT"));
   EXPECT_EQ(server.Read("Out/Item1.dat"), "new record, longer");  // never shortened
   EXPECT_EQ(server.Read("Out/ITEM2.DAT"), "new");                 // its own spelling
   EXPECT_FALSE(server.Exists("Out/Item2.dat"));
   EXPECT_EQ(server.Read("Out/ITEM3.dat"), "new");  // first in byte order, as resolved
   EXPECT_EQ(server.Read("Out/item3.dat"), "a");
-  EXPECT_EQ(server.Read("Out/Item4.dat"), "new");
+  EXPECT_EQ(server.Read("Out/Item4.dat"), "newer");
 
   std::vector<uint8_t> read;
   size_t delivered = 0;
-  ASSERT_TRUE(folder.Read("item4.DAT", 5, &read, &delivered).ok());
-  EXPECT_EQ(delivered, 3u);
-  EXPECT_EQ(read, Bytes(std::string("new\0\0", 5)));
+  ASSERT_TRUE(folder.Read("item1.DAT", 20, &read, &delivered).ok());
+  EXPECT_EQ(delivered, 18u);
+  EXPECT_EQ(read, Bytes(std::string("new record, longer\0\0", 20)));
 }
 
 TEST_F(RecordFolderTest, RefusesWhatIsNoOrdinaryFileAndFilesThatAreReadOnly) {
@@ -166,7 +170,13 @@ TEST_F(RecordFolderTest, CreatesNewFilesWholeButNeverOverOneThatAppeared) {
   EXPECT_TRUE(folder.CreateNew("Shop1.dat", "[SHOP1]\r\n", &notDone).ok());
   EXPECT_FALSE(notDone);
   EXPECT_EQ(server.Read("Shops/Shop1.dat"), "[SHOP1]\r\n");
+  // Made by this job, in any spelling: a second time it is not replaced but
+  // left to the editor.
   EXPECT_FALSE(folder.IsNew("SHOP1.DAT"));
+  EXPECT_TRUE(folder.CreateNew("SHOP1.DAT", "again", &notDone).ok());
+  EXPECT_TRUE(notDone);
+  EXPECT_EQ(server.Read("Shops/Shop1.dat"), "[SHOP1]\r\n");
+  EXPECT_FALSE(server.Exists("Shops/SHOP1.DAT"));
 
   server.Write("Shops/Shop2.dat", "theirs");  // made after the listing
   ASSERT_TRUE(folder.IsNew("Shop2.dat"));
