@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "common/atomic_file.h"
@@ -23,6 +24,15 @@ bool PlainName(std::string_view name) {
     if (IsSeparator(c) || c == '\0') return false;
   }
   return true;
+}
+
+uint64_t FoldedHash(std::string_view name) {
+  uint64_t h = 14695981039346656037ull;
+  for (char c : name) {
+    h ^= static_cast<unsigned char>(UpperAsciiChar(c));
+    h *= 1099511628211ull;
+  }
+  return h;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -49,11 +59,10 @@ RecordFolder::RecordFolder(std::string_view folder) : tool_(folder) {
   while (dirent* e = readdir(dir)) {
     const std::string_view name = e->d_name;
     if (name == "." || name == "..") continue;
-    auto [it, inserted] = byUpper_.try_emplace(UpperAscii(name), name);
-    if (!inserted) it->second.clear();  // several spellings: resolved by name
+    AddListed(name, FoldedHash(name));
   }
   closedir(dir);
-  listed_ = true;
+  isListed_ = true;
 }
 
 RecordFolder::~RecordFolder() {
@@ -64,16 +73,85 @@ std::string RecordFolder::ToolPath(std::string_view name) const {
   return tool_ + std::string(name);
 }
 
-RecordFolder::Known RecordFolder::Look(std::string_view name, std::string* host) const {
-  if (!listed_ || !PlainName(name)) return Known::kUnusual;
-  auto it = byUpper_.find(UpperAscii(name));
-  if (it == byUpper_.end()) {
-    *host = JoinHostPath(host_, std::string(name));
-    return Known::kNew;
+const RecordFolder::Listed* RecordFolder::FindListed(std::string_view name, uint64_t hash) const {
+  if (listedSlots_.empty()) return nullptr;
+  const size_t mask = listedSlots_.size() - 1;
+  for (size_t i = hash & mask; listedSlots_[i] != 0; i = (i + 1) & mask) {
+    const Listed& l = listed_[listedSlots_[i] - 1];
+    if (l.hash == hash && SameName(std::string_view(names_).substr(l.offset, l.length), name)) {
+      return &l;
+    }
   }
-  if (it->second.empty()) return Known::kUnusual;
-  *host = JoinHostPath(host_, it->second);
-  return it->second == name ? Known::kExact : Known::kOneMatch;
+  return nullptr;
+}
+
+void RecordFolder::AddListed(std::string_view name, uint64_t hash) {
+  if (const Listed* l = FindListed(name, hash)) {
+    const_cast<Listed*>(l)->several = true;  // several spellings: resolved by name
+    return;
+  }
+  listed_.push_back(Listed{hash, static_cast<uint32_t>(names_.size()),
+                           static_cast<uint32_t>(name.size()), false});
+  names_.append(name);
+  if (listed_.size() * 2 > listedSlots_.size()) {
+    listedSlots_.assign(std::max<size_t>(64, listedSlots_.size() * 2), 0);
+    for (size_t n = 0; n < listed_.size(); ++n) {
+      const size_t mask = listedSlots_.size() - 1;
+      size_t i = listed_[n].hash & mask;
+      while (listedSlots_[i] != 0) i = (i + 1) & mask;
+      listedSlots_[i] = static_cast<uint32_t>(n + 1);
+    }
+    return;
+  }
+  const size_t mask = listedSlots_.size() - 1;
+  size_t i = hash & mask;
+  while (listedSlots_[i] != 0) i = (i + 1) & mask;
+  listedSlots_[i] = static_cast<uint32_t>(listed_.size());
+}
+
+bool RecordFolder::Made(uint64_t hash) const {
+  if (made_.empty()) return false;
+  hash |= 1;  // 0 marks a free slot
+  const size_t mask = made_.size() - 1;
+  for (size_t i = hash & mask; made_[i] != 0; i = (i + 1) & mask) {
+    if (made_[i] == hash) return true;
+  }
+  return false;
+}
+
+void RecordFolder::NoteMade(uint64_t hash) {
+  if (Made(hash)) return;
+  if ((madeCount_ + 1) * 2 > made_.size()) {
+    std::vector<uint64_t> old = std::move(made_);
+    made_.assign(std::max<size_t>(64, old.size() * 2), 0);
+    madeCount_ = 0;
+    for (uint64_t h : old) {
+      if (h != 0) NoteMade(h);
+    }
+  }
+  hash |= 1;
+  const size_t mask = made_.size() - 1;
+  size_t i = hash & mask;
+  while (made_[i] != 0) i = (i + 1) & mask;
+  made_[i] = hash;
+  ++madeCount_;
+}
+
+RecordFolder::Known RecordFolder::Look(std::string_view name, std::string* host) const {
+  if (!isListed_ || !PlainName(name)) return Known::kUnusual;
+  const uint64_t hash = FoldedHash(name);
+  host->assign(host_);
+  *host += '/';
+  if (const Listed* l = FindListed(name, hash)) {
+    if (l->several) return Known::kUnusual;
+    const std::string_view listed = std::string_view(names_).substr(l->offset, l->length);
+    host->append(listed);
+    return listed == name ? Known::kExact : Known::kOneMatch;
+  }
+  // A name this job made may stand in the folder in another spelling.
+  if (Made(hash)) return Known::kUnusual;
+  host->append(name);
+  return Known::kNew;
 }
 
 bool RecordFolder::IsNew(std::string_view name) const {
@@ -82,7 +160,7 @@ bool RecordFolder::IsNew(std::string_view name) const {
 }
 
 Status RecordFolder::Write(std::string_view name, const std::vector<uint8_t>& bytes) {
-  std::string host;
+  std::string& host = path_;  // reused: no new string per record
   const Known known = Look(name, &host);
   if (known == Known::kUnusual) return WriteRecordFile(ToolPath(name), bytes);
   if (known == Known::kNew) {
@@ -92,7 +170,7 @@ Status RecordFolder::Write(std::string_view name, const std::vector<uint8_t>& by
       if (errno == EEXIST) return WriteRecordFile(ToolPath(name), bytes);
       return PosixError("cannot create " + host, errno);
     }
-    byUpper_.emplace(UpperAscii(name), std::string(name));
+    NoteMade(FoldedHash(name));
     return WriteRecordToOpenFile(fd, host, true, nullptr, bytes);
   }
   // Opened without blocking, so that a FIFO put there meanwhile cannot hang
@@ -112,7 +190,7 @@ Status RecordFolder::Write(std::string_view name, const std::vector<uint8_t>& by
 
 Status RecordFolder::Read(std::string_view name, size_t size, std::vector<uint8_t>* out,
                           size_t* delivered) {
-  std::string host;
+  std::string& host = path_;
   const Known known = Look(name, &host);
   // A missing file is created by the general way, as the host's open does.
   if (known == Known::kUnusual || known == Known::kNew) {
@@ -189,7 +267,7 @@ Status RecordFolder::CreateNew(std::string_view name, std::string_view bytes, bo
   }
   // Make the rename itself durable; a failure here leaves a complete file.
   fsync(dirFd_);
-  byUpper_.emplace(UpperAscii(name), std::string(name));
+  NoteMade(FoldedHash(name));
   return Status::OK();
 }
 

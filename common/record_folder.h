@@ -7,9 +7,9 @@
 // caller's general path, so every file ends up exactly as there.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "common/status.h"
@@ -54,14 +54,31 @@ class RecordFolder {
 
   std::string tool_;  // the folder as given, ending in a separator
   std::string host_;  // the folder resolved
-  bool listed_ = false;
+  bool isListed_ = false;
   bool root_ = false;
-  // Upper-cased name -> the one name of that form, or "" when several.
-  std::unordered_map<std::string, std::string> byUpper_;
+  // The names the listing held, side by side in `names_`, found by their
+  // case-folded hash (open addressing: name index + 1, 0 when free).
+  struct Listed {
+    uint64_t hash;
+    uint32_t offset, length;
+    bool several;  // other names of the same form: resolved by name
+  };
+  const Listed* FindListed(std::string_view name, uint64_t hash) const;
+  void AddListed(std::string_view name, uint64_t hash);
+  void NoteMade(uint64_t hash);
+  bool Made(uint64_t hash) const;
+  std::string names_;
+  std::vector<Listed> listed_;
+  std::vector<uint32_t> listedSlots_;
+  // The case-folded hashes of the names this job made (0 when free): such a
+  // name, in any spelling, goes the general way, which finds the file.
+  std::vector<uint64_t> made_;
+  size_t madeCount_ = 0;
   int dirFd_ = -1;  // opened for the first CreateNew
   long nameMax_ = 0;
   unsigned temps_ = 0;
   std::string pid_;
+  std::string path_;  // the host path of the record at hand
 };
 
 }  // namespace common
