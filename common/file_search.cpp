@@ -134,10 +134,19 @@ Status ListFolder(std::string_view pattern, std::vector<std::string>* listed) {
   // their own bytes).
   std::vector<uint32_t> order(count);
   for (uint32_t i = 0; i < count; ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+  auto before = [&](uint32_t a, uint32_t b) {
     const int c = part(upper, a).compare(part(upper, b));
     return c != 0 ? c < 0 : part(pool, a) < part(pool, b);
-  });
+  };
+  // Many file systems give a folder's names in (or against) the order they
+  // were made, which for accounts made one after another is often the
+  // order wanted: one pass tells, and saves the sort.
+  if (!std::is_sorted(order.begin(), order.end(), before)) {
+    std::reverse(order.begin(), order.end());
+    if (!std::is_sorted(order.begin(), order.end(), before)) {
+      std::sort(order.begin(), order.end(), before);
+    }
+  }
   listed->reserve(count + 2);
   if (dot && WildcardMatch(name, ".")) listed->push_back(".");
   if (dotdot && WildcardMatch(name, "..")) listed->push_back("..");
