@@ -125,7 +125,9 @@ std::optional<std::string> KeyFiller::Apply(std::string_view text) const {
   std::vector<Target> targets(fill.sections.size());
   std::unordered_map<std::string, int> seenSections;  // every header name met, first one counts
   std::vector<Line> lines;
+  lines.reserve(text.size() / 12 + 16);
   std::string upper;
+  uint32_t expected = 0;     // accounts list their keys in the order they are set
   uint32_t current = kNone;  // the target whose first section these lines are in
   size_t pos = 0;
   while (pos < text.size()) {
@@ -150,7 +152,13 @@ std::optional<std::string> KeyFiller::Apply(std::string_view text) const {
     } else if (current != kNone && line.info.kind == LineKind::kEntry) {
       Target& target = targets[current];
       target.lastNonBlank = index;
-      const int k = KeyIndex(line.info.name);
+      int k = -1;
+      if (expected < fill.keys.size() && SameName(fill.keys[expected], line.info.name)) {
+        k = static_cast<int>(expected);
+      } else {
+        k = KeyIndex(line.info.name);
+      }
+      if (k >= 0) expected = static_cast<uint32_t>(k) + 1;
       if (k >= 0 && target.keyLine[k] == kNone) {
         // A key with no "=" takes one from the editor and may then read as
         // something else: left to it.

@@ -12,27 +12,6 @@ namespace common {
 using profile_text::LineInfo;
 using profile_text::LineKind;
 
-namespace {
-
-// Where the line at `pos` ends and the next begins, as profile_text::NextLine
-// says, found with memchr: a large file is mostly long runs without a break.
-size_t NextLineFast(std::string_view text, size_t pos, size_t* contentEnd) {
-  const char* base = text.data();
-  const size_t n = text.size();
-  const void* lf = std::memchr(base + pos, '\n', n - pos);
-  const size_t lfAt = lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : n;
-  const void* cr = std::memchr(base + pos, '\r', lfAt - pos);
-  if (!cr) {
-    *contentEnd = lfAt;
-    return lfAt == n ? n : lfAt + 1;
-  }
-  const size_t crAt = static_cast<size_t>(static_cast<const char*>(cr) - base);
-  *contentEnd = crAt;
-  return crAt + 1 == lfAt && lfAt < n ? lfAt + 1 : crAt + 1;
-}
-
-}  // namespace
-
 uint32_t ProfileIndex::Hash(std::string_view name) {
   uint32_t h = 2166136261u;
   for (char c : name) {
@@ -87,7 +66,7 @@ ProfileIndex::ProfileIndex(std::string text) : text_(std::move(text)) {
   size_t pos = 0;
   while (pos < all.size()) {
     size_t contentEnd;
-    const size_t next = NextLineFast(all, pos, &contentEnd);
+    const size_t next = profile_text::NextLine(all, pos, &contentEnd);
     std::string_view line = all.substr(pos, contentEnd - pos);
     // Only a line whose first non-blank is "[" can be a header; the others
     // wait until their section is read.
@@ -124,7 +103,7 @@ const ProfileIndex::Way& ProfileIndex::KeysOf(uint32_t section) const {
   size_t pos = s.begin;
   while (pos < s.end) {
     size_t contentEnd;
-    const size_t next = NextLineFast(all, pos, &contentEnd);
+    const size_t next = profile_text::NextLine(all, pos, &contentEnd);
     LineInfo info = profile_text::ParseLine(all.substr(pos, contentEnd - pos));
     pos = next;
     if (info.kind != LineKind::kEntry) continue;

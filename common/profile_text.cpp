@@ -1,6 +1,7 @@
 #include "common/profile_text.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "common/profile.h"
 
@@ -50,12 +51,23 @@ LineInfo ParseLine(std::string_view line) {
 }
 
 size_t NextLine(std::string_view text, size_t pos, size_t* contentEnd) {
-  size_t i = pos;
-  while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
-  *contentEnd = i;
-  if (i == text.size()) return i;
-  if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') return i + 2;
-  return i + 1;
+  // Found with memchr: a file is mostly runs of bytes without a break.
+  const char* base = text.data();
+  const size_t n = text.size();
+  if (pos >= n) {
+    *contentEnd = n;
+    return n;
+  }
+  const void* lf = std::memchr(base + pos, '\n', n - pos);
+  const size_t lfAt = lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : n;
+  const void* cr = std::memchr(base + pos, '\r', lfAt - pos);
+  if (!cr) {
+    *contentEnd = lfAt;
+    return lfAt == n ? n : lfAt + 1;
+  }
+  const size_t crAt = static_cast<size_t>(static_cast<const char*>(cr) - base);
+  *contentEnd = crAt;
+  return crAt + 1 == lfAt && lfAt < n ? lfAt + 1 : crAt + 1;
 }
 
 std::string_view ValueForCaller(std::string_view stored) {
