@@ -32,6 +32,15 @@ int Main(int argc, char** argv, const Program& program) {
         PrintErr(std::string(program.name) + ": " + s.message());
         return kExitFailed;
       }
+      // Without a display the toolkit would abort; a server with no screen
+      // gets told what to do instead.
+      if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+          qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+          qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        PrintErr(std::string(program.name) +
+                 ": there is no display to open the window on; give a command (see --help).");
+        return kExitUsage;
+      }
       QApplication app(argc, argv);
       Name(program);
       return program.runWindow();

@@ -108,6 +108,11 @@ TEST(VostrelCommand, ExitStatusTellsHowItWent) {
   }
   EXPECT_FALSE(server.Exists("Items"));
 
+  // No command and no display: told what to do, not a toolkit abort.
+  r = tests::RunProgram("Vostrel", {"--server-dir", dir});
+  EXPECT_EQ(r.exitStatus, 2);
+  EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
+
   r = tests::RunProgram("Vostrel", {"--help"});
   EXPECT_EQ(r.exitStatus, 0);
   EXPECT_NE(r.out.find("3 done with records skipped"), std::string::npos) << r.out;
