@@ -6,7 +6,11 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "common/host_path.h"
 #include "common/server_layout.h"
@@ -88,7 +92,21 @@ common::Status MakeFolder(const std::string& dir) {
   return SyncFolder(path.has_parent_path() ? path.parent_path().string() : ".");
 }
 
-common::Status CopyOne(const std::string& source, const std::string& target) {
+// One copy on its way: written to `temp`, to be renamed to `target`.
+struct Pending {
+  std::string temp, target;
+  size_t size = 0;
+  size_t hash = 0;  // of the bytes read from the account, to check the copy
+};
+
+size_t HashOf(std::string_view bytes) { return std::hash<std::string_view>{}(bytes); }
+
+// Reads the account and writes its copy to a hidden temporary file beside
+// `target`, unflushed: the whole backup is flushed at once. Leaves
+// `pending` empty when `target` already holds the same bytes.
+common::Status Stage(const std::string& source, const std::string& target,
+                     std::optional<Pending>* pending) {
+  pending->reset();
   std::string bytes;
   struct stat sourceStat;
   if (common::Status s = ReadAll(source, &bytes, &sourceStat); !s.ok()) return s;
@@ -112,35 +130,52 @@ common::Status CopyOne(const std::string& source, const std::string& target) {
     return common::PosixError(target, errno);
   }
 
-  const std::string dir = common::HostFolderOf(target);
-  const std::string temp = common::JoinHostPath(
-      dir, "." + common::HostNameOf(target) + ".backup-" + std::to_string(::getpid()));
-  Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-  if (fd.get() < 0) return common::PosixError(temp, errno);
-  common::Status s = WriteAll(fd.get(), temp, bytes);
+  Pending copy;
+  copy.target = target;
+  copy.temp = common::JoinHostPath(
+      common::HostFolderOf(target),
+      "." + common::HostNameOf(target) + ".backup-" + std::to_string(::getpid()));
+  copy.size = bytes.size();
+  copy.hash = HashOf(bytes);
+  Fd fd(::open(copy.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (fd.get() < 0) return common::PosixError(copy.temp, errno);
+  common::Status s = WriteAll(fd.get(), copy.temp, bytes);
   if (s.ok() && ::fchmod(fd.get(), sourceStat.st_mode & 0777) != 0) {
-    s = common::PosixError(temp, errno);
+    s = common::PosixError(copy.temp, errno);
   }
-  if (s.ok() && ::fsync(fd.get()) != 0) s = common::PosixError(temp, errno);
-  if (s.ok() && fd.Close() != 0) s = common::PosixError(temp, errno);
-  // The name is taken only by a complete copy: a crash leaves a hidden
-  // temporary file, never a short copy under the account's name.
-  if (s.ok() && ::rename(temp.c_str(), target.c_str()) != 0) s = common::PosixError(target, errno);
+  if (s.ok() && fd.Close() != 0) s = common::PosixError(copy.temp, errno);
   if (!s.ok()) {
-    ::unlink(temp.c_str());
+    ::unlink(copy.temp.c_str());
     return s;
   }
-  // Read back what the file system now gives for the name.
-  std::string copy;
+  *pending = std::move(copy);
+  return common::Status::OK();
+}
+
+// Flushes every file written on the file system of `dir` at once: one
+// flush for thousands of copies instead of one each.
+common::Status SyncAll(const std::string& dir) {
+  Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0) return common::PosixError(dir, errno);
+  if (::syncfs(fd.get()) != 0) return common::PosixError(dir, errno);
+  return common::Status::OK();
+}
+
+// The copy as the file system now gives it back.
+common::Status Verify(const Pending& copy) {
+  std::string bytes;
   struct stat ignored;
-  if (common::Status r = ReadAll(target, &copy, &ignored); !r.ok()) return r;
-  if (copy != bytes) return common::Status::IOError(target + ": the copy read back differs");
+  if (common::Status s = ReadAll(copy.target, &bytes, &ignored); !s.ok()) return s;
+  if (bytes.size() != copy.size || HashOf(bytes) != copy.hash) {
+    return common::Status::IOError(copy.target + ": the copy read back differs from the account");
+  }
   return common::Status::OK();
 }
 
 }  // namespace
 
-common::Status BackUpAccounts(const AccountListing& listing, const std::string& hostDir) {
+common::Status BackUpAccounts(const AccountListing& listing, const std::string& hostDir,
+                              const std::function<void(int32_t, int32_t)>& progress) {
   if (hostDir.empty()) return common::Status::InvalidArgument("no backup folder given");
   if (common::Status s = MakeFolder(hostDir); !s.ok()) return s.WithContext("backup folder");
 
@@ -152,12 +187,39 @@ common::Status BackUpAccounts(const AccountListing& listing, const std::string& 
     return common::Status::InvalidArgument(hostDir + ": the backup folder is the accounts folder");
   }
 
-  for (const std::string& file : listing.files) {
+  std::vector<Pending> pending;
+  // Temporary files left by a failure are removed; renamed copies stay.
+  size_t renamed = 0;
+  auto fail = [&pending, &renamed](common::Status s) {
+    for (size_t i = renamed; i < pending.size(); ++i) ::unlink(pending[i].temp.c_str());
+    return s;
+  };
+  const int32_t total = static_cast<int32_t>(listing.files.size());
+  for (int32_t p = 0; p < total; ++p) {
+    const std::string& file = listing.files[static_cast<size_t>(p)];
     const std::string source = common::ResolvePath(common::layout::AccountFile(file));
-    if (common::Status s = CopyOne(source, common::JoinHostPath(hostDir, file)); !s.ok()) return s;
+    std::optional<Pending> copy;
+    if (common::Status s = Stage(source, common::JoinHostPath(hostDir, file), &copy); !s.ok()) {
+      return fail(s);
+    }
+    if (copy) pending.push_back(std::move(*copy));
+    if (progress) progress(p + 1, total);
+  }
+  // Each copy is on disk before it takes its name, so a crash leaves a
+  // hidden temporary file, never a short copy under an account's name.
+  if (common::Status s = SyncAll(hostDir); !s.ok()) return fail(s);
+  for (; renamed < pending.size(); ++renamed) {
+    const Pending& copy = pending[renamed];
+    if (::rename(copy.temp.c_str(), copy.target.c_str()) != 0) {
+      return fail(common::PosixError(copy.target, errno));
+    }
   }
   // The renames are on disk only once the folder is.
-  return SyncFolder(hostDir);
+  if (common::Status s = SyncFolder(hostDir); !s.ok()) return s;
+  for (const Pending& copy : pending) {
+    if (common::Status s = Verify(copy); !s.ok()) return s;
+  }
+  return common::Status::OK();
 }
 
 }  // namespace calmet

@@ -33,8 +33,9 @@ const QCommandLineOption kJson("json", "list, show, find: print JSON instead of 
 const QCommandLineOption kYes("yes", "wipe: answer Yes to the question instead of asking.");
 const QCommandLineOption kBackup(
     "backup",
-    "wipe: first copy every account file into DIR (created if missing; a file of the same name "
-    "with other content is never replaced, and the wipe then does not start).",
+    "wipe: first copy every account file into DIR (relative to the current folder; created if "
+    "missing; a file of the same name with other content is never replaced, and the wipe then "
+    "does not start).",
     "DIR");
 
 constexpr char kItemsWarning[] =
@@ -202,16 +203,14 @@ int Find(const AccountListing& listing, const AccountsState& state, const QStrin
   progress.Begin("Accounts searched");
   const int total = static_cast<int>(listing.files.size());
   std::vector<int> matches;
-  bool skipped = false;
+  // Shown once the progress line has ended, so that they do not break it.
+  std::vector<AccountView> unreadable;
   for (int p = 0; p < total; ++p) {
     // Names only: a search reads no item file.
-    const std::optional<AccountView> view =
+    std::optional<AccountView> view =
         ShowAccount(listing.files[static_cast<size_t>(p)], state, ViewDepth::kCharactersOnly);
     if (view && !view->status.ok()) {
-      progress.End("...");
-      ShowUnreadable(*view, messages);
-      progress.Begin("Accounts searched");
-      skipped = true;
+      unreadable.push_back(std::move(*view));
     } else if (view) {
       for (const CharacterView& ch : view->characters) {
         if (!ch.name.empty() && Text(ch.name).contains(text, Qt::CaseInsensitive)) {
@@ -223,6 +222,8 @@ int Find(const AccountListing& listing, const AccountsState& state, const QStrin
     progress.Update(p + 1, total);
   }
   progress.End("done");
+  for (const AccountView& view : unreadable) ShowUnreadable(view, messages);
+  bool skipped = !unreadable.empty();
 
   if (json) {
     QJsonArray accounts;
@@ -285,7 +286,15 @@ int Wipe(const QCommandLineParser& parser, const AccountListing& listing, Accoun
   std::function<common::Status()> backup;
   if (parser.isSet(kBackup)) {
     const QString dir = QDir::cleanPath(QDir::current().absoluteFilePath(parser.value(kBackup)));
-    backup = [&listing, dir] { return BackUpAccounts(listing, dir.toLocal8Bit().toStdString()); };
+    backup = [&listing, dir, quiet = parser.isSet("quiet")] {
+      cli::ProgressLine progress(quiet);
+      progress.Begin("Accounts backed up");
+      const common::Status s = BackUpAccounts(
+          listing, dir.toLocal8Bit().toStdString(),
+          [&progress](int32_t done, int32_t total) { progress.Update(done, total); });
+      progress.End(s.ok() ? "done" : "failed");
+      return s;
+    };
   }
   const WipeClickResult click = WipeClick(listing, state, ui, backup);
   switch (click.outcome) {
@@ -311,8 +320,10 @@ void DefineOptions(QCommandLineParser& parser) {
       "show ACCOUNT: the account's three characters, their stats and inventories. ACCOUNT is "
       "its file name or listed name, without regard to case; \".ini\" may be left off.\n"
       "find TEXT: the accounts with a character whose name holds TEXT, without regard to "
-      "case.\n"
-      "wipe: empty every inventory of every account, after asking on the terminal.",
+      "case; status 3 when some accounts could not be read.\n"
+      "wipe: empty every inventory of every account, after asking on the terminal (status 2 "
+      "when standard input is not one and --yes is not given; 1 when some accounts could not "
+      "be written or the answer was No).",
       "list|show ACCOUNT|find TEXT|wipe");
   parser.addOption(kJson);
   parser.addOption(kYes);
