@@ -314,35 +314,5 @@ TEST(WipeTest, StopsAtOnceWithoutAccounts) {
   }
 }
 
-TEST(WipeTest, ClickRunsTheStepBeforeTheWipeOnlyAfterYes) {
-  ScratchFolder s;
-  const std::string account = Section("CHAR1", {{"InvItemNum1", "5"}});
-  s.Write("Accounts/a.ini", account);
-  AccountsState state;
-  AccountListing l = ListScratch(state);
-  RecordingWipeUi ui(state);
-  int steps = 0;
-  auto step = [&] {
-    ++steps;
-    EXPECT_TRUE(ui.selected.empty());  // before the first write
-    return steps == 1 ? common::Status::IOError("backup: disk full") : common::Status::OK();
-  };
-
-  ui.messages.answers = {common::MsgAnswer::No, common::MsgAnswer::Yes, common::MsgAnswer::Yes};
-  EXPECT_EQ(WipeClick(l, state, ui, step).outcome, WipeClickOutcome::kDeclined);
-  EXPECT_EQ(steps, 0);
-  EXPECT_EQ(WipeClick(l, state, ui, step).outcome, WipeClickOutcome::kNotStarted);
-  EXPECT_EQ(s.Read("Accounts/a.ini"), account);
-  ASSERT_EQ(ui.messages.shown.size(), 3u);
-  EXPECT_EQ(ui.messages.shown[2].title, kWipeNotStartedTitle);
-  EXPECT_EQ(ui.messages.shown[2].icon, common::MsgIcon::Stop);
-  EXPECT_NE(ui.messages.shown[2].prompt.find("backup: disk full"), std::string::npos);
-
-  const WipeClickResult wiped = WipeClick(l, state, ui, step);
-  EXPECT_EQ(wiped.outcome, WipeClickOutcome::kWiped);
-  EXPECT_EQ(steps, 2);
-  ExpectWiped("a.ini");
-}
-
 }  // namespace
 }  // namespace calmet

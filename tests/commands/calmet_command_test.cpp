@@ -208,10 +208,13 @@ TEST(CalmetCommand, WipeAsksOnATerminalAndNeverWaitsWithoutOne) {
       tests::RunProgram("Calmet", {"wipe", "--server-dir", s.path()}, {"y\n", false, 30});
   EXPECT_EQ(r.exitStatus, 2) << r.err;
   EXPECT_NE(r.err.find("--yes"), std::string::npos) << r.err;
-  r = tests::RunProgram("Calmet", {"wipe", "--server-dir", s.path()}, {"maybe\nn\n", true, 30});
+  // No: not even the backup is made.
+  r = tests::RunProgram("Calmet", {"wipe", "--backup", s.At("saved"), "--server-dir", s.path()},
+                        {"maybe\nn\n", true, 30});
   EXPECT_EQ(r.exitStatus, 1) << r.err;
   EXPECT_NE(r.err.find(kWipeQuestion), std::string::npos) << r.err;
   EXPECT_EQ(Tree(s.path()), before);
+  EXPECT_FALSE(s.Exists("saved"));
 
   r = tests::RunProgram("Calmet", {"wipe", "--server-dir", s.path()}, {"yes\n", true, 30});
   EXPECT_EQ(r.exitStatus, 0) << r.err;
