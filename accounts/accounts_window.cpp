@@ -226,20 +226,16 @@ void frmMain::ShowView(const AccountView& view) {
 }
 
 void frmMain::cmdClear_Click() {
-  if (messages_->Show(kWipeQuestion, kWipeQuestionTitle, common::MsgButtons::YesNo,
-                      common::MsgIcon::None) != common::MsgAnswer::Yes) {
-    return;
-  }
-  lstAccounts_->setEnabled(false);
   WindowWipeUi ui(*this);
-  if (!WipeInventories(listing_, state_, ui).ran) {
-    // Say so rather than leave the list greyed out with no word.
-    messages_->Show(kWipeNothing, kWipeNothingTitle, common::MsgButtons::Ok, common::MsgIcon::None);
-    lstAccounts_->setEnabled(true);
-    return;
+  const WipeClickResult click = WipeClick(listing_, state_, ui, [this] {
+    lstAccounts_->setEnabled(false);
+    return common::Status::OK();
+  });
+  if (click.outcome == WipeClickOutcome::kDeclined) return;
+  if (click.wipe.ran) {
+    lstAccounts_Click();
+    prgbarProgress_->setValue(0);
   }
-  lstAccounts_Click();
-  prgbarProgress_->setValue(0);
   lstAccounts_->setEnabled(true);
 }
 
