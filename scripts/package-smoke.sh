@@ -3,7 +3,7 @@
 # SMOKE, with no display, in an empty scratch folder, SOURCE_DIR set): the
 # installed programs answer --help, and the installed Vostrel converts a
 # scratch copy of the sample server through --server-dir, writing the same
-# files as the build's own copy does.
+# files as the build's own copy does; the installed Calmet lists its accounts.
 set -euo pipefail
 build="${BUILD_DIR:-$SOURCE_DIR/build}"
 for p in Vostrel Calmet Ruvane; do
@@ -26,4 +26,7 @@ status=0
 "$build/bin/Vostrel" convert all --server-dir built --quiet 2>/dev/null || status=$?
 [ "$status" -eq 3 ] || { echo "smoke: the built Vostrel ended with $status" >&2; exit 1; }
 diff -r installed built >/dev/null || { echo "smoke: the installed and built conversions differ" >&2; exit 1; }
+# The installed Calmet lists the copy's accounts for a script.
+Calmet list --json --server-dir installed |
+  python3 -c 'import json, sys; assert json.load(sys.stdin)["accounts"], "no accounts listed"'
 echo "smoke: installed Vostrel converted $(find installed -type f | wc -l) files, as the build does"
