@@ -38,9 +38,6 @@ const QCommandLineOption kBackup(
     "does not start).",
     "DIR");
 
-constexpr char kItemsWarning[] =
-    "Please place this in the same folder as the server for optimal results.";
-
 QString Text(const std::string& bytes) { return common::AnsiToQString(bytes); }
 
 void PrintJson(const QJsonObject& object) {
@@ -53,19 +50,10 @@ void PrintError(const std::string& text) {
   cli::PrintErr(QCoreApplication::applicationName().toStdString() + ": " + text);
 }
 
-// The window's start: the listing, with its failure box, and the warning
-// when there is no items folder. Nothing when the folder cannot be read.
+// The window's start; nothing when the accounts folder cannot be read.
 std::optional<AccountListing> Start(AccountsState& state, common::MessagePort& messages) {
-  AccountListing listing =
-      ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
-  if (!listing.status.ok()) {
-    messages.Show(std::string(kListFailed) + "\n" + listing.status.message(), kListFailedTitle,
-                  common::MsgButtons::Ok, common::MsgIcon::Stop);
-    return std::nullopt;
-  }
-  if (!common::FileIsPresent(common::layout::kItemsFolder, false)) {
-    messages.Show(kItemsWarning, "Warning", common::MsgButtons::Ok, common::MsgIcon::None);
-  }
+  AccountListing listing = StartListing(state, messages);
+  if (!listing.status.ok()) return std::nullopt;
   return listing;
 }
 

@@ -169,19 +169,9 @@ void frmMain::BuildControls() {
 }
 
 void frmMain::Form_Load() {
-  listing_ = ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state_);
+  listing_ = StartListing(state_, *messages_);
   for (const std::string& line : listing_.lines) lstAccounts_->addItem(common::AnsiToQString(line));
   lblTAccounts_->setText(common::AnsiToQString(listing_.label));
-  if (!listing_.status.ok()) {
-    // The folder is there but could not be read: "No accounts found." alone
-    // would hide that the accounts exist.
-    messages_->Show(std::string(kListFailed) + "\n" + listing_.status.message(), kListFailedTitle,
-                    common::MsgButtons::Ok, common::MsgIcon::Stop);
-  }
-  if (!common::FileIsPresent(common::layout::kItemsFolder, false)) {
-    messages_->Show("Please place this in the same folder as the server for optimal results.",
-                    "Warning", common::MsgButtons::Ok, common::MsgIcon::None);
-  }
 }
 
 int frmMain::SelectedRow() const {

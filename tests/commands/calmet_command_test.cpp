@@ -20,6 +20,7 @@
 #include "common/qt/ansi_text.h"
 #include "common/server_layout.h"
 #include "tests/accounts/account_files.h"
+#include "tests/support/file_tree.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/run_command.h"
 #include "tests/support/scratch_folder.h"
@@ -51,18 +52,6 @@ void MakeServer(const ScratchFolder& s) {
   s.Write("Accounts/notes.txt", "not an account");
   s.Write("Items/Item1.dat", calmet_test::ItemFile("1", "Gold", "12"));
   s.Write("Items/Item2.dat", calmet_test::ItemFile("2", "Sword", "3"));
-}
-
-std::map<std::string, std::string> Tree(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(root)) {
-    if (!e.is_regular_file()) continue;
-    std::ifstream in(e.path(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    files[fs::relative(e.path(), root).string()] = bytes.str();
-  }
-  return files;
 }
 
 QJsonObject ParseObject(const std::string& out) {
@@ -164,7 +153,7 @@ TEST(CalmetCommand, WipeWritesWhatTheWindowsWipeWritesAfterItsBackup) {
   ScratchFolder backups;
   ScratchFolder byCommand;
   MakeServer(byCommand);
-  const auto before = Tree(byCommand.path());
+  const auto before = tests::FileTree(byCommand.path());
   // A backup that cannot be made stops the wipe before the first write, and
   // keeps the file that was there.
   backups.Write("taken/bob.ini", "an older backup");
@@ -173,7 +162,7 @@ TEST(CalmetCommand, WipeWritesWhatTheWindowsWipeWritesAfterItsBackup) {
         "Calmet", {"wipe", "--yes", "--backup", folder, "--server-dir", byCommand.path()});
     EXPECT_EQ(r.exitStatus, 1) << r.err;
     EXPECT_NE(r.err.find(kWipeNotStartedTitle), std::string::npos) << r.err;
-    EXPECT_EQ(Tree(byCommand.path()), before);
+    EXPECT_EQ(tests::FileTree(byCommand.path()), before);
   }
   EXPECT_EQ(backups.Read("taken/bob.ini"), "an older backup");
 
@@ -182,7 +171,7 @@ TEST(CalmetCommand, WipeWritesWhatTheWindowsWipeWritesAfterItsBackup) {
       {"wipe", "--yes", "--backup", backups.At("new/folder"), "--server-dir", byCommand.path()});
   EXPECT_EQ(r.exitStatus, 0) << r.err;
   EXPECT_NE(r.err.find(kWipeDone), std::string::npos) << r.err;
-  const auto saved = Tree(backups.At("new/folder"));
+  const auto saved = tests::FileTree(backups.At("new/folder"));
   // Every listed file, byte for byte, and no temporary one.
   EXPECT_EQ(saved,
             (std::map<std::string, std::string>{{"bob.ini", before.at("Accounts/bob.ini")},
@@ -195,15 +184,15 @@ TEST(CalmetCommand, WipeWritesWhatTheWindowsWipeWritesAfterItsBackup) {
       ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
   NoWipeUi ui;
   ASSERT_TRUE(WipeInventories(listing, state, ui).ran);
-  const auto expected = Tree(byWindow.path());
+  const auto expected = tests::FileTree(byWindow.path());
   EXPECT_NE(expected, before);
-  EXPECT_EQ(Tree(byCommand.path()), expected);
+  EXPECT_EQ(tests::FileTree(byCommand.path()), expected);
 }
 
 TEST(CalmetCommand, WipeAsksOnATerminalAndNeverWaitsWithoutOne) {
   ScratchFolder s;
   MakeServer(s);
-  const auto before = Tree(s.path());
+  const auto before = tests::FileTree(s.path());
   tests::CommandResult r =
       tests::RunProgram("Calmet", {"wipe", "--server-dir", s.path()}, {"y\n", false, 30});
   EXPECT_EQ(r.exitStatus, 2) << r.err;
@@ -213,7 +202,7 @@ TEST(CalmetCommand, WipeAsksOnATerminalAndNeverWaitsWithoutOne) {
                         {"maybe\nn\n", true, 30});
   EXPECT_EQ(r.exitStatus, 1) << r.err;
   EXPECT_NE(r.err.find(kWipeQuestion), std::string::npos) << r.err;
-  EXPECT_EQ(Tree(s.path()), before);
+  EXPECT_EQ(tests::FileTree(s.path()), before);
   EXPECT_FALSE(s.Exists("saved"));
 
   r = tests::RunProgram("Calmet", {"wipe", "--server-dir", s.path()}, {"yes\n", true, 30});
@@ -228,7 +217,7 @@ TEST(CalmetCommand, ExitStatusTellsAScriptWhatWentWrong) {
   s.Write("Accounts/dup.INI", "");
   s.MakeDir("Accounts/folder.ini");  // listed, but no file to read
   const std::string dir = s.path();
-  const auto before = Tree(dir);
+  const auto before = tests::FileTree(dir);
   auto status = [&dir](std::vector<std::string> args) {
     args.insert(args.end(), {"--server-dir", dir});
     return tests::RunProgram("Calmet", args).exitStatus;
@@ -254,7 +243,7 @@ TEST(CalmetCommand, ExitStatusTellsAScriptWhatWentWrong) {
                                              {"list", "--bogus"}}) {
     EXPECT_EQ(status(args), 2) << args.front();
   }
-  EXPECT_EQ(Tree(dir), before);
+  EXPECT_EQ(tests::FileTree(dir), before);
 
   // No accounts folder: nothing to list or wipe, which is no failure.
   ScratchFolder empty;

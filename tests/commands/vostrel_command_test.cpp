@@ -12,6 +12,7 @@
 #include "converter/map_job.h"
 #include "converter/profile_jobs.h"
 #include "tests/support/fake_job_ui.h"
+#include "tests/support/file_tree.h"
 #include "tests/support/run_command.h"
 #include "tests/support/scratch_folder.h"
 
@@ -21,19 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kSample = std::string(TOOLS_SOURCE_DIR) + "/sample/server";
-
-// Every file under `root` by its relative path, with its bytes.
-std::map<std::string, std::string> Tree(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(root)) {
-    if (!e.is_regular_file()) continue;
-    std::ifstream in(e.path(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    files[fs::relative(e.path(), root).string()] = bytes.str();
-  }
-  return files;
-}
 
 void CopySample(const std::string& to) {
   fs::copy(kSample, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
@@ -59,8 +47,8 @@ TEST(VostrelCommand, WritesWhatTheWindowsJobsWrite) {
   }
   EXPECT_EQ(MapConvertClick(state, "60", 0, ui), JobOutcome::kCompleted);
 
-  const auto expected = Tree(byWindow.path());
-  const auto actual = Tree(byCommand.path());
+  const auto expected = tests::FileTree(byWindow.path());
+  const auto actual = tests::FileTree(byCommand.path());
   EXPECT_GT(expected.size(), 300u);
   EXPECT_EQ(actual.size(), expected.size());
   for (const auto& [name, bytes] : expected) {
