@@ -1,6 +1,7 @@
 #include "accounts/account_list.h"
 
 #include "common/file_search.h"
+#include "common/server_layout.h"
 #include "common/text_util.h"
 
 namespace calmet {
@@ -51,6 +52,21 @@ AccountListing ListAccounts(std::string_view folder, AccountsState& state) {
   }
   listing.label = count == 0 ? "No accounts found." : "Total Accounts: " + common::Dec(count);
   state.TotalAccounts = count;
+  return listing;
+}
+
+AccountListing StartListing(AccountsState& state, common::MessagePort& messages) {
+  AccountListing listing =
+      ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
+  if (!listing.status.ok()) {
+    // The folder is there but could not be read: "No accounts found." alone
+    // would hide that the accounts exist.
+    messages.Show(std::string(kListFailed) + "\n" + listing.status.message(), kListFailedTitle,
+                  common::MsgButtons::Ok, common::MsgIcon::Stop);
+  }
+  if (!common::FileIsPresent(common::layout::kItemsFolder, false)) {
+    messages.Show(kItemsMissing, kItemsMissingTitle, common::MsgButtons::Ok, common::MsgIcon::None);
+  }
   return listing;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "accounts/accounts_state.h"
+#include "common/message_port.h"
 #include "common/status.h"
 
 namespace calmet {
@@ -38,5 +39,16 @@ std::string RecaseName(std::string_view name);
 // Sets state.TotalAccounts to the number kept. Entries whose names hold a "\"
 // cannot be reached through a tool path and are passed over.
 AccountListing ListAccounts(std::string_view folder, AccountsState& state);
+
+// The box when the server folder has no items folder: the inventories then
+// show no item names.
+inline constexpr char kItemsMissing[] =
+    "Please place this in the same folder as the server for optimal results.";
+inline constexpr char kItemsMissingTitle[] = "Warning";
+
+// What the program does at start, window or command: lists the server's
+// accounts folder, shows the kListFailed box when it cannot be read and the
+// kItemsMissing box when there is no items folder.
+AccountListing StartListing(AccountsState& state, common::MessagePort& messages);
 
 }  // namespace calmet

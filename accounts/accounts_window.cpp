@@ -169,19 +169,9 @@ void frmMain::BuildControls() {
 }
 
 void frmMain::Form_Load() {
-  listing_ = ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state_);
+  listing_ = StartListing(state_, *messages_);
   for (const std::string& line : listing_.lines) lstAccounts_->addItem(common::AnsiToQString(line));
   lblTAccounts_->setText(common::AnsiToQString(listing_.label));
-  if (!listing_.status.ok()) {
-    // The folder is there but could not be read: "No accounts found." alone
-    // would hide that the accounts exist.
-    messages_->Show(std::string(kListFailed) + "\n" + listing_.status.message(), kListFailedTitle,
-                    common::MsgButtons::Ok, common::MsgIcon::Stop);
-  }
-  if (!common::FileIsPresent(common::layout::kItemsFolder, false)) {
-    messages_->Show("Please place this in the same folder as the server for optimal results.",
-                    "Warning", common::MsgButtons::Ok, common::MsgIcon::None);
-  }
 }
 
 int frmMain::SelectedRow() const {
@@ -226,20 +216,16 @@ void frmMain::ShowView(const AccountView& view) {
 }
 
 void frmMain::cmdClear_Click() {
-  if (messages_->Show(kWipeQuestion, kWipeQuestionTitle, common::MsgButtons::YesNo,
-                      common::MsgIcon::None) != common::MsgAnswer::Yes) {
-    return;
-  }
-  lstAccounts_->setEnabled(false);
   WindowWipeUi ui(*this);
-  if (!WipeInventories(listing_, state_, ui).ran) {
-    // Say so rather than leave the list greyed out with no word.
-    messages_->Show(kWipeNothing, kWipeNothingTitle, common::MsgButtons::Ok, common::MsgIcon::None);
-    lstAccounts_->setEnabled(true);
-    return;
+  const WipeClickResult click = WipeClick(listing_, state_, ui, [this] {
+    lstAccounts_->setEnabled(false);
+    return common::Status::OK();
+  });
+  if (click.outcome == WipeClickOutcome::kDeclined) return;
+  if (click.wipe.ran) {
+    lstAccounts_Click();
+    prgbarProgress_->setValue(0);
   }
-  lstAccounts_Click();
-  prgbarProgress_->setValue(0);
   lstAccounts_->setEnabled(true);
 }
 

@@ -104,7 +104,8 @@ std::string DefaultCaption(int position) {
   }
 }
 
-std::optional<AccountView> ShowAccount(std::string_view fileName, const AccountsState& state) {
+std::optional<AccountView> ShowAccount(std::string_view fileName, const AccountsState& state,
+                                       ViewDepth depth) {
   if (state.WipeInProgress) return std::nullopt;
   AccountView view;
   // One version of the account for the whole view, checked once rather than
@@ -124,16 +125,17 @@ std::optional<AccountView> ShowAccount(std::string_view fileName, const Accounts
     ch.spd = accountFile.Get(section, "SPEED");
     ch.magi = accountFile.Get(section, "MAGI");
     std::optional<uint8_t> access = ConvertByte(accountFile.Get(section, "Access"));
-    const std::string name = accountFile.Get(section, "Name");
-    const std::string level = accountFile.Get(section, "Level");
-    if (name.empty()) {
+    ch.name = accountFile.Get(section, "Name");
+    ch.level = accountFile.Get(section, "Level");
+    if (ch.name.empty()) {
       ch.caption = DefaultCaption(c);
     } else {
       const char* word = access ? AccessWord(*access) : nullptr;
-      ch.caption = name + (word ? word : " - ") + level;
+      ch.caption = ch.name + (word ? word : " - ") + ch.level;
     }
   }
 
+  if (depth == ViewDepth::kCharactersOnly) return view;
   if (!common::FileIsPresent(common::layout::kItemsFolder, false)) return view;
 
   std::unordered_map<int32_t, ItemInfo> items;
@@ -141,17 +143,22 @@ std::optional<AccountView> ShowAccount(std::string_view fileName, const Accounts
     CharacterView& ch = view.characters[c - 1];
     const std::string section = "CHAR" + common::Dec(c);
     ch.inventory.reserve(kSlots);
+    ch.slotValues.reserve(kSlots);
     for (int slot = 1; slot <= kSlots; ++slot) {
       const std::string s = common::Dec(slot);
+      SlotView& values = ch.slotValues.emplace_back();
+      values.slot = slot;
+      values.value = accountFile.Get(section, "InvItemVal" + s);
       std::optional<int32_t> number = ConvertLong(accountFile.Get(section, "InvItemNum" + s));
       if (!number || *number == 0) {
         ch.inventory.push_back(s + ": <free item slot>");
         continue;
       }
       const ItemInfo& item = LookUpItem(*number, items);
+      values.item = *number;
+      values.name = item.name;
       if (item.bracketed) {
-        ch.inventory.push_back(s + ": " + item.name + " (" +
-                               accountFile.Get(section, "InvItemVal" + s) + ")");
+        ch.inventory.push_back(s + ": " + item.name + " (" + values.value + ")");
       } else {
         ch.inventory.push_back(s + ": " + item.name);
       }

@@ -25,12 +25,24 @@ inline constexpr int kSlots = 100;
 std::optional<uint8_t> ConvertByte(std::string_view text);
 std::optional<int32_t> ConvertLong(std::string_view text);
 
+// One inventory slot as values, for callers that want more than its line.
+struct SlotView {
+  int slot = 0;       // 1..100
+  int32_t item = 0;   // 0: a free slot (also for a number that does not convert)
+  std::string name;   // the item's name, "" for a free slot
+  std::string value;  // the InvItemVal text as the file holds it
+};
+
 // What one character frame shows.
 struct CharacterView {
   std::string caption;
   std::string str, def, spd, magi;
   // 100 lines in slot order, or none when the items folder has no file.
   std::vector<std::string> inventory;
+  // The values behind the caption and each line: the Name and Level keys,
+  // and one entry per inventory line, at the same positions.
+  std::string name, level;
+  std::vector<SlotView> slotValues;
 };
 
 struct AccountView {
@@ -47,12 +59,17 @@ inline constexpr char kAccountUnreadableTitle[] = "Account not shown.";
 // The caption of character position `position` (1..3) when it holds no one.
 std::string DefaultCaption(int position);
 
+// How much of the view to read: the whole view, or the captions and stats
+// only, which reads no item file (a search over every account needs no more).
+enum class ViewDepth { kFull, kCharactersOnly };
+
 // Reads the account file `fileName` in the accounts folder (a real entry name
 // from ListAccounts) and the item files its slots name. Returns nullopt, and
 // reads nothing, while state.WipeInProgress is set. Never shows a value that
 // belongs to another slot, character or account: an unreadable item number
 // is a free slot, an unreadable item type is not type 12, an unreadable
 // access level has no word.
-std::optional<AccountView> ShowAccount(std::string_view fileName, const AccountsState& state);
+std::optional<AccountView> ShowAccount(std::string_view fileName, const AccountsState& state,
+                                       ViewDepth depth = ViewDepth::kFull);
 
 }  // namespace calmet

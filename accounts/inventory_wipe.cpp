@@ -96,3 +96,35 @@ WipeResult WipeInventories(const AccountListing& accounts, AccountsState& state,
 }
 
 }  // namespace calmet
+
+namespace calmet {
+
+WipeClickResult WipeClick(const AccountListing& accounts, AccountsState& state, WipeUi& ui,
+                          const std::function<common::Status()>& beforeWipe) {
+  WipeClickResult result;
+  common::MessagePort& messages = ui.Messages();
+  if (messages.Show(kWipeQuestion, kWipeQuestionTitle, common::MsgButtons::YesNo,
+                    common::MsgIcon::None) != common::MsgAnswer::Yes) {
+    return result;
+  }
+  if (beforeWipe) {
+    if (common::Status s = beforeWipe(); !s.ok()) {
+      messages.Show(std::string(kWipeNotStarted) + "\n" + s.message(), kWipeNotStartedTitle,
+                    common::MsgButtons::Ok, common::MsgIcon::Stop);
+      result.outcome = WipeClickOutcome::kNotStarted;
+      return result;
+    }
+  }
+  result.wipe = WipeInventories(accounts, state, ui);
+  if (!result.wipe.ran) {
+    // Say so rather than end with no word.
+    messages.Show(kWipeNothing, kWipeNothingTitle, common::MsgButtons::Ok, common::MsgIcon::None);
+    result.outcome = WipeClickOutcome::kNothing;
+  } else {
+    result.outcome =
+        result.wipe.failed.empty() ? WipeClickOutcome::kWiped : WipeClickOutcome::kIncomplete;
+  }
+  return result;
+}
+
+}  // namespace calmet

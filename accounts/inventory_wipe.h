@@ -2,6 +2,7 @@
 // one account file at a time, with the window kept up to date as it goes.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,5 +58,35 @@ struct WipeResult {
 // accounts that could not be written, if any), selects position 0 and
 // clears state.WipeInProgress before returning.
 WipeResult WipeInventories(const AccountListing& accounts, AccountsState& state, WipeUi& ui);
+
+}  // namespace calmet
+
+namespace calmet {
+
+// The wipe button, for the window and the command alike: asks kWipeQuestion
+// and, on Yes, runs `beforeWipe`, then WipeInventories, and says so when
+// there was nothing to wipe.
+enum class WipeClickOutcome {
+  kDeclined,    // the answer was No; nothing written
+  kNotStarted,  // beforeWipe failed (box kWipeNotStarted); nothing written
+  kNothing,     // no account file to wipe (box kWipeNothing)
+  kWiped,       // every account wiped
+  kIncomplete,  // some accounts could not be written (named in the box)
+};
+
+struct WipeClickResult {
+  WipeClickOutcome outcome = WipeClickOutcome::kDeclined;
+  WipeResult wipe;
+};
+
+// The box shown, above the reason, when the step before the wipe fails.
+inline constexpr char kWipeNotStarted[] = "The wipe was not started, nothing was changed:";
+inline constexpr char kWipeNotStartedTitle[] = "Inventory wipe not started.";
+
+// `beforeWipe` runs once the answer is Yes and before the first write (the
+// window greys its list, the command makes its backup); when it fails, its
+// status is shown in a stop box and the wipe does not start.
+WipeClickResult WipeClick(const AccountListing& accounts, AccountsState& state, WipeUi& ui,
+                          const std::function<common::Status()>& beforeWipe = {});
 
 }  // namespace calmet

@@ -2,11 +2,19 @@
 // characters and can empty every inventory.
 #include <QApplication>
 
+#include "accounts/accounts_command.h"
 #include "accounts/accounts_window.h"
+#include "common/cli/program_main.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  calmet::frmMain window;
-  window.show();
-  return app.exec();
+  static const common::cli::Program program{
+      "Calmet",
+      "Lists the game server's accounts, shows the characters of an account with their "
+      "inventories, and can empty every inventory. Without a command it opens its window.",
+      calmet::DefineOptions, calmet::RunCommand, [] {
+        calmet::frmMain window;
+        window.show();
+        return QApplication::exec();
+      }};
+  return common::cli::Main(argc, argv, program);
 }

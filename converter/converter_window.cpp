@@ -68,18 +68,18 @@ frmMain::frmMain(common::MessagePort* messages, QWidget* parent) : QWidget(paren
     pages_[i].page->setObjectName(QString("tabPage%1").arg(kTabCaptions[i]));
     pages_[i].page->setGeometry(0, 0, tabOrganization_->width(), tabOrganization_->height());
   }
-  BuildPage(Page::Items, "fraItems", "lblMaxItems", "Max Items:", "txtMaxItems", "1000",
-            "cmdItemConvert", "lblItemStatus");
-  BuildPage(Page::Spells, "fraSpells", "lblMaxSpells", "Max Spells:", "txtMaxSpells", "500",
-            "cmdSpellConvert", "lblSpellStatus");
-  BuildPage(Page::Signs, "fraSigns", "lblMaxSigns", "Max Signs:", "txtMaxSigns", "500",
-            "cmdSignConvert", "lblSignStatus");
-  BuildPage(Page::Shops, "fraShops", "lblMaxShops", "Max Shops:", "txtMaxShops", "500",
-            "cmdShopConvert", "lblShopStatus");
-  BuildPage(Page::NPCs, "fraNPC", "lblMaxNPCs", "Max NPCs:", "txtMaxNPCs", "500", "cmdNPCConvert",
-            "lblNPCStatus");
-  BuildPage(Page::Maps, "fraMaps", "lblMaxMaps", "Max Maps:", "txtMaxMaps", "1000", "cmdMapConvert",
-            "lblMapStatus");
+  BuildPage(Page::Items, "fraItems", "lblMaxItems", "Max Items:", "txtMaxItems",
+            DefaultMaximum(Page::Items), "cmdItemConvert", "lblItemStatus");
+  BuildPage(Page::Spells, "fraSpells", "lblMaxSpells", "Max Spells:", "txtMaxSpells",
+            DefaultMaximum(Page::Spells), "cmdSpellConvert", "lblSpellStatus");
+  BuildPage(Page::Signs, "fraSigns", "lblMaxSigns", "Max Signs:", "txtMaxSigns",
+            DefaultMaximum(Page::Signs), "cmdSignConvert", "lblSignStatus");
+  BuildPage(Page::Shops, "fraShops", "lblMaxShops", "Max Shops:", "txtMaxShops",
+            DefaultMaximum(Page::Shops), "cmdShopConvert", "lblShopStatus");
+  BuildPage(Page::NPCs, "fraNPC", "lblMaxNPCs", "Max NPCs:", "txtMaxNPCs",
+            DefaultMaximum(Page::NPCs), "cmdNPCConvert", "lblNPCStatus");
+  BuildPage(Page::Maps, "fraMaps", "lblMaxMaps", "Max Maps:", "txtMaxMaps",
+            DefaultMaximum(Page::Maps), "cmdMapConvert", "lblMapStatus");
 
   chk98_ = new QCheckBox(common::AnsiToQString("Format to work for Windows 98"),
                          pages_[static_cast<int>(Page::Maps)].frame);

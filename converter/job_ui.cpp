@@ -1,5 +1,6 @@
 #include "converter/job_ui.h"
 
+#include "common/binary_record.h"
 #include "common/numeric_text.h"
 #include "converter/converter_state.h"
 
@@ -12,6 +13,7 @@ void ReportProgress(ConverterState& state, JobUi& ui, int32_t n, int16_t max) {
   if (!(percent >= 0)) percent = 0;
   if (percent > 100) percent = 100;
   state.ProgressPercent = static_cast<uint8_t>(percent);
+  ui.SetCount(n, max);
   ui.SetProgress(state.ProgressPercent);
 }
 
@@ -23,6 +25,15 @@ std::optional<int16_t> ReadMaximum(const std::string& text, JobUi& ui) {
     return std::nullopt;
   }
   return static_cast<int16_t>(value);
+}
+
+bool FlushJobOutput(const std::string& folder, Page page, JobUi& ui) {
+  const common::Status s = common::FlushFileSystem(folder);
+  if (s.ok()) return true;
+  ui.SetStatus(page, kStatusNotFlushed);
+  ui.Messages().Show(kPromptNotFlushed + s.message(), kTitleNotFlushed, common::MsgButtons::Ok,
+                     common::MsgIcon::Stop);
+  return false;
 }
 
 }  // namespace vostrel

@@ -13,6 +13,12 @@ namespace vostrel {
 // The six pages of the converter, in tab order.
 enum class Page { Items = 0, Spells = 1, Signs = 2, Shops = 3, NPCs = 4, Maps = 5 };
 
+// What a page's Max box holds when the window opens; also the command
+// line's maximum when none is given.
+constexpr const char* DefaultMaximum(Page page) {
+  return page == Page::Items || page == Page::Maps ? "1000" : "500";
+}
+
 class JobUi {
  public:
   virtual ~JobUi() = default;
@@ -20,6 +26,12 @@ class JobUi {
   virtual void PumpEventsOnce() = 0;
   // Sets the value of the shared progress bar (0 to 100).
   virtual void SetProgress(uint8_t percent) = 0;
+  // The count behind the bar: record `n` of `max` is done. Only the command
+  // line shows it.
+  virtual void SetCount(int32_t n, int32_t max) {
+    static_cast<void>(n);
+    static_cast<void>(max);
+  }
   // Sets the caption of a page's status label.
   virtual void SetStatus(Page page, const std::string& caption) = 0;
   // True once the user asked to close the window: a job then stops after
@@ -41,6 +53,15 @@ void ReportProgress(ConverterState& state, JobUi& ui, int32_t n, int16_t max);
 // (blanks, letters, 0, negative) is returned as it is and runs no record.
 std::optional<int16_t> ReadMaximum(const std::string& text, JobUi& ui);
 
+// How a Convert click ended, for a caller that reports it (the command line
+// turns it into an exit status; the window has shown it already).
+enum class JobOutcome {
+  kCompleted,  // every record converted, and on disk
+  kSkipped,    // completed, but some records were skipped (and listed)
+  kFailed,     // not started (source missing or unreadable) or stopped
+  kRefused,    // the maximum was refused; nothing ran
+};
+
 // The texts every page shows.
 inline constexpr const char* kStatusInitiated = "Conversion initiated...";
 inline constexpr const char* kStatusCompleted = "Conversion completed.";
@@ -49,5 +70,20 @@ inline constexpr const char* kTitleFileNotFound = "File not found";
 inline constexpr const char* kPromptBadMaximum =
     "The maximum must be a whole number from 1 to 32767.";
 inline constexpr const char* kTitleBadMaximum = "Invalid maximum";
+// The box when a source that exists cannot be read: nothing is converted.
+inline constexpr const char* kPromptUnreadable = "Nothing was converted: ";
+inline constexpr const char* kTitleUnreadable = "Source file unreadable";
+// When the written files could not be flushed to the disk: a power cut
+// could still lose them, so the job is not reported as completed.
+inline constexpr const char* kStatusNotFlushed = "Conversion not flushed to disk.";
+inline constexpr const char* kPromptNotFlushed =
+    "The converted files could not be flushed to the disk, so a power cut could still lose "
+    "them: ";
+inline constexpr const char* kTitleNotFlushed = "Conversion not on disk";
+
+// Flushes what a job wrote under `folder` (one call for the whole file
+// system, not one per record). On failure sets `page`'s status to
+// kStatusNotFlushed, shows a stop box with the reason and returns false.
+bool FlushJobOutput(const std::string& folder, Page page, JobUi& ui);
 
 }  // namespace vostrel

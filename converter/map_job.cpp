@@ -143,6 +143,11 @@ common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int3
     // status does not say so.
     if (ui.StopRequested()) return common::Status::OK();
   }
+  // Completed means on disk: a power cut after this loses nothing.
+  *stoppedAt = 0;
+  if (!FlushJobOutput(common::layout::ServerPath(common::layout::kNewMapsFolder), Page::Maps, ui)) {
+    return common::Status::IOError("the converted maps could not be flushed to the disk");
+  }
   ui.SetStatus(Page::Maps, kStatusCompleted);
   return common::Status::OK();
 }
@@ -157,12 +162,13 @@ common::Status ConvertMapsWin98(ConverterState& state, JobUi& ui, int32_t* stopp
   return RunMapJob(state, ui, true, stoppedAt);
 }
 
-void MapConvertClick(ConverterState& state, const std::string& maxText, int chk98State, JobUi& ui) {
-  if (maxText.empty()) return;
+JobOutcome MapConvertClick(ConverterState& state, const std::string& maxText, int chk98State,
+                           JobUi& ui) {
+  if (maxText.empty()) return JobOutcome::kRefused;
   if (!common::FileIsPresent(common::layout::kMapsTested, false)) {
     ui.Messages().Show(kMapsMissing, kTitleFileNotFound, common::MsgButtons::Ok,
                        common::MsgIcon::None);
-    return;
+    return JobOutcome::kFailed;
   }
   // An existing newmaps folder without files is found by no search; creating
   // it then fails, harmlessly: the folder is used as it is. A folder that
@@ -172,14 +178,16 @@ void MapConvertClick(ConverterState& state, const std::string& maxText, int chk9
   }
 
   std::optional<int16_t> max = ReadMaximum(maxText, ui);
-  if (!max) return;
+  if (!max) return JobOutcome::kRefused;
   state.MaxMaps = *max;
   ui.SetStatus(Page::Maps, kStatusInitiated);
 
   int32_t stoppedAt = 0;
   const common::Status s = chk98State == 1 ? ConvertMapsWin98(state, ui, &stoppedAt)
                                            : ConvertMaps(state, ui, &stoppedAt);
-  if (s.ok()) return;
+  if (s.ok()) return ui.StopRequested() ? JobOutcome::kFailed : JobOutcome::kCompleted;
+  // Every map was written but not flushed; the job has said so.
+  if (stoppedAt == 0) return JobOutcome::kFailed;
 
   const std::string map = common::Dec(stoppedAt);
   ui.SetStatus(Page::Maps, "Conversion stopped at map " + map + ".");
@@ -188,6 +196,7 @@ void MapConvertClick(ConverterState& state, const std::string& maxText, int chk9
                                 map + " and the maps after it were not."
                           : "\nNo map was converted.";
   ui.Messages().Show(prompt, kTitleStopped, common::MsgButtons::Ok, common::MsgIcon::Stop);
+  return JobOutcome::kFailed;
 }
 
 }  // namespace vostrel

@@ -18,7 +18,9 @@ std::optional<int16_t> RemapLayer(int16_t n);
 // The two jobs; each converts maps 1 to state.MaxMaps. OK when every map was
 // written, or when the UI asked the job to stop (which leaves the status as
 // it was). Otherwise the job stopped at map *stoppedAt, which was not
-// written, and the status says why, for the operator.
+// written, and the status says why, for the operator; *stoppedAt is 0 when
+// every map was written but the flush to the disk that ends the job failed
+// (the job has shown that box and status itself).
 common::Status ConvertMaps(ConverterState& state, JobUi& ui, int32_t* stoppedAt);
 common::Status ConvertMapsWin98(ConverterState& state, JobUi& ui, int32_t* stoppedAt);
 
@@ -26,6 +28,7 @@ common::Status ConvertMapsWin98(ConverterState& state, JobUi& ui, int32_t* stopp
 // txtMaxMaps, `chk98State` the check box's value (0 unchecked, 1 checked,
 // 2 grayed). Checks the folders, reads the maximum and runs the chosen job;
 // reports a stop in the status label and a message box.
-void MapConvertClick(ConverterState& state, const std::string& maxText, int chk98State, JobUi& ui);
+JobOutcome MapConvertClick(ConverterState& state, const std::string& maxText, int chk98State,
+                           JobUi& ui);
 
 }  // namespace vostrel

@@ -4,6 +4,7 @@
 
 #include "common/file_search.h"
 #include "common/host_path.h"
+#include "common/profile.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
 #include "converter/record_table.h"
@@ -72,8 +73,13 @@ void ConvertOne(const Kind& kind, ConverterState& state, int32_t n, RecordJob& j
   if (!s.ok()) skipped->push_back({n, s.message()});
 }
 
-std::vector<SkippedRecord> RunJob(const Kind& kind, ConverterState& state, JobUi& ui) {
+struct JobRun {
   std::vector<SkippedRecord> skipped;
+  bool completed = false;  // every record tried and the files flushed
+};
+
+JobRun RunJob(const Kind& kind, ConverterState& state, JobUi& ui) {
+  JobRun run;
   // A folder that holds no file is created. One that exists already makes
   // the creation fail, which is harmless: it is used as it is, and a folder
   // that truly cannot be made shows up as a skipped record for every file.
@@ -85,12 +91,15 @@ std::vector<SkippedRecord> RunJob(const Kind& kind, ConverterState& state, JobUi
   const int32_t bound = state.*kind.max;
   for (int32_t n = 1; n <= bound; ++n) {
     ui.PumpEventsOnce();
-    ConvertOne(kind, state, n, job, &skipped);
+    ConvertOne(kind, state, n, job, &run.skipped);
     ReportProgress(state, ui, n, state.*kind.max);
-    if (ui.StopRequested()) return skipped;
+    if (ui.StopRequested()) return run;
   }
+  // Completed means on disk: a power cut after this loses nothing.
+  if (!FlushJobOutput(folder, kind.page, ui)) return run;
   ui.SetStatus(kind.page, kStatusCompleted);
-  return skipped;
+  run.completed = true;
+  return run;
 }
 
 // A reason short enough for a message box, even for a value thousands of
@@ -121,41 +130,52 @@ std::string SkipReport(const std::vector<SkippedRecord>& skipped) {
 }  // namespace
 
 std::vector<SkippedRecord> ConvertItems(ConverterState& state, JobUi& ui) {
-  return RunJob(*KindOf(Page::Items), state, ui);
+  return RunJob(*KindOf(Page::Items), state, ui).skipped;
 }
 std::vector<SkippedRecord> ConvertSpells(ConverterState& state, JobUi& ui) {
-  return RunJob(*KindOf(Page::Spells), state, ui);
+  return RunJob(*KindOf(Page::Spells), state, ui).skipped;
 }
 std::vector<SkippedRecord> ConvertSigns(ConverterState& state, JobUi& ui) {
-  return RunJob(*KindOf(Page::Signs), state, ui);
+  return RunJob(*KindOf(Page::Signs), state, ui).skipped;
 }
 std::vector<SkippedRecord> ConvertShops(ConverterState& state, JobUi& ui) {
-  return RunJob(*KindOf(Page::Shops), state, ui);
+  return RunJob(*KindOf(Page::Shops), state, ui).skipped;
 }
 std::vector<SkippedRecord> ConvertNPCs(ConverterState& state, JobUi& ui) {
-  return RunJob(*KindOf(Page::NPCs), state, ui);
+  return RunJob(*KindOf(Page::NPCs), state, ui).skipped;
 }
 
-void ConvertClick(ConverterState& state, Page page, const std::string& maxText, JobUi& ui) {
+JobOutcome ConvertClick(ConverterState& state, Page page, const std::string& maxText, JobUi& ui) {
   const Kind* kind = KindOf(page);
-  if (!kind || maxText.empty()) return;
+  if (!kind || maxText.empty()) return JobOutcome::kRefused;
   if (!common::FileIsPresent(kind->files->sourceTested, false)) {
     ui.Messages().Show(kind->missingPrompt, kTitleFileNotFound, common::MsgButtons::Ok,
                        common::MsgIcon::None);
-    return;
+    return JobOutcome::kFailed;
+  }
+  // A source that is there but cannot be read would make every record
+  // blank; the job does not start, and the box says which file and why.
+  if (const common::ProfileReader source(common::layout::ServerPath(kind->files->source));
+      !source.status().ok() && !source.status().IsNotFound()) {
+    ui.Messages().Show(kPromptUnreadable + source.status().message(), kTitleUnreadable,
+                       common::MsgButtons::Ok, common::MsgIcon::Stop);
+    return JobOutcome::kFailed;
   }
   const std::optional<int16_t> max = ReadMaximum(maxText, ui);
-  if (!max) return;
+  if (!max) return JobOutcome::kRefused;
   state.*kind->max = *max;
   if (kind->makeTable) kind->makeTable(state, *max);
   ui.SetStatus(page, kStatusInitiated);
 
-  const std::vector<SkippedRecord> skipped = RunJob(*kind, state, ui);
+  const JobRun run = RunJob(*kind, state, ui);
   // A job cut short by closing the window reports nothing more.
-  if (!skipped.empty() && !ui.StopRequested()) {
-    ui.Messages().Show(SkipReport(skipped), kTitleSkipped, common::MsgButtons::Ok,
+  if (ui.StopRequested()) return JobOutcome::kFailed;
+  if (!run.skipped.empty()) {
+    ui.Messages().Show(SkipReport(run.skipped), kTitleSkipped, common::MsgButtons::Ok,
                        common::MsgIcon::Stop);
   }
+  if (!run.completed) return JobOutcome::kFailed;
+  return run.skipped.empty() ? JobOutcome::kCompleted : JobOutcome::kSkipped;
 }
 
 }  // namespace vostrel

@@ -30,7 +30,9 @@ inline constexpr const char* kTitleSkipped = "Records not converted";
 // record, and reporting progress after it), then set the status to
 // "Conversion completed.". A record that fails is skipped, its old file left
 // as it was, and the job goes on; the skipped records are returned. A job
-// stops early, after the record at hand, when the UI asks it to. The record
+// stops early, after the record at hand, when the UI asks it to. The files
+// written are flushed to the disk before the status says the job completed;
+// when they cannot be, a box says why and the status says so. The record
 // tables must have been made for the maximum (ConvertClick does that).
 std::vector<SkippedRecord> ConvertItems(ConverterState& state, JobUi& ui);
 std::vector<SkippedRecord> ConvertSpells(ConverterState& state, JobUi& ui);
@@ -41,7 +43,9 @@ std::vector<SkippedRecord> ConvertNPCs(ConverterState& state, JobUi& ui);
 // The Convert click of a profile-file page, minus the widgets: `maxText` is
 // the Max box's text. Checks the source file, reads the maximum, makes the
 // record table, sets the status and runs the job, then reports skipped
-// records in a message box.
-void ConvertClick(ConverterState& state, Page page, const std::string& maxText, JobUi& ui);
+// records in a message box. A source that exists but cannot be read is
+// reported in a box naming it and why, and nothing is converted. The job's
+// files are flushed to the disk before it reports completion.
+JobOutcome ConvertClick(ConverterState& state, Page page, const std::string& maxText, JobUi& ui);
 
 }  // namespace vostrel

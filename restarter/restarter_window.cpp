@@ -4,27 +4,12 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QLabel>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "common/qt/qt_message_port.h"
 #include "restarter/startup_check.h"
 
 namespace ruvane {
-
-namespace {
-
-QTimer* MakeTimer(QObject* owner, const char* name, int interval) {
-  auto* timer = new QTimer(owner);
-  timer->setObjectName(name);
-  timer->setInterval(interval);
-  // A coarse timer may fire up to 5% early (1.75 s on the 35 s wait); each
-  // step of the restart must come no sooner than its interval.
-  timer->setTimerType(Qt::PreciseTimer);
-  return timer;
-}
-
-}  // namespace
 
 frmMain::frmMain(frmMainDeps deps, QWidget* parent) : QWidget(parent), deps_(std::move(deps)) {
   setObjectName("frmMain");
@@ -42,7 +27,7 @@ frmMain::frmMain(frmMainDeps deps, QWidget* parent) : QWidget(parent), deps_(std
     deps_.endProgram = [](int code) { QCoreApplication::exit(code); };
   }
 
-  lblStatus_ = new QLabel("Preparing to restart the server...", this);
+  lblStatus_ = new QLabel(kStatusPreparing, this);
   lblStatus_->setObjectName("lblStatus");
   QFont font("MS Sans Serif");
   font.setStyleHint(QFont::SansSerif);  // the closest face where it is missing
@@ -53,77 +38,33 @@ frmMain::frmMain(frmMainDeps deps, QWidget* parent) : QWidget(parent), deps_(std
   layout->addWidget(lblStatus_);
   resize(380, 80);
 
-  tmrWait_ = MakeTimer(this, "tmrWait", deps_.intervals.wait);
-  tmrActivate_ = MakeTimer(this, "tmrActivate", deps_.intervals.activate);
-  tmrEnd_ = MakeTimer(this, "tmrEnd", deps_.intervals.end);
-  connect(tmrWait_, &QTimer::timeout, this, &frmMain::frmMain_tmrWait_Timer);
-  connect(tmrActivate_, &QTimer::timeout, this, &frmMain::frmMain_tmrActivate_Timer);
-  connect(tmrEnd_, &QTimer::timeout, this, &frmMain::frmMain_tmrEnd_Timer);
-  tmrWait_->start();
+  RestartSequence::Hooks hooks{deps_.messages, deps_.starter,
+                               [this](Step step) {
+                                 if (step == Step::kAnnounced)
+                                   lblStatus_->setText(kStatusRestarting);
+                               },
+                               [this](int code) {
+                                 hide();
+                                 deps_.endProgram(code);
+                               }};
+  sequence_.emplace(this, deps_.intervals, std::move(hooks));
 }
 
 frmMain::~frmMain() = default;
 
-bool frmMain::frmMain_Form_Load() {
-  // Nothing may tick while the box waits for the user: a failed check starts
-  // no server, however long the box stays open.
-  tmrWait_->stop();
-  if (!CheckServerPresent(*deps_.messages)) {
-    EndProgram(1);
-    return false;
-  }
-  tmrWait_->start();
-  return true;
-}
+bool frmMain::frmMain_Form_Load() { return sequence_->Load(); }
 
-void frmMain::frmMain_tmrWait_Timer() {
-  if (ended_) return;
-  // tmrWait stays enabled; its next tick would come after the program ended.
-  tmrActivate_->start();
-  lblStatus_->setText("Restarting the server...");
-}
+void frmMain::frmMain_tmrWait_Timer() { sequence_->OnWait(); }
 
-void frmMain::frmMain_tmrActivate_Timer() {
-  if (ended_) return;
-  const common::Status result = deps_.starter->StartServer();
-  if (!result.ok()) {
-    // No tick may start anything while the report waits for the user.
-    ended_ = true;
-    StopTimers();
-    ReportStartError(*deps_.messages, result);
-    EndProgram(1);
-    return;
-  }
-  tmrEnd_->start();
-  tmrActivate_->stop();
-}
+void frmMain::frmMain_tmrActivate_Timer() { sequence_->OnActivate(); }
 
-void frmMain::frmMain_tmrEnd_Timer() {
-  if (ended_) return;
-  EndProgram(0);
-}
+void frmMain::frmMain_tmrEnd_Timer() { sequence_->OnEnd(); }
 
-void frmMain::frmMain_Form_Unload() {
-  if (ended_) return;
-  EndProgram(0);
-}
+void frmMain::frmMain_Form_Unload() { sequence_->Unload(); }
 
 void frmMain::closeEvent(QCloseEvent* event) {
   frmMain_Form_Unload();
   event->accept();
-}
-
-void frmMain::StopTimers() {
-  tmrWait_->stop();
-  tmrActivate_->stop();
-  tmrEnd_->stop();
-}
-
-void frmMain::EndProgram(int code) {
-  ended_ = true;
-  StopTimers();
-  hide();
-  deps_.endProgram(code);
 }
 
 }  // namespace ruvane

@@ -1,25 +1,19 @@
-// Ruvane's window: a status line and three timers that wait, announce the
-// restart, start the server and end the program.
+// Ruvane's window: a status line over the restart sequence, which waits,
+// announces the restart, starts the server and ends the program.
 #pragma once
 
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "common/message_port.h"
+#include "restarter/restart_sequence.h"
 #include "restarter/server_launcher.h"
 
 class QLabel;
-class QTimer;
 
 namespace ruvane {
-
-// The timer intervals, in milliseconds.
-struct Intervals {
-  int wait = 35000;     // from load to the announcement
-  int activate = 3000;  // from the announcement to the start
-  int end = 5000;       // from the start to the end of the program
-};
 
 // What the window works with. Anything left empty is the real thing; tests
 // pass their own.
@@ -52,24 +46,17 @@ class frmMain : public QWidget {
   // The window is closing: the program ends at once.
   void frmMain_Form_Unload();
 
-  bool ended() const { return ended_; }
+  bool ended() const { return sequence_->ended(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void StopTimers();
-  // Stops every timer so no later tick can act, then ends the program.
-  void EndProgram(int code);
-
   frmMainDeps deps_;
   std::unique_ptr<common::MessagePort> ownMessages_;
   std::unique_ptr<ServerStarter> ownStarter_;
   QLabel* lblStatus_;
-  QTimer* tmrWait_;
-  QTimer* tmrActivate_;
-  QTimer* tmrEnd_;
-  bool ended_ = false;
+  std::optional<RestartSequence> sequence_;
 };
 
 }  // namespace ruvane

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Converts maps with the real Vostrel program in a real window: the program
-# is copied into a scratch server folder holding a maps folder, its Maps page
+# is copied into a folder of its own and given the scratch server folder
+# (holding a maps folder) with --server-dir, its Maps page
 # gets a small maximum and a click on Convert (standard layers), then a
 # second run with the Windows 98 box ticked; the files are checked byte for
 # byte.
@@ -15,6 +16,8 @@ NAME=vostrel_maps
 . "$(cd "$(dirname "$0")" && pwd)/lib/common.sh"
 
 scratch_server "$PROGRAM" vostrel-maps
+# Elsewhere than the server folder: the window must work on --server-dir.
+mkdir "$SERVER/tools" && mv "$SERVER/Vostrel" "$SERVER/tools/" || fail "cannot move the program"
 
 # Map 1 is a full legacy map, map 2 a file cut short after its update count,
 # map 3 is missing. The newmaps folder does not exist yet.
@@ -41,7 +44,7 @@ cat > "$SERVER/drive.sh" <<'EOF'
 #!/usr/bin/env bash
 set -u
 cd "$1"
-./Vostrel &
+./tools/Vostrel --server-dir "$1" &
 APP=$!
 finish() { echo "$1" >> drive.result; kill -TERM "$APP" 2>/dev/null; wait "$APP"; exit 0; }
 win=""

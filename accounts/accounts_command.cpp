@@ -1,0 +1,362 @@
+#include "accounts/accounts_command.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "accounts/account_backup.h"
+#include "accounts/account_list.h"
+#include "accounts/accounts_state.h"
+#include "accounts/character_view.h"
+#include "accounts/inventory_wipe.h"
+#include "common/cli/command_line.h"
+#include "common/file_search.h"
+#include "common/host_path.h"
+#include "common/qt/ansi_text.h"
+#include "common/server_layout.h"
+#include "common/text_util.h"
+
+namespace calmet {
+
+namespace {
+
+namespace cli = common::cli;
+
+const QCommandLineOption kJson("json", "list, show, find: print JSON instead of text.");
+const QCommandLineOption kYes("yes", "wipe: answer Yes to the question instead of asking.");
+const QCommandLineOption kBackup(
+    "backup",
+    "wipe: first copy every account file into DIR (relative to the current folder; created if "
+    "missing; a file of the same name with other content is never replaced, and the wipe then "
+    "does not start).",
+    "DIR");
+
+QString Text(const std::string& bytes) { return common::AnsiToQString(bytes); }
+
+void PrintJson(const QJsonObject& object) {
+  const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
+  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+  std::fflush(stdout);
+}
+
+void PrintError(const std::string& text) {
+  cli::PrintErr(QCoreApplication::applicationName().toStdString() + ": " + text);
+}
+
+// The window's start; nothing when the accounts folder cannot be read.
+std::optional<AccountListing> Start(AccountsState& state, common::MessagePort& messages) {
+  AccountListing listing = StartListing(state, messages);
+  if (!listing.status.ok()) return std::nullopt;
+  return listing;
+}
+
+// Where ACCOUNT is in the listing: the file of exactly that name (".ini" may
+// be left off) first, otherwise the one file equal to it without regard to
+// case, which is also how its listed name compares. Files differing only in
+// case are different accounts, so a name that fits several is refused.
+struct Lookup {
+  int position = -1;
+  std::vector<std::string> candidates;  // set when ambiguous
+};
+
+Lookup FindAccount(const AccountListing& listing, const QString& account) {
+  // The argument as the terminal spelled it, and as the window's single-byte
+  // text (what the list shows).
+  std::vector<std::string> spellings = {account.toLocal8Bit().toStdString(),
+                                        common::QStringToAnsi(account)};
+  for (size_t i = 0, n = spellings.size(); i < n; ++i) spellings.push_back(spellings[i] + ".ini");
+  Lookup found;
+  for (const std::string& spelling : spellings) {
+    for (size_t p = 0; p < listing.files.size(); ++p) {
+      if (listing.files[p] == spelling) {
+        found.position = static_cast<int>(p);
+        return found;
+      }
+    }
+  }
+  std::vector<int> matches;
+  for (size_t p = 0; p < listing.files.size(); ++p) {
+    const std::string upper = common::UpperAscii(listing.files[p]);
+    for (const std::string& spelling : spellings) {
+      if (upper == common::UpperAscii(spelling)) {
+        matches.push_back(static_cast<int>(p));
+        break;
+      }
+    }
+  }
+  if (matches.size() == 1) found.position = matches.front();
+  if (matches.size() > 1) {
+    for (int p : matches) found.candidates.push_back(listing.files[static_cast<size_t>(p)]);
+  }
+  return found;
+}
+
+QJsonObject CharacterJson(int position, const CharacterView& ch) {
+  QJsonArray inventory, slotArray;
+  for (const std::string& line : ch.inventory) inventory.append(Text(line));
+  for (const SlotView& slot : ch.slotValues) {
+    slotArray.append(QJsonObject{{"slot", slot.slot},
+                                 {"item", static_cast<qint64>(slot.item)},
+                                 {"name", Text(slot.name)},
+                                 {"value", Text(slot.value)}});
+  }
+  return QJsonObject{{"position", position},     {"caption", Text(ch.caption)},
+                     {"name", Text(ch.name)},    {"level", Text(ch.level)},
+                     {"strength", Text(ch.str)}, {"defense", Text(ch.def)},
+                     {"speed", Text(ch.spd)},    {"magic", Text(ch.magi)},
+                     {"inventory", inventory},   {"slots", slotArray}};
+}
+
+QJsonObject AccountJson(const AccountListing& listing, int position, const AccountView& view) {
+  QJsonArray characters;
+  for (int c = 0; c < kCharacters; ++c) characters.append(CharacterJson(c + 1, view.characters[c]));
+  return QJsonObject{{"name", Text(listing.lines[static_cast<size_t>(position)])},
+                     {"file", Text(listing.files[static_cast<size_t>(position)])},
+                     {"characters", characters}};
+}
+
+void PrintView(const AccountView& view) {
+  for (int c = 0; c < kCharacters; ++c) {
+    const CharacterView& ch = view.characters[c];
+    if (c > 0) cli::PrintOut("");
+    cli::PrintOut(ch.caption);
+    cli::PrintOut("  Strength: " + ch.str);
+    cli::PrintOut("  Defense: " + ch.def);
+    cli::PrintOut("  Speed: " + ch.spd);
+    cli::PrintOut("  Magic: " + ch.magi);
+    for (const std::string& line : ch.inventory) cli::PrintOut("  " + line);
+  }
+}
+
+// Reports an account the view could not read, as the window's box does.
+void ShowUnreadable(const AccountView& view, common::MessagePort& messages) {
+  messages.Show(std::string(kAccountUnreadable) + "\n" + view.status.message(),
+                kAccountUnreadableTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
+}
+
+int List(const AccountListing& listing, bool json, bool quiet) {
+  if (json) {
+    QJsonArray accounts;
+    for (size_t p = 0; p < listing.files.size(); ++p) {
+      accounts.append(
+          QJsonObject{{"name", Text(listing.lines[p])}, {"file", Text(listing.files[p])}});
+    }
+    PrintJson(QJsonObject{{"label", Text(listing.label)}, {"accounts", accounts}});
+  } else {
+    for (const std::string& line : listing.lines) cli::PrintOut(line);
+  }
+  if (!quiet) cli::PrintErr(listing.label);
+  return cli::kExitDone;
+}
+
+int Show(const AccountListing& listing, const AccountsState& state, const QString& account,
+         bool json, common::MessagePort& messages) {
+  const Lookup found = FindAccount(listing, account);
+  if (!found.candidates.empty()) {
+    std::string names;
+    for (const std::string& file : found.candidates) names += " " + file;
+    return cli::UsageError("ACCOUNT " + account +
+                           " fits several account files; give one of:" + Text(names));
+  }
+  if (found.position < 0) {
+    PrintError("no account " + common::QStringToAnsi(account) + " in " +
+               common::ResolvePath(common::layout::ServerPath(common::layout::kAccountsFolder)));
+    return cli::kExitFailed;
+  }
+  // Nothing sets WipeInProgress here, so there is always a view.
+  const std::optional<AccountView> view =
+      ShowAccount(listing.files[static_cast<size_t>(found.position)], state);
+  if (!view || !view->status.ok()) {
+    if (view) ShowUnreadable(*view, messages);
+    return cli::kExitFailed;
+  }
+  if (json) {
+    PrintJson(AccountJson(listing, found.position, *view));
+  } else {
+    PrintView(*view);
+  }
+  return cli::kExitDone;
+}
+
+int Find(const AccountListing& listing, const AccountsState& state, const QString& text, bool json,
+         bool quiet, common::MessagePort& messages) {
+  cli::ProgressLine progress(quiet);
+  progress.Begin("Accounts searched");
+  const int total = static_cast<int>(listing.files.size());
+  std::vector<int> matches;
+  // Shown once the progress line has ended, so that they do not break it.
+  std::vector<AccountView> unreadable;
+  for (int p = 0; p < total; ++p) {
+    // Names only: a search reads no item file.
+    std::optional<AccountView> view =
+        ShowAccount(listing.files[static_cast<size_t>(p)], state, ViewDepth::kCharactersOnly);
+    if (view && !view->status.ok()) {
+      unreadable.push_back(std::move(*view));
+    } else if (view) {
+      for (const CharacterView& ch : view->characters) {
+        if (!ch.name.empty() && Text(ch.name).contains(text, Qt::CaseInsensitive)) {
+          matches.push_back(p);
+          break;
+        }
+      }
+    }
+    progress.Update(p + 1, total);
+  }
+  progress.End("done");
+  for (const AccountView& view : unreadable) ShowUnreadable(view, messages);
+  bool skipped = !unreadable.empty();
+
+  if (json) {
+    QJsonArray accounts;
+    for (int p : matches) {
+      const std::optional<AccountView> view =
+          ShowAccount(listing.files[static_cast<size_t>(p)], state);
+      if (!view || !view->status.ok()) {
+        // Changed since it was searched.
+        if (view) ShowUnreadable(*view, messages);
+        skipped = true;
+        continue;
+      }
+      accounts.append(AccountJson(listing, p, *view));
+    }
+    PrintJson(QJsonObject{{"text", text}, {"accounts", accounts}});
+  } else {
+    for (int p : matches) cli::PrintOut(listing.lines[static_cast<size_t>(p)]);
+  }
+  if (!quiet) {
+    cli::PrintErr(matches.empty()
+                      ? std::string("No accounts found.")
+                      : "Accounts found: " + common::Dec(static_cast<int32_t>(matches.size())));
+  }
+  return skipped ? cli::kExitSkipped : cli::kExitDone;
+}
+
+// The wipe's window on a console: the bar becomes a progress line, which
+// ends before any box is printed.
+class ConsoleWipeUi : public WipeUi, public common::MessagePort {
+ public:
+  ConsoleWipeUi(bool quiet, int total, std::optional<common::MsgAnswer> preset)
+      : progress_(quiet), messages_(preset), total_(total) {}
+  void SelectAccount(int position) override { position_ = position; }
+  void SetProgress(float) override {
+    if (!begun_) {
+      progress_.Begin("Accounts wiped");
+      begun_ = true;
+    }
+    progress_.Update(position_ + 1, total_);
+  }
+  common::MessagePort& Messages() override { return *this; }
+  common::MsgAnswer Show(const std::string& prompt, const std::string& title,
+                         common::MsgButtons buttons, common::MsgIcon icon) override {
+    progress_.End(icon == common::MsgIcon::Stop ? "not all written" : "done");
+    return messages_.Show(prompt, title, buttons, icon);
+  }
+
+ private:
+  cli::ProgressLine progress_;
+  cli::ConsoleMessages messages_;
+  int total_;
+  int position_ = 0;
+  bool begun_ = false;
+};
+
+int Wipe(const QCommandLineParser& parser, const AccountListing& listing, AccountsState& state) {
+  const bool yes = parser.isSet(kYes);
+  ConsoleWipeUi ui(parser.isSet("quiet"), state.TotalAccounts,
+                   yes ? std::optional(common::MsgAnswer::Yes) : std::nullopt);
+  std::function<common::Status()> backup;
+  if (parser.isSet(kBackup)) {
+    const QString dir = QDir::cleanPath(QDir::current().absoluteFilePath(parser.value(kBackup)));
+    backup = [&listing, dir, quiet = parser.isSet("quiet")] {
+      cli::ProgressLine progress(quiet);
+      progress.Begin("Accounts backed up");
+      const common::Status s = BackUpAccounts(
+          listing, dir.toLocal8Bit().toStdString(),
+          [&progress](int32_t done, int32_t total) { progress.Update(done, total); });
+      progress.End(s.ok() ? "done" : "failed");
+      return s;
+    };
+  }
+  const WipeClickResult click = WipeClick(listing, state, ui, backup);
+  switch (click.outcome) {
+    case WipeClickOutcome::kDeclined:
+      PrintError("nothing was wiped.");
+      return cli::kExitFailed;
+    case WipeClickOutcome::kNotStarted:
+    case WipeClickOutcome::kIncomplete:
+      return cli::kExitFailed;
+    case WipeClickOutcome::kNothing:
+    case WipeClickOutcome::kWiped:
+      break;
+  }
+  return cli::kExitDone;
+}
+
+}  // namespace
+
+void DefineOptions(QCommandLineParser& parser) {
+  parser.addPositionalArgument(
+      "command",
+      "list: the account files, one listed name a line (the count on standard error).\n"
+      "show ACCOUNT: the account's three characters, their stats and inventories. ACCOUNT is "
+      "its file name or listed name, without regard to case; \".ini\" may be left off.\n"
+      "find TEXT: the accounts with a character whose name holds TEXT, without regard to "
+      "case; status 3 when some accounts could not be read.\n"
+      "wipe: empty every inventory of every account, after asking on the terminal (status 2 "
+      "when standard input is not one and --yes is not given; 1 when some accounts could not "
+      "be written or the answer was No).",
+      "list|show ACCOUNT|find TEXT|wipe");
+  parser.addOption(kJson);
+  parser.addOption(kYes);
+  parser.addOption(kBackup);
+}
+
+int RunCommand(QCommandLineParser& parser) {
+  QStringList args = parser.positionalArguments();
+  if (args.isEmpty()) return cli::UsageError("no command given");
+  const QString command = args.takeFirst();
+  const bool json = parser.isSet(kJson);
+  const bool quiet = parser.isSet("quiet");
+
+  if (command == "list" || command == "wipe") {
+    if (!args.isEmpty()) return cli::UsageError(command + " takes no argument: " + args.first());
+  } else if (command == "show" || command == "find") {
+    const char* what = command == "show" ? "ACCOUNT" : "TEXT";
+    if (args.isEmpty() || args.first().isEmpty())
+      return cli::UsageError(command + " needs " + what);
+    if (args.size() > 1) return cli::UsageError(command + " takes one " + what + ": " + args[1]);
+  } else {
+    return cli::UsageError("unknown command " + command);
+  }
+  if (command == "wipe" && json) return cli::UsageError("wipe takes no --json");
+  if (command != "wipe" && (parser.isSet(kYes) || parser.isSet(kBackup))) {
+    return cli::UsageError("--yes and --backup go with wipe only");
+  }
+  if (command == "wipe" && parser.isSet(kBackup) && parser.value(kBackup).isEmpty()) {
+    return cli::UsageError("--backup needs a folder");
+  }
+  // A script must not hang on a question no one can answer.
+  if (command == "wipe" && !parser.isSet(kYes) && !cli::InputIsTerminal()) {
+    return cli::UsageError(
+        "wipe asks before it empties every inventory, and standard input is "
+        "not a terminal to answer on; give --yes to wipe without asking");
+  }
+
+  AccountsState state;
+  cli::ConsoleMessages messages;
+  const std::optional<AccountListing> listing = Start(state, messages);
+  if (!listing) return cli::kExitFailed;
+  if (command == "list") return List(*listing, json, quiet);
+  if (command == "show") return Show(*listing, state, args.first(), json, messages);
+  if (command == "find") return Find(*listing, state, args.first(), json, quiet, messages);
+  return Wipe(parser, *listing, state);
+}
+
+}  // namespace calmet

@@ -1,0 +1,104 @@
+// What the three programs share when started with a command instead of a
+// window: the common options, the choice between window and command, the
+// exit statuses, and console stand-ins for message boxes and the progress
+// bar. Parsing is the toolkit's; nothing here needs a display.
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "common/message_port.h"
+#include "common/status.h"
+
+namespace common::cli {
+
+// Exit statuses of every command.
+enum ExitStatus : int {
+  kExitDone = 0,
+  kExitFailed = 1,   // a file not found, a write that failed, a job that stopped
+  kExitUsage = 2,    // bad usage: unknown command or option, a refused value
+  kExitSkipped = 3,  // done, but some records were skipped
+};
+
+// The lines --help ends with.
+inline constexpr char kExitStatusHelp[] =
+    "Exit status: 0 done; 1 failed (a file not found, a write that failed, a job that "
+    "stopped); 2 bad usage; 3 done with records skipped.";
+
+// Adds --server-dir, --quiet, --help and --version to `parser`.
+void AddCommonOptions(QCommandLineParser& parser);
+
+// True when the arguments ask for the window: nothing beyond --server-dir.
+// Parses with `parser`, which must hold every option of the program, and
+// needs no application object (it decides which one to make). Arguments
+// that do not parse ask for a command, which then reports them.
+bool WantsWindow(QCommandLineParser& parser, int argc, char** argv);
+
+// Makes --server-dir, when given, the folder every path is built on. Fails,
+// naming it, when it is not a folder that can be entered.
+Status ApplyServerDir(const QCommandLineParser& parser);
+
+// Runs the parse of a command: --help and --version print and end the
+// process with status 0; bad usage prints the parser's error and returns
+// kExitUsage; a --server-dir that is not a folder prints why and returns
+// kExitFailed. Returns nothing when the command may go on. The core
+// application must exist.
+std::optional<int> ProcessCommonOptions(QCommandLineParser& parser, const QStringList& arguments);
+
+// Prints "<program>: <text>" and a pointer to --help on standard error;
+// returns kExitUsage.
+int UsageError(const QString& text);
+
+// Single-byte texts of the tools (the server's own bytes) as the terminal's
+// text, with a line end.
+void PrintOut(const std::string& text);
+void PrintErr(const std::string& text);
+
+// Message boxes on the console: each box is printed to standard error as
+// "<title>: <prompt>" and nothing waits for a click. A yes/no box takes the
+// preset answer when there is one; otherwise it asks on the terminal and
+// reads y or n, and answers No when standard input is not a terminal.
+class ConsoleMessages : public MessagePort {
+ public:
+  explicit ConsoleMessages(std::optional<MsgAnswer> presetAnswer = std::nullopt)
+      : preset_(presetAnswer) {}
+  MsgAnswer Show(const std::string& prompt, const std::string& title, MsgButtons buttons,
+                 MsgIcon icon) override;
+  // How many boxes with the stop icon were shown.
+  int stops() const { return stops_; }
+
+ private:
+  std::optional<MsgAnswer> preset_;
+  int stops_ = 0;
+};
+
+// True when standard input is a terminal someone can answer on.
+bool InputIsTerminal();
+
+// Progress on standard error: on a terminal one line per job, redrawn in
+// place with the count and a bar; otherwise a plain line at every tenth
+// and at the end. Prints nothing when quiet.
+class ProgressLine {
+ public:
+  explicit ProgressLine(bool quiet);
+  ~ProgressLine();
+  void Begin(const std::string& label);
+  void Update(int32_t done, int32_t total);
+  // Ends the line with `outcome` ("done", "stopped", ...).
+  void End(const std::string& outcome);
+
+ private:
+  void Draw();
+  bool quiet_;
+  bool terminal_;
+  std::string label_;
+  int32_t done_ = 0, total_ = 0;
+  int lastTenth_ = -1;
+  int64_t lastDrawMs_ = 0;
+  bool open_ = false;
+};
+
+}  // namespace common::cli

@@ -1,0 +1,67 @@
+// The restart itself, with no window: the check that server.exe is there,
+// then three waits (to the announcement, to the start, to the end). The
+// window shows its steps in a label, the command line prints them; both run
+// this one sequence on the event loop of whichever application exists.
+#pragma once
+
+#include <QTimer>
+#include <functional>
+#include <string>
+
+#include "common/message_port.h"
+#include "restarter/server_launcher.h"
+
+namespace ruvane {
+
+// The timer intervals, in milliseconds.
+struct Intervals {
+  int wait = 35000;     // from load to the announcement
+  int activate = 3000;  // from the announcement to the start
+  int end = 5000;       // from the start to the end of the program
+};
+
+// What the window's label says before and after the announcement.
+inline constexpr char kStatusPreparing[] = "Preparing to restart the server...";
+inline constexpr char kStatusRestarting[] = "Restarting the server...";
+
+enum class Step { kAnnounced, kStarted };
+
+class RestartSequence {
+ public:
+  struct Hooks {
+    common::MessagePort* messages;
+    ServerStarter* starter;
+    // Each step as it is reached.
+    std::function<void(Step)> step;
+    // The end of the program, with its exit code; called once.
+    std::function<void(int)> end;
+  };
+
+  // The timers (tmrWait, tmrActivate, tmrEnd) become children of `owner`;
+  // tmrWait counts from here on.
+  RestartSequence(QObject* owner, Intervals intervals, Hooks hooks);
+
+  // The start-up check. Returns false when server.exe is missing: the box
+  // has been shown and the program ended with status 1.
+  bool Load();
+  // Timer handlers; each does nothing once the program has ended.
+  void OnWait();
+  void OnActivate();
+  void OnEnd();
+  // The program is closing: it ends at once (status 0) unless it has.
+  void Unload();
+  bool ended() const { return ended_; }
+
+ private:
+  void StopTimers();
+  // Stops every timer so no later tick can act, then ends the program.
+  void EndProgram(int code);
+
+  Hooks hooks_;
+  QTimer* wait_;
+  QTimer* activate_;
+  QTimer* end_;
+  bool ended_ = false;
+};
+
+}  // namespace ruvane

@@ -1,0 +1,258 @@
+// The Calmet commands as real processes with no display: their JSON holds
+// what the view shows, the wipe writes what the window's wipe writes, and
+// nothing waits for an answer no one can give.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "accounts/account_list.h"
+#include "accounts/character_view.h"
+#include "accounts/inventory_wipe.h"
+#include "common/qt/ansi_text.h"
+#include "common/server_layout.h"
+#include "tests/accounts/account_files.h"
+#include "tests/support/file_tree.h"
+#include "tests/support/recording_messages.h"
+#include "tests/support/run_command.h"
+#include "tests/support/scratch_folder.h"
+
+namespace calmet {
+namespace {
+
+namespace fs = std::filesystem;
+using calmet_test::Section;
+
+// Two accounts, a file that is no account, and the items they hold. The
+// second character's name is single-byte text ("\xC9" is E acute).
+void MakeServer(const ScratchFolder& s) {
+  s.Write("Accounts/bob.ini", Section("CHAR1", {{"Name", "Bobby"},
+                                                {"Access", "1"},
+                                                {"Level", "7"},
+                                                {"STR", "10"},
+                                                {"DEF", "4"},
+                                                {"SPEED", "3"},
+                                                {"MAGI", "2"},
+                                                {"InvItemNum1", "1"},
+                                                {"InvItemVal1", "250"},
+                                                {"InvItemDur1", "9"},
+                                                {"InvItemNum2", "2"},
+                                                {"InvItemVal2", "1"},
+                                                {"InvItemNum3", "abc"}}) +
+                                  Section("CHAR2", {{"Name", "\xC9lise"}, {"InvItemNum100", "2"}}));
+  s.Write("Accounts/Carol.ini", Section("CHAR1", {{"Name", "Carolyn"}, {"InvItemNum5", "1"}}));
+  s.Write("Accounts/notes.txt", "not an account");
+  s.Write("Items/Item1.dat", calmet_test::ItemFile("1", "Gold", "12"));
+  s.Write("Items/Item2.dat", calmet_test::ItemFile("2", "Sword", "3"));
+}
+
+QJsonObject ParseObject(const std::string& out) {
+  QJsonParseError error;
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error);
+  EXPECT_EQ(error.error, QJsonParseError::NoError) << out;
+  EXPECT_TRUE(doc.isObject()) << out;
+  return doc.object();
+}
+
+QString Q(const std::string& bytes) { return common::AnsiToQString(bytes); }
+
+class NoWipeUi : public WipeUi {
+ public:
+  void SelectAccount(int) override {}
+  void SetProgress(float) override {}
+  common::MessagePort& Messages() override { return messages; }
+  RecordingMessages messages;
+};
+
+TEST(CalmetCommand, ListShowAndFindPrintWhatTheViewShows) {
+  ScratchFolder s;
+  MakeServer(s);
+  const std::string dir = s.path();
+  AccountsState state;
+  const AccountListing listing =
+      ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
+  const std::optional<AccountView> view = ShowAccount("bob.ini", state);
+  ASSERT_TRUE(view);
+
+  tests::CommandResult r = tests::RunProgram("Calmet", {"list", "--server-dir", dir});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.out, "Bob.ini\nCarol.ini\n");
+  EXPECT_NE(r.err.find("Total Accounts: 2"), std::string::npos) << r.err;
+
+  r = tests::RunProgram("Calmet", {"list", "--json", "--server-dir", dir});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  QJsonObject json = ParseObject(r.out);
+  EXPECT_EQ(json["label"].toString(), "Total Accounts: 2");
+  const QJsonArray accounts = json["accounts"].toArray();
+  ASSERT_EQ(accounts.size(), 2);
+  for (int p = 0; p < 2; ++p) {
+    EXPECT_EQ(accounts[p]["name"].toString(), Q(listing.lines[p]));
+    EXPECT_EQ(accounts[p]["file"].toString(), Q(listing.files[p]));
+  }
+
+  // Any case, with or without ".ini".
+  r = tests::RunProgram("Calmet", {"show", "BOB", "--json", "--server-dir", dir});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  json = ParseObject(r.out);
+  EXPECT_EQ(json["file"].toString(), "bob.ini");
+  const QJsonArray characters = json["characters"].toArray();
+  ASSERT_EQ(characters.size(), kCharacters);
+  for (int c = 0; c < kCharacters; ++c) {
+    const CharacterView& ch = view->characters[c];
+    const QJsonObject got = characters[c].toObject();
+    EXPECT_EQ(got["caption"].toString(), Q(ch.caption));
+    EXPECT_EQ(got["strength"].toString(), Q(ch.str));
+    EXPECT_EQ(got["defense"].toString(), Q(ch.def));
+    EXPECT_EQ(got["speed"].toString(), Q(ch.spd));
+    EXPECT_EQ(got["magic"].toString(), Q(ch.magi));
+    const QJsonArray lines = got["inventory"].toArray();
+    ASSERT_EQ(lines.size(), kSlots);
+    for (int i = 0; i < kSlots; ++i) EXPECT_EQ(lines[i].toString(), Q(ch.inventory[i])) << i;
+    ASSERT_EQ(got["slots"].toArray().size(), kSlots);
+  }
+  EXPECT_EQ(characters[0]["caption"].toString(), "Bobby - Moderator - 7");
+  EXPECT_EQ(characters[1]["name"].toString(), QString::fromUtf8("\xC3\x89lise"));
+  const QJsonArray bobSlots = characters[0]["slots"].toArray();
+  EXPECT_EQ(bobSlots[0].toObject(),
+            (QJsonObject{{"slot", 1}, {"item", 1}, {"name", "Gold"}, {"value", "250"}}));
+  EXPECT_EQ(bobSlots[1]["name"].toString(), "Sword");
+  EXPECT_EQ(bobSlots[2]["item"].toInt(-1), 0);  // a number that does not convert is a free slot
+
+  r = tests::RunProgram("Calmet", {"show", "bob.ini", "--server-dir", dir});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("Bobby - Moderator - 7\n  Strength: 10\n  Defense: 4\n", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("\n  1: Gold (250)\n  2: Sword\n  3: <free item slot>\n"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("\nCharacter Three\n"), std::string::npos);
+
+  // Names without regard to case, also beyond ASCII; captions are not names.
+  r = tests::RunProgram("Calmet", {"find", "\xC3\xA9LI", "--server-dir", dir});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.out, "Bob.ini\n");
+  r = tests::RunProgram("Calmet", {"find", "Character", "--server-dir", dir});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  r = tests::RunProgram("Calmet", {"find", "o", "--json", "--quiet", "--server-dir", dir});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const QJsonArray found = ParseObject(r.out)["accounts"].toArray();
+  ASSERT_EQ(found.size(), 2);
+  EXPECT_EQ(found[1]["name"].toString(), "Carol.ini");
+  EXPECT_EQ(found[1]["characters"][0]["inventory"][4].toString(), "5: Gold ()");
+}
+
+TEST(CalmetCommand, WipeWritesWhatTheWindowsWipeWritesAfterItsBackup) {
+  ScratchFolder backups;
+  ScratchFolder byCommand;
+  MakeServer(byCommand);
+  const auto before = tests::FileTree(byCommand.path());
+  // A backup that cannot be made stops the wipe before the first write, and
+  // keeps the file that was there.
+  backups.Write("taken/bob.ini", "an older backup");
+  for (const std::string& folder : {backups.At("taken"), byCommand.At("Accounts")}) {
+    const tests::CommandResult r = tests::RunProgram(
+        "Calmet", {"wipe", "--yes", "--backup", folder, "--server-dir", byCommand.path()});
+    EXPECT_EQ(r.exitStatus, 1) << r.err;
+    EXPECT_NE(r.err.find(kWipeNotStartedTitle), std::string::npos) << r.err;
+    EXPECT_EQ(tests::FileTree(byCommand.path()), before);
+  }
+  EXPECT_EQ(backups.Read("taken/bob.ini"), "an older backup");
+
+  const tests::CommandResult r = tests::RunProgram(
+      "Calmet",
+      {"wipe", "--yes", "--backup", backups.At("new/folder"), "--server-dir", byCommand.path()});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_NE(r.err.find(kWipeDone), std::string::npos) << r.err;
+  const auto saved = tests::FileTree(backups.At("new/folder"));
+  // Every listed file, byte for byte, and no temporary one.
+  EXPECT_EQ(saved,
+            (std::map<std::string, std::string>{{"bob.ini", before.at("Accounts/bob.ini")},
+                                                {"Carol.ini", before.at("Accounts/Carol.ini")}}));
+
+  ScratchFolder byWindow;  // the program folder of this process from here
+  MakeServer(byWindow);
+  AccountsState state;
+  const AccountListing listing =
+      ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
+  NoWipeUi ui;
+  ASSERT_TRUE(WipeInventories(listing, state, ui).ran);
+  const auto expected = tests::FileTree(byWindow.path());
+  EXPECT_NE(expected, before);
+  EXPECT_EQ(tests::FileTree(byCommand.path()), expected);
+}
+
+TEST(CalmetCommand, WipeAsksOnATerminalAndNeverWaitsWithoutOne) {
+  ScratchFolder s;
+  MakeServer(s);
+  const auto before = tests::FileTree(s.path());
+  tests::CommandResult r =
+      tests::RunProgram("Calmet", {"wipe", "--server-dir", s.path()}, {"y\n", false, 30});
+  EXPECT_EQ(r.exitStatus, 2) << r.err;
+  EXPECT_NE(r.err.find("--yes"), std::string::npos) << r.err;
+  // No: not even the backup is made.
+  r = tests::RunProgram("Calmet", {"wipe", "--backup", s.At("saved"), "--server-dir", s.path()},
+                        {"maybe\nn\n", true, 30});
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_NE(r.err.find(kWipeQuestion), std::string::npos) << r.err;
+  EXPECT_EQ(tests::FileTree(s.path()), before);
+  EXPECT_FALSE(s.Exists("saved"));
+
+  r = tests::RunProgram("Calmet", {"wipe", "--server-dir", s.path()}, {"yes\n", true, 30});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_NE(s.Read("Accounts/bob.ini").find("InvItemNum1=0\r\n"), std::string::npos);
+}
+
+TEST(CalmetCommand, ExitStatusTellsAScriptWhatWentWrong) {
+  ScratchFolder s;
+  MakeServer(s);
+  s.Write("Accounts/DUP.ini", "");
+  s.Write("Accounts/dup.INI", "");
+  s.MakeDir("Accounts/folder.ini");  // listed, but no file to read
+  const std::string dir = s.path();
+  const auto before = tests::FileTree(dir);
+  auto status = [&dir](std::vector<std::string> args) {
+    args.insert(args.end(), {"--server-dir", dir});
+    return tests::RunProgram("Calmet", args).exitStatus;
+  };
+
+  EXPECT_EQ(status({"show", "nobody"}), 1);
+  EXPECT_EQ(status({"show", "folder"}), 1);
+  EXPECT_EQ(status({"find", "bob"}), 3);  // the folder was skipped
+  EXPECT_EQ(status({"show", "Dup.ini"}), 2);
+  EXPECT_EQ(status({"show", "dup.INI"}), 0);
+  EXPECT_EQ(status({"show", "DUP"}), 0);
+  EXPECT_EQ(tests::RunProgram("Calmet", {"list", "--server-dir", dir + "/none"}).exitStatus, 1);
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"frob"},
+                                             {"show"},
+                                             {"show", "bob", "Carol"},
+                                             {"list", "extra"},
+                                             {"find", ""},
+                                             {"list", "--yes"},
+                                             {"wipe", "--yes", "--json"},
+                                             {"wipe", "--yes", "--backup"},
+                                             {"wipe", "--yes", "extra"},
+                                             {"list", "--bogus"}}) {
+    EXPECT_EQ(status(args), 2) << args.front();
+  }
+  EXPECT_EQ(tests::FileTree(dir), before);
+
+  // No accounts folder: nothing to list or wipe, which is no failure.
+  ScratchFolder empty;
+  const tests::CommandResult r =
+      tests::RunProgram("Calmet", {"wipe", "--yes", "--server-dir", empty.path()});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_NE(r.err.find(kWipeNothing), std::string::npos) << r.err;
+  EXPECT_EQ(tests::RunProgram("Calmet", {"list", "--server-dir", empty.path()}).exitStatus, 0);
+}
+
+}  // namespace
+}  // namespace calmet
