@@ -44,6 +44,13 @@ class BenchJobUi : public vostrel::JobUi {
   void PumpEventsOnce() override {
     if (bar_) pump_.PumpWhenDue();
   }
+  // Around a job, as the window's: the bar is painted when the loop runs.
+  void Begin() {
+    if (bar_) pump_.Restart(bar_);
+  }
+  void End() {
+    if (bar_) pump_.End();
+  }
   void SetProgress(uint8_t percent) override {
     if (bar_) bar_->setValue(percent);
   }
@@ -120,11 +127,13 @@ double RunConversion(const ConversionInfo& job, const std::string& folder, int m
   vostrel::ConverterState state;
 
   const double start = Now();
+  ui.Begin();
   if (IsMapJob(job.job)) {
     vostrel::MapConvertClick(state, common::Dec(max), job.job == Conversion::kMaps98 ? 1 : 0, ui);
   } else {
     vostrel::ConvertClick(state, PageOf(job.job), common::Dec(max), ui);
   }
+  ui.End();
   const double seconds = Now() - start;
 
   if (ui.messages.count > 0) throw std::runtime_error("the job showed " + ui.messages.first);

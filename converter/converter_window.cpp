@@ -169,7 +169,7 @@ void frmMain::SetMessagePort(common::MessagePort* messages) {
 common::MessagePort& frmMain::Messages() { return *messages_; }
 
 // The jobs call this once per record; the loop runs when it is due (every
-// 10 ms), while the bar is still set per record.
+// 10 ms), while the bar is still set per record and painted as the loop runs.
 void frmMain::PumpEventsOnce() { pump_.PumpWhenDue(); }
 
 void frmMain::SetProgress(uint8_t percent) { prgbarStatus_->setValue(percent); }
@@ -199,8 +199,9 @@ void frmMain::RunJob(Job job) {
   jobRunning_ = true;
   stopRequested_ = false;
   SetJobControlsEnabled(false);
-  pump_.Restart();
+  pump_.Restart(prgbarStatus_);
   job();
+  pump_.End();
   SetJobControlsEnabled(true);
   jobRunning_ = false;
   if (closeAfterJob_) {

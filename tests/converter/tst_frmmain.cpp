@@ -8,6 +8,7 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QtTest>
+#include <vector>
 
 #include "converter/converter_window.h"
 #include "converter/job_ui.h"
@@ -173,9 +174,15 @@ class FrmMainTest : public QObject {
     w.show();
     QLineEdit* max = Find<QLineEdit>(w, "txtMaxItems");
     max->setText("4");
+    // Set per record, whenever it is painted.
+    QProgressBar* bar = Find<QProgressBar>(w, "prgbarStatus");
+    std::vector<int> values;
+    connect(bar, &QProgressBar::valueChanged, [&values](int v) { values.push_back(v); });
     QTest::mouseClick(Find<QPushButton>(w, "cmdItemConvert"), Qt::LeftButton);
     QCOMPARE(Find<QLabel>(w, "lblItemStatus")->text(), QString("Conversion completed."));
-    QCOMPARE(Find<QProgressBar>(w, "prgbarStatus")->value(), 100);
+    QCOMPARE(values, (std::vector<int>{25, 50, 75, 100}));
+    // After the job the bar paints as usual again.
+    QVERIFY(bar->updatesEnabled());
     QVERIFY(server.Exists("Items/Item4.dat"));
     QVERIFY(!server.Exists("Items/Item5.dat"));
     QVERIFY(messages.shown.empty());
