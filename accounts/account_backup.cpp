@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "common/atomic_file.h"
 #include "common/host_path.h"
 #include "common/server_layout.h"
 
@@ -59,13 +60,7 @@ common::Status ReadAll(const std::string& path, std::string* bytes, struct stat*
 }
 
 common::Status WriteAll(int fd, const std::string& path, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return common::PosixError(path, errno);
-    done += static_cast<size_t>(n);
-  }
+  if (!common::WriteAll(fd, bytes)) return common::PosixError(path, errno);
   return common::Status::OK();
 }
 

@@ -41,6 +41,8 @@ Status FollowLinks(std::string path, std::string* target, struct stat* st, bool*
   return PosixError("too many links at " + path, ELOOP);
 }
 
+}  // namespace
+
 bool WriteAll(int fd, std::string_view bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
@@ -53,8 +55,6 @@ bool WriteAll(int fd, std::string_view bytes) {
   }
   return true;
 }
-
-}  // namespace
 
 void SetWriteFaultForTesting(std::function<bool(const std::string& path)> fault) {
   WriteFault() = std::move(fault);

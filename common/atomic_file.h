@@ -31,6 +31,10 @@ namespace common {
 // fails; the status then says why.
 Status ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes);
 
+// Writes all of `bytes` to `fd`, going on after interruptions and short
+// writes. False, with errno set, when a write fails.
+bool WriteAll(int fd, std::string_view bytes);
+
 // Whether the tools may write the existing file at `hostPath` (`st` is its
 // stat): as an ordinary user, when the system would open it for writing; as
 // root, which the system lets write anything, when its owner write bit is

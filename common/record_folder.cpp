@@ -35,19 +35,6 @@ uint64_t FoldedHash(std::string_view name) {
   return h;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 RecordFolder::RecordFolder(std::string_view folder) : tool_(folder) {
