@@ -184,30 +184,38 @@ Status WriteInPlace(const std::string& target, std::string_view bytes, const str
   return Status::OK();
 }
 
-// ".<name>.tmp-<pid>-<n>", with the name cut where the whole would pass the
-// folder's limit on the length of a name.
-// The limit is the file system's, so it is asked once per file system
-// (`device`) rather than once per file.
-std::string TempName(const std::string& folder, dev_t device, const std::string& name, unsigned n) {
-  const std::string suffix = ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(n);
+// The folder's limit on the length of a name. It is the file system's, so
+// it is asked once per file system (`device`) rather than once per file.
+long NameLimit(const std::string& folder, dev_t device) {
   static dev_t knownDevice = 0;
   static long knownLimit = 0;
-  long limit = knownDevice == device && knownLimit > 0 ? knownLimit : 0;
-  if (limit == 0) {
-    limit = pathconf(folder.c_str(), _PC_NAME_MAX);
-    if (limit > 0) {
-      knownDevice = device;
-      knownLimit = limit;
-    }
+  if (knownDevice == device && knownLimit > 0) return knownLimit;
+  const long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+  if (limit > 0) {
+    knownDevice = device;
+    knownLimit = limit;
   }
-  if (limit <= 0) limit = 255;
-  std::string base = name;
-  const size_t room = static_cast<size_t>(limit) - 1 - suffix.size();
-  if (base.size() > room) base.resize(room);
-  return folder + "/." + base + suffix;
+  return limit;
 }
 
 }  // namespace
+
+int CreateHiddenTemp(const std::string& folder, std::string_view name, long nameMax,
+                     std::string_view tag, unsigned* counter, mode_t mode, std::string* temp) {
+  const std::string stem = ".tmp-" + std::to_string(getpid()) + "-" + std::string(tag);
+  const size_t limit = static_cast<size_t>(nameMax > 0 ? nameMax : 255);
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    const std::string suffix = stem + std::to_string(++*counter);
+    std::string base(name);
+    const size_t room = limit - 1 - suffix.size();
+    if (base.size() > room) base.resize(room);
+    *temp = folder + "/." + base + suffix;
+    fd = open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  return fd;
+}
 
 Status ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes) {
   std::string target;
@@ -233,19 +241,12 @@ Status ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes
   // keep the old content.
   if (exists && old.st_nlink > 1) return WriteInPlace(target, bytes, old);
 
-  // A process killed mid-write leaves its temporary file behind, and a later
-  // process may get the same id: a name that is taken is passed over rather
-  // than failing the write or deleting what may be another writer's file.
+  // A new file gets the mode the umask leaves of 0666, as open() would give
+  // it; a replaced file gets its old bits back below.
   static unsigned counter = 0;
   std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = TempName(folder, folderSt.st_dev, HostNameOf(target), ++counter);
-    // A new file gets the mode the umask leaves of 0666, as open() would give
-    // it; a replaced file gets its old bits back below.
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
+  const int fd = CreateHiddenTemp(folder, HostNameOf(target), NameLimit(folder, folderSt.st_dev),
+                                  "", &counter, exists ? 0600 : 0666, &temp);
   if (fd < 0) return PosixError("cannot create " + temp, errno);
   auto fail = [&](const std::string& what, int err) {
     close(fd);

@@ -31,6 +31,17 @@ namespace common {
 // fails; the status then says why.
 Status ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes);
 
+// Creates a new temporary file for `name` in `folder` (a host path) and
+// returns its descriptor, open for writing, with its path in *temp; -1 with
+// errno set when none could be made. The name is ".<name>.tmp-<pid>-<tag><n>"
+// with n counted up in *counter, and <name> cut so that the whole fits
+// `nameMax` (255 when unknown): hidden, so the tools' searches never see it.
+// A process killed mid-write leaves its temporary file behind, and a later
+// process may get the same id, so a name that is taken is passed over rather
+// than failing the write or deleting what may be another writer's file.
+int CreateHiddenTemp(const std::string& folder, std::string_view name, long nameMax,
+                     std::string_view tag, unsigned* counter, mode_t mode, std::string* temp);
+
 // Writes all of `bytes` to `fd`, going on after interruptions and short
 // writes. False, with errno set, when a write fails.
 bool WriteAll(int fd, std::string_view bytes);

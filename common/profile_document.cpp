@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/profile_text.h"
+#include "common/text_util.h"
 
 namespace common {
 
@@ -27,12 +28,7 @@ char FirstNonBlank(std::string_view line) {
 }  // namespace
 
 size_t ProfileDocument::NameHash::operator()(std::string_view name) const {
-  size_t h = 14695981039346656037ull;
-  for (char c : name) {
-    h ^= static_cast<unsigned char>(UpperAsciiChar(c));
-    h *= 1099511628211ull;
-  }
-  return h;
+  return static_cast<size_t>(common::NameHash(name));
 }
 
 bool ProfileDocument::SameNameEq::operator()(std::string_view a, std::string_view b) const {

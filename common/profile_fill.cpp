@@ -65,19 +65,6 @@ struct Target {
 
 }  // namespace
 
-namespace {
-
-uint32_t FoldedHash(std::string_view name) {
-  uint32_t h = 2166136261u;
-  for (char c : name) {
-    h ^= static_cast<unsigned char>(UpperAsciiChar(c));
-    h *= 16777619u;
-  }
-  return h;
-}
-
-}  // namespace
-
 KeyFiller::KeyFiller(KeyFill fill) : fill_(std::move(fill)) {
   plain_ = PlainFill(fill_);
   if (!plain_) return;
@@ -85,7 +72,7 @@ KeyFiller::KeyFiller(KeyFill fill) : fill_(std::move(fill)) {
   while (size < fill_.keys.size() * 2) size *= 2;
   keySlots_.assign(size, 0);
   for (uint32_t k = 0; k < fill_.keys.size(); ++k) {
-    const uint32_t h = FoldedHash(fill_.keys[k]);
+    const uint32_t h = NameHash(fill_.keys[k]);
     keyHashes_.push_back(h);
     for (uint32_t i = h & (size - 1);; i = (i + 1) & (size - 1)) {
       if (keySlots_[i] == 0) {
@@ -97,7 +84,7 @@ KeyFiller::KeyFiller(KeyFill fill) : fill_(std::move(fill)) {
 }
 
 int KeyFiller::KeyIndex(std::string_view name) const {
-  const uint32_t h = FoldedHash(name);
+  const uint32_t h = NameHash(name);
   const uint32_t mask = static_cast<uint32_t>(keySlots_.size()) - 1;
   for (uint32_t i = h & mask; keySlots_[i] != 0; i = (i + 1) & mask) {
     const uint32_t k = keySlots_[i] - 1;

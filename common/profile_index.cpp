@@ -6,20 +6,14 @@
 #include <utility>
 
 #include "common/profile_text.h"
+#include "common/text_util.h"
 
 namespace common {
 
 using profile_text::LineInfo;
 using profile_text::LineKind;
 
-uint32_t ProfileIndex::Hash(std::string_view name) {
-  uint32_t h = 2166136261u;
-  for (char c : name) {
-    h ^= static_cast<unsigned char>(UpperAsciiChar(c));
-    h *= 16777619u;
-  }
-  return h;
-}
+uint32_t ProfileIndex::Hash(std::string_view name) { return static_cast<uint32_t>(NameHash(name)); }
 
 uint32_t ProfileIndex::AddSection(std::string_view name, uint32_t nameOffset, uint32_t begin,
                                   uint32_t end) {

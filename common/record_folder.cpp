@@ -26,15 +26,6 @@ bool PlainName(std::string_view name) {
   return true;
 }
 
-uint64_t FoldedHash(std::string_view name) {
-  uint64_t h = 14695981039346656037ull;
-  for (char c : name) {
-    h ^= static_cast<unsigned char>(UpperAsciiChar(c));
-    h *= 1099511628211ull;
-  }
-  return h;
-}
-
 }  // namespace
 
 RecordFolder::RecordFolder(std::string_view folder) : tool_(folder) {
@@ -46,7 +37,7 @@ RecordFolder::RecordFolder(std::string_view folder) : tool_(folder) {
   while (dirent* e = readdir(dir)) {
     const std::string_view name = e->d_name;
     if (name == "." || name == "..") continue;
-    AddListed(name, FoldedHash(name));
+    AddListed(name, NameHash(name));
   }
   closedir(dir);
   isListed_ = true;
@@ -126,7 +117,7 @@ void RecordFolder::NoteMade(uint64_t hash) {
 
 RecordFolder::Known RecordFolder::Look(std::string_view name, std::string* host) const {
   if (!isListed_ || !PlainName(name)) return Known::kUnusual;
-  const uint64_t hash = FoldedHash(name);
+  const uint64_t hash = NameHash(name);
   host->assign(host_);
   *host += '/';
   if (const Listed* l = FindListed(name, hash)) {
@@ -157,7 +148,7 @@ Status RecordFolder::Write(std::string_view name, const std::vector<uint8_t>& by
       if (errno == EEXIST) return WriteRecordFile(ToolPath(name), bytes);
       return PosixError("cannot create " + host, errno);
     }
-    NoteMade(FoldedHash(name));
+    NoteMade(NameHash(name));
     return WriteRecordToOpenFile(fd, host, true, nullptr, bytes);
   }
   // Opened without blocking, so that a FIFO put there meanwhile cannot hang
@@ -201,22 +192,9 @@ Status RecordFolder::CreateNew(std::string_view name, std::string_view bytes, bo
     dirFd_ = open(host_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd_ < 0) return Status::OK();
     nameMax_ = fpathconf(dirFd_, _PC_NAME_MAX);
-    if (nameMax_ <= 0) nameMax_ = 255;
-    pid_ = std::to_string(getpid());
   }
-  // Named as ReplaceFileAtomically names its temporary files: hidden, so
-  // that no search of the tools sees it, and cut to the folder's limit.
-  int fd = -1;
   std::string temp;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    const std::string suffix = ".tmp-" + pid_ + "-r" + std::to_string(++temps_);
-    std::string base(name);
-    const size_t room = static_cast<size_t>(nameMax_) - 1 - suffix.size();
-    if (base.size() > room) base.resize(room);
-    temp = host_ + "/." + base + suffix;
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
+  const int fd = CreateHiddenTemp(host_, name, nameMax_, "r", &temps_, 0666, &temp);
   *notDone = false;
   if (fd < 0) return PosixError("cannot create " + temp, errno);
   auto fail = [&](const std::string& what, int err) {
@@ -254,7 +232,7 @@ Status RecordFolder::CreateNew(std::string_view name, std::string_view bytes, bo
   }
   // Make the rename itself durable; a failure here leaves a complete file.
   fsync(dirFd_);
-  NoteMade(FoldedHash(name));
+  NoteMade(NameHash(name));
   return Status::OK();
 }
 

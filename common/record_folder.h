@@ -77,7 +77,6 @@ class RecordFolder {
   int dirFd_ = -1;  // opened for the first CreateNew
   long nameMax_ = 0;
   unsigned temps_ = 0;
-  std::string pid_;
   std::string path_;  // the host path of the record at hand
 };
 

@@ -3,6 +3,7 @@
 // arguments handed on to the host end at their first NUL, as C strings do.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,17 @@ std::string UpperAscii(std::string_view s);
 
 // Equal but for ASCII case.
 bool SameName(std::string_view a, std::string_view b);
+
+// A hash (FNV-1a) that is the same for names equal but for ASCII case, for
+// the tables that find names the way SameName compares them.
+inline uint64_t NameHash(std::string_view name) {
+  uint64_t h = 14695981039346656037ull;
+  for (char c : name) {
+    h ^= static_cast<unsigned char>(UpperAsciiChar(c));
+    h *= 1099511628211ull;
+  }
+  return h;
+}
 
 // The text before the first NUL; all of it when it holds none.
 std::string_view CutAtNul(std::string_view s);
