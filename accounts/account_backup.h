@@ -5,31 +5,58 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "accounts/account_list.h"
 #include "common/status.h"
 
 namespace calmet {
 
+// The SHA-256 of `bytes`, as 32 raw bytes.
+std::string ContentHash(std::string_view bytes);
+
+// What the backup holds of one listed account.
+struct BackedUpAccount {
+  bool copied = false;  // a copy of it is in the backup
+  std::string hash;     // ContentHash of the bytes copied
+  // Why there is no copy: the account could not be read as an ordinary
+  // file (a link the operator did not make, a FIFO, gone, unreadable). The
+  // wipe cannot write such an account either; it leaves it and names it.
+  common::Status skipped;
+};
+
+// By listing position.
+struct BackupResult {
+  std::vector<BackedUpAccount> accounts;
+};
+
 // Copies each file of `listing` (its real entry names) from the accounts
 // folder into the host folder `hostDir`, byte for byte and under the same
-// name, and makes sure the copies are on disk: each is written to a hidden
-// temporary file, all are flushed, then renamed to their names, the folder
-// is flushed, and each copy is read back and compared with what was read
-// from its account. `progress`, when set, hears (copied, total) after each.
+// name, and makes sure the copies are on disk: each account is read as it
+// stands between the server's writes, written to a hidden temporary file,
+// all are flushed, then renamed to their names, the folder is flushed, and
+// each copy is read back and compared with what was read from its account.
+// `result` tells, per account, what was copied (with the hash the wipe
+// compares its own read with) or why it was not. `progress`, when set,
+// hears (copied, total) after each.
 //
 // - `hostDir` and its missing parents are created; a new `hostDir` is
 //   readable by its owner only, since account files hold passwords. Each
 //   copy keeps its account's permission bits.
-// - A backup never replaces a file: a copy already in `hostDir` with the
-//   same bytes is taken as done (running the same backup again is safe), one
-//   with other bytes fails, so an earlier backup is never lost.
+// - A backup never replaces a file and never writes through a link: a copy
+//   already in `hostDir` with the same bytes is taken as done (running the
+//   same backup again is safe); an entry with other bytes, one that is not
+//   an ordinary file (a link, a FIFO, a folder), or one that is an account
+//   file itself fails the backup, so an earlier backup is never lost and the
+//   backup always holds real bytes.
 // - `hostDir` may not be the accounts folder itself.
+// - Temporary files a killed backup left in `hostDir` are removed first.
 //
-// The first failure ends the backup and names the file and the reason; no
-// temporary file is left, and copies already renamed stay.
+// The first failure of the backup's own writes ends it and names the file
+// and the reason; no temporary file is left, and copies already renamed
+// stay. The wipe must not start then.
 common::Status BackUpAccounts(
-    const AccountListing& listing, const std::string& hostDir,
+    const AccountListing& listing, const std::string& hostDir, BackupResult* result,
     const std::function<void(int32_t done, int32_t total)>& progress = {});
 
 }  // namespace calmet

@@ -272,19 +272,21 @@ int Wipe(const QCommandLineParser& parser, const AccountListing& listing, Accoun
   ConsoleWipeUi ui(parser.isSet("quiet"), state.TotalAccounts,
                    yes ? std::optional(common::MsgAnswer::Yes) : std::nullopt);
   std::function<common::Status()> backup;
+  BackupResult backedUp;
   if (parser.isSet(kBackup)) {
     const QString dir = QDir::cleanPath(QDir::current().absoluteFilePath(parser.value(kBackup)));
-    backup = [&listing, dir, quiet = parser.isSet("quiet")] {
+    backup = [&listing, &backedUp, dir, quiet = parser.isSet("quiet")] {
       cli::ProgressLine progress(quiet);
       progress.Begin("Accounts backed up");
       const common::Status s = BackUpAccounts(
-          listing, dir.toLocal8Bit().toStdString(),
+          listing, dir.toLocal8Bit().toStdString(), &backedUp,
           [&progress](int32_t done, int32_t total) { progress.Update(done, total); });
       progress.End(s.ok() ? "done" : "failed");
       return s;
     };
   }
-  const WipeClickResult click = WipeClick(listing, state, ui, backup);
+  const WipeClickResult click =
+      WipeClick(listing, state, ui, backup, parser.isSet(kBackup) ? &backedUp : nullptr);
   switch (click.outcome) {
     case WipeClickOutcome::kDeclined:
       PrintError("nothing was wiped.");

@@ -8,6 +8,7 @@
 #include "common/profile.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
+#include "common/trusted_folder.h"
 
 namespace calmet {
 
@@ -66,13 +67,13 @@ struct ItemInfo {
 
 // Looks an item up once per display; a missing file or section reads as an
 // empty name, and a type that does not convert is not type 12.
-const ItemInfo& LookUpItem(int32_t number, std::unordered_map<int32_t, ItemInfo>& cache) {
+const ItemInfo& LookUpItem(const common::Folder& items, int32_t number,
+                           std::unordered_map<int32_t, ItemInfo>& cache) {
   auto it = cache.find(number);
   if (it != cache.end()) return it->second;
-  const std::string file = common::layout::RecordFile(common::layout::kItems.recordPrefix, number);
   const std::string section = common::layout::kItems.sectionPrefix + common::Dec(number);
   ItemInfo info;
-  const common::ProfileReader itemFile(file);
+  const common::ProfileReader itemFile(items, common::layout::kItemFileStem + common::Dec(number) + ".dat");
   info.name = itemFile.Get(section, "Name");
   std::optional<uint8_t> type = ConvertByte(itemFile.Get(section, "Type"));
   info.bracketed = type && *type == 12;
@@ -137,8 +138,13 @@ std::optional<AccountView> ShowAccount(std::string_view fileName, const Accounts
 
   if (depth == ViewDepth::kCharactersOnly) return view;
   if (!common::FileIsPresent(common::layout::kItemsFolder, false)) return view;
+  // The item files are read relative to their folder, walked to once.
+  common::Folder items;
+  if (!common::OpenFolder(common::layout::ServerPath(common::layout::kItemsFolder), &items).ok()) {
+    return view;
+  }
 
-  std::unordered_map<int32_t, ItemInfo> items;
+  std::unordered_map<int32_t, ItemInfo> itemCache;
   for (int c = 1; c <= kCharacters; ++c) {
     CharacterView& ch = view.characters[c - 1];
     const std::string section = "CHAR" + common::Dec(c);
@@ -154,7 +160,7 @@ std::optional<AccountView> ShowAccount(std::string_view fileName, const Accounts
         ch.inventory.push_back(s + ": <free item slot>");
         continue;
       }
-      const ItemInfo& item = LookUpItem(*number, items);
+      const ItemInfo& item = LookUpItem(items, *number, itemCache);
       values.item = *number;
       values.name = item.name;
       if (item.bracketed) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "accounts/account_backup.h"
 #include "accounts/account_list.h"
 #include "accounts/accounts_state.h"
 #include "common/message_port.h"
@@ -34,6 +35,10 @@ inline constexpr char kWipeDoneTitle[] = "Inventories cleared.";
 inline constexpr char kWipeFailed[] =
     "The inventories of these accounts could not be written and were not wiped:";
 inline constexpr char kWipeFailedTitle[] = "Inventory wipe incomplete.";
+// Before the reason, when the wiped accounts could not be flushed to disk.
+inline constexpr char kWipeNotFlushed[] =
+    "The wiped accounts could not be flushed to the disk, so a power cut could still undo "
+    "the wipe: ";
 // When the accounts folder holds no account file to wipe.
 inline constexpr char kWipeNothing[] = "There are no account files to wipe in the Accounts folder.";
 inline constexpr char kWipeNothingTitle[] = "Nothing to wipe.";
@@ -47,17 +52,34 @@ struct AccountNotWiped {
 struct WipeResult {
   bool ran = false;  // false: nothing listed or no account file
   std::vector<AccountNotWiped> failed;
+  // The one flush of the accounts' file system after the last write; the
+  // wipe is on disk only when it is OK.
+  common::Status flushed;
 };
+
+// The reason an account was left alone because another program (the game
+// server) kept writing it while the wipe tried to.
+inline constexpr char kChangedWhileWiped[] = "changed while being wiped";
 
 // Sets every inventory key ("InvItemNum", "InvItemVal", "InvItemDur", slots
 // 1..100, sections CHAR1..CHAR3) of every listed account to "0", one file
 // write per account, leaving every other byte of the file as it was. Stops
 // at once, changing nothing, when the accounts folder holds no file or
 // state.TotalAccounts < 1. Otherwise sets state.WipeInProgress, reports
-// progress after each account, shows the completion box (naming the
-// accounts that could not be written, if any), selects position 0 and
-// clears state.WipeInProgress before returning.
-WipeResult WipeInventories(const AccountListing& accounts, AccountsState& state, WipeUi& ui);
+// progress after each account, flushes what it wrote, shows the completion
+// box (naming the accounts that could not be written, if any, and why),
+// selects position 0 and clears state.WipeInProgress before returning.
+//
+// The game server may save an account at any moment: each account is read
+// as it stands between the server's writes and replaced only while it is
+// still the version read (common/profile.h, ProfileEdit); one that keeps
+// changing is left as it was and named (kChangedWhileWiped). Links the
+// operator did not make are not followed (common/trusted_folder.h).
+// With `backup`, an account is wiped only when the bytes the wipe read are
+// the bytes its backup holds (the same hash); otherwise it is left as it
+// was and named, so that the backup always holds what the wipe removed.
+WipeResult WipeInventories(const AccountListing& accounts, AccountsState& state, WipeUi& ui,
+                           const BackupResult* backup = nullptr);
 
 }  // namespace calmet
 
@@ -85,8 +107,10 @@ inline constexpr char kWipeNotStartedTitle[] = "Inventory wipe not started.";
 
 // `beforeWipe` runs once the answer is Yes and before the first write (the
 // window greys its list, the command makes its backup); when it fails, its
-// status is shown in a stop box and the wipe does not start.
+// status is shown in a stop box and the wipe does not start. `backup`, when
+// given, is read by the wipe after `beforeWipe` has filled it.
 WipeClickResult WipeClick(const AccountListing& accounts, AccountsState& state, WipeUi& ui,
-                          const std::function<common::Status()>& beforeWipe = {});
+                          const std::function<common::Status()>& beforeWipe = {},
+                          const BackupResult* backup = nullptr);
 
 }  // namespace calmet

@@ -1,8 +1,12 @@
 #include "common/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +16,7 @@
 #include <vector>
 
 #include "common/host_path.h"
+#include "common/unique_fd.h"
 
 namespace common {
 
@@ -22,26 +27,201 @@ std::function<bool(const std::string&)>& WriteFault() {
   return fault;
 }
 
-// Follows symbolic links (a dangling one too) to the path whose file is to
-// be replaced. Gives up after a sane number of hops, as the system does.
-// `found` is set when the target exists, `st` then being its stat.
-Status FollowLinks(std::string path, std::string* target, struct stat* st, bool* found) {
-  for (int hop = 0; hop < 40; ++hop) {
-    *found = lstat(path.c_str(), st) == 0;
-    if (!*found || !S_ISLNK(st->st_mode)) {
-      *target = std::move(path);
-      return Status::OK();
-    }
-    std::string link(4096, '\0');
-    ssize_t n = readlink(path.c_str(), link.data(), link.size());
-    if (n < 0) return PosixError("cannot read link " + path, errno);
-    link.resize(static_cast<size_t>(n));
-    path = (!link.empty() && link[0] == '/') ? link : HostFolderOf(path) + "/" + link;
+using Attributes = std::vector<std::pair<std::string, std::string>>;
+
+// The extended attributes (ACLs included) of the open file `fd`: names and
+// values. Empty where the file system keeps none.
+Status ReadXattrs(int fd, const std::string& host, Attributes* out) {
+  out->clear();
+  ssize_t size = flistxattr(fd, nullptr, 0);
+  if (size < 0) {
+    if (errno == ENOTSUP) return Status::OK();
+    return PosixError("cannot list the extended attributes of " + host, errno);
   }
-  return PosixError("too many links at " + path, ELOOP);
+  if (size == 0) return Status::OK();
+  std::string names(static_cast<size_t>(size), '\0');
+  size = flistxattr(fd, names.data(), names.size());
+  if (size < 0) return PosixError("cannot list the extended attributes of " + host, errno);
+  names.resize(static_cast<size_t>(size));
+  for (size_t pos = 0; pos < names.size();) {
+    std::string name = names.c_str() + pos;
+    pos += name.size() + 1;
+    ssize_t n = fgetxattr(fd, name.c_str(), nullptr, 0);
+    if (n < 0) return PosixError("cannot read the attribute " + name + " of " + host, errno);
+    std::string value(static_cast<size_t>(n), '\0');
+    n = fgetxattr(fd, name.c_str(), value.data(), value.size());
+    if (n < 0) return PosixError("cannot read the attribute " + name + " of " + host, errno);
+    value.resize(static_cast<size_t>(n));
+    out->emplace_back(std::move(name), std::move(value));
+  }
+  return Status::OK();
+}
+
+// Gives the temporary file `fd` the owner, group, mode and extended
+// attributes of the file it replaces (`old`, whose attributes are read
+// through `oldFd`). Only what differs is changed. False when the system
+// would not let them be kept.
+bool TakeOverIdentity(int fd, int oldFd, const std::string& host, const struct stat& old) {
+  struct stat now;
+  if (fstat(fd, &now) != 0) return false;
+  // The owner goes first: changing it may clear set-id bits, which the mode
+  // below puts back. Compared with what the new file really got: a folder
+  // with the set-group-id bit hands it the folder's group.
+  bool chowned = false;
+  if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
+    if (fchown(fd, old.st_uid, old.st_gid) != 0) return false;
+    chowned = true;
+  }
+  Attributes attrs;
+  if (!ReadXattrs(oldFd, host, &attrs).ok()) return false;
+  // A folder's default ACL may have given the new file attributes the old
+  // one did not have.
+  Attributes got;
+  if (!ReadXattrs(fd, host, &got).ok()) return false;
+  bool attributesChanged = false;
+  for (const auto& [name, value] : got) {
+    bool kept = false;
+    for (const auto& a : attrs) kept = kept || a.first == name;
+    if (kept) continue;
+    if (fremovexattr(fd, name.c_str()) != 0) return false;
+    attributesChanged = true;
+  }
+  for (const auto& attr : attrs) {
+    bool same = false;
+    for (const auto& g : got) same = same || g == attr;
+    if (same) continue;
+    if (fsetxattr(fd, attr.first.c_str(), attr.second.data(), attr.second.size(), 0) != 0) {
+      return false;
+    }
+    attributesChanged = true;
+  }
+  // An ACL set above moves the group bits with its mask; the mode goes last.
+  if (chowned || attributesChanged || (now.st_mode & 07777) != (old.st_mode & 07777)) {
+    if (fchmod(fd, old.st_mode & 07777) != 0) return false;
+  }
+  return true;
+}
+
+Status ChangedSinceRead(const std::string& host) {
+  return Status::Changed(host + " was changed by another program after it was read");
+}
+
+// Whether the entry `name` of `dir` is still what the caller read.
+Status CheckUnchanged(int dirFd, const std::string& name, const std::string& host,
+                      const ReplaceOptions& options) {
+  if (!options.expected && !options.expectMissing) return Status::OK();
+  struct stat st;
+  const bool present = fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!present && errno != ENOENT) return PosixError("cannot examine " + host, errno);
+  if (options.expectMissing && present) return ChangedSinceRead(host);
+  if (options.expected && (!present || FileStamp::Of(st) != *options.expected)) {
+    return ChangedSinceRead(host);
+  }
+  return Status::OK();
+}
+
+void RememberWrite(int dirFd, const std::string& name) {
+  struct stat st;
+  if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    NoteOwnWrite(FileStamp::Of(st));
+  }
+}
+
+Status FlushFolder(const Folder& folder) {
+  UniqueFd fd;
+  if (Status s = OpenFolderForReading(folder, &fd); !s.ok()) return s;
+  // A failure here leaves a complete file, only not yet durable.
+  fsync(fd.get());
+  return Status::OK();
+}
+
+// Rewrites the file in place: for a file whose owner, group or attributes a
+// replacement could not keep, or that has other names (hard links) that
+// must see the new content. The room the new content needs is claimed
+// first, so a full disk fails before a byte has changed; a crash in the
+// middle of the write can leave the file part new, part old.
+Status WriteInPlace(const Target& target, std::string_view bytes, const struct stat& old,
+                    const ReplaceOptions& options) {
+  const std::string host = target.host();
+  const int f = openat(target.folder().fd(), target.name().c_str(),
+                       O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (f < 0) return PosixError("cannot open " + host, errno);
+  UniqueFd fd(f);
+  struct stat st;
+  if (fstat(fd.get(), &st) != 0) return PosixError("cannot examine " + host, errno);
+  if (!S_ISREG(st.st_mode) || st.st_ino != old.st_ino || st.st_dev != old.st_dev) {
+    return ChangedSinceRead(host);
+  }
+  if (options.expected && FileStamp::Of(st) != *options.expected) return ChangedSinceRead(host);
+  if (WriteFaultInjected(host)) return PosixError("cannot write " + host, ENOSPC);
+  if (static_cast<off_t>(bytes.size()) > st.st_size) {
+    const int err = posix_fallocate(fd.get(), 0, static_cast<off_t>(bytes.size()));
+    if (err != 0 && err != EINVAL && err != EOPNOTSUPP) {
+      [[maybe_unused]] int ignored = ftruncate(fd.get(), st.st_size);
+      return PosixError("cannot write " + host, err);
+    }
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n =
+        pwrite(fd.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return PosixError("cannot write " + host, n < 0 ? errno : EIO);
+    done += static_cast<size_t>(n);
+  }
+  if (ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) {
+    return PosixError("cannot write " + host, errno);
+  }
+  if (fsync(fd.get()) != 0) return PosixError("cannot flush " + host, errno);
+  if (fstat(fd.get(), &st) == 0) NoteOwnWrite(FileStamp::Of(st));
+  if (fd.Close() != 0) return PosixError("cannot close " + host, errno);
+  return Status::OK();
+}
+
+// The process id in a temporary name of the tools, 0 when it is none:
+// ".<name>.tmp-<pid>-<tag><n>", or ".<name>.backup-<pid>" of earlier backups.
+pid_t TempOwner(std::string_view name) {
+  if (name.size() < 2 || name[0] != '.') return 0;
+  auto digits = [](std::string_view s) {
+    if (s.empty() || s.size() > 9) return false;
+    for (char c : s) {
+      if (c < '0' || c > '9') return false;
+    }
+    return true;
+  };
+  if (size_t at = name.rfind(".backup-"); at != std::string_view::npos && at > 0) {
+    const std::string_view pid = name.substr(at + 8);
+    return digits(pid) ? static_cast<pid_t>(std::stol(std::string(pid))) : 0;
+  }
+  const size_t at = name.rfind(".tmp-");
+  if (at == std::string_view::npos || at == 0) return 0;
+  const std::string_view rest = name.substr(at + 5);
+  const size_t dash = rest.find('-');
+  if (dash == std::string_view::npos || !digits(rest.substr(0, dash))) return 0;
+  std::string_view counter = rest.substr(dash + 1);
+  while (!counter.empty() && counter.front() >= 'a' && counter.front() <= 'z') {
+    counter.remove_prefix(1);
+  }
+  if (!digits(counter)) return 0;
+  return static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash))));
 }
 
 }  // namespace
+
+int RenameWithoutReplacing(int fromDir, const std::string& from, int toDir, const std::string& to) {
+  int rc = renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE);
+  if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
+    // Checked, then renamed: a file system without the flag is a local one
+    // in practice, where nothing else of ours races for the name.
+    struct stat st;
+    if (fstatat(toDir, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      errno = EEXIST;
+      return -1;
+    }
+    rc = renameat(fromDir, from.c_str(), toDir, to.c_str());
+  }
+  return rc;
+}
 
 bool WriteAll(int fd, std::string_view bytes) {
   size_t done = 0;
@@ -65,142 +245,35 @@ bool WriteFaultInjected(const std::string& path) {
   return fault && fault(path);
 }
 
-Status CheckMayWrite(const std::string& hostPath, const struct stat& st) {
+Status CheckMayWrite(const Folder& folder, std::string_view name, const struct stat& st) {
+  const std::string host = folder.HostOf(name);
   if (geteuid() == 0) {
     // Root may write anything; the owner's write bit is what the operator
     // set to protect a file, so it decides.
-    if ((st.st_mode & S_IWUSR) == 0) return Status::IOError(hostPath + " is read-only", EACCES);
+    if ((st.st_mode & S_IWUSR) == 0) return Status::IOError(host + " is read-only", EACCES);
     return Status::OK();
   }
-  if (faccessat(AT_FDCWD, hostPath.c_str(), W_OK, AT_EACCESS) != 0) {
-    return PosixError("cannot write " + hostPath, errno);
+  if (faccessat(folder.fd(), std::string(name).c_str(), W_OK,
+                AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
+    return PosixError("cannot write " + host, errno);
   }
   return Status::OK();
 }
 
-namespace {
-
-// The extended attributes of the file at `path` (ACLs included): names and
-// values. An empty list where the file system keeps none.
-Status ReadXattrs(const std::string& path, std::vector<std::pair<std::string, std::string>>* out) {
-  out->clear();
-  ssize_t size = listxattr(path.c_str(), nullptr, 0);
-  if (size < 0) {
-    if (errno == ENOTSUP) return Status::OK();
-    return PosixError("cannot list the extended attributes of " + path, errno);
-  }
-  if (size == 0) return Status::OK();
-  std::string names(static_cast<size_t>(size), '\0');
-  size = listxattr(path.c_str(), names.data(), names.size());
-  if (size < 0) return PosixError("cannot list the extended attributes of " + path, errno);
-  names.resize(static_cast<size_t>(size));
-  for (size_t pos = 0; pos < names.size();) {
-    std::string name = names.c_str() + pos;
-    pos += name.size() + 1;
-    ssize_t n = getxattr(path.c_str(), name.c_str(), nullptr, 0);
-    if (n < 0) return PosixError("cannot read the attribute " + name + " of " + path, errno);
-    std::string value(static_cast<size_t>(n), '\0');
-    n = getxattr(path.c_str(), name.c_str(), value.data(), value.size());
-    if (n < 0) return PosixError("cannot read the attribute " + name + " of " + path, errno);
-    value.resize(static_cast<size_t>(n));
-    out->emplace_back(std::move(name), std::move(value));
-  }
-  return Status::OK();
-}
-
-// Gives the temporary file `fd` the owner, group and extended attributes of
-// the file it replaces. False when the system would not let them be kept.
-bool TakeOverIdentity(int fd, const std::string& target, const struct stat& old) {
-  struct stat now;
-  if (fstat(fd, &now) != 0) return false;
-  // The owner goes first: changing it may clear set-id bits, which the mode
-  // below puts back. Compared with what the new file really got: a folder
-  // with the set-group-id bit hands it the folder's group.
-  if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
-    if (fchown(fd, old.st_uid, old.st_gid) != 0) return false;
-  }
-  std::vector<std::pair<std::string, std::string>> attrs;
-  if (!ReadXattrs(target, &attrs).ok()) return false;
-  // A folder's default ACL may have given the new file attributes the old
-  // one did not have.
-  ssize_t size = flistxattr(fd, nullptr, 0);
-  if (size > 0) {
-    std::string names(static_cast<size_t>(size), '\0');
-    size = flistxattr(fd, names.data(), names.size());
-    for (size_t pos = 0; size > 0 && pos < static_cast<size_t>(size);) {
-      std::string name = names.c_str() + pos;
-      pos += name.size() + 1;
-      bool kept = false;
-      for (const auto& a : attrs) kept = kept || a.first == name;
-      if (!kept && fremovexattr(fd, name.c_str()) != 0) return false;
-    }
-  }
-  for (const auto& [name, value] : attrs) {
-    if (fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0) return false;
-  }
-  if (fchmod(fd, old.st_mode & 07777) != 0) return false;
-  return fstat(fd, &now) == 0 && now.st_uid == old.st_uid && now.st_gid == old.st_gid &&
-         (now.st_mode & 07777) == (old.st_mode & 07777);
-}
-
-// Rewrites the file at `target` in place: for a file whose owner, group or
-// attributes a replacement could not keep, or that has other names (hard
-// links) that must see the new content. The room the new content needs is
-// claimed first, so a full disk fails before a byte has changed; a crash in
-// the middle of the write can leave the file part new, part old.
-Status WriteInPlace(const std::string& target, std::string_view bytes, const struct stat& old) {
-  int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return PosixError("cannot open " + target, errno);
-  auto fail = [&](const std::string& what, int err) {
-    close(fd);
-    return PosixError(what, err);
-  };
-  struct stat st;
-  if (fstat(fd, &st) != 0) return fail("cannot examine " + target, errno);
-  if (!S_ISREG(st.st_mode) || st.st_ino != old.st_ino || st.st_dev != old.st_dev) {
-    close(fd);
-    return Status::IOError(target + " was replaced while it was being written");
-  }
-  if (WriteFaultInjected(target)) return fail("cannot write " + target, ENOSPC);
-  if (static_cast<off_t>(bytes.size()) > st.st_size) {
-    int err = posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
-    if (err != 0 && err != EINVAL && err != EOPNOTSUPP) {
-      [[maybe_unused]] int ignored = ftruncate(fd, st.st_size);
-      return fail("cannot write " + target, err);
-    }
-  }
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fail("cannot write " + target, n < 0 ? errno : EIO);
-    done += static_cast<size_t>(n);
-  }
-  if (ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) {
-    return fail("cannot write " + target, errno);
-  }
-  if (fsync(fd) != 0) return fail("cannot flush " + target, errno);
-  if (close(fd) != 0) return PosixError("cannot close " + target, errno);
-  return Status::OK();
-}
-
-// The folder's limit on the length of a name. It is the file system's, so
-// it is asked once per file system (`device`) rather than once per file.
-long NameLimit(const std::string& folder, dev_t device) {
+long NameLimit(const Folder& folder) {
   static dev_t knownDevice = 0;
   static long knownLimit = 0;
-  if (knownDevice == device && knownLimit > 0) return knownLimit;
-  const long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
-  if (limit > 0) {
-    knownDevice = device;
-    knownLimit = limit;
-  }
+  struct stat st;
+  if (fstat(folder.fd(), &st) != 0) return 255;
+  if (knownDevice == st.st_dev && knownLimit > 0) return knownLimit;
+  const long limit = fpathconf(folder.fd(), _PC_NAME_MAX);
+  if (limit <= 0) return 255;
+  knownDevice = st.st_dev;
+  knownLimit = limit;
   return limit;
 }
 
-}  // namespace
-
-int CreateHiddenTemp(const std::string& folder, std::string_view name, long nameMax,
+int CreateHiddenTemp(const Folder& folder, std::string_view name, long nameMax,
                      std::string_view tag, unsigned* counter, mode_t mode, std::string* temp) {
   const std::string stem = ".tmp-" + std::to_string(getpid()) + "-" + std::string(tag);
   const size_t limit = static_cast<size_t>(nameMax > 0 ? nameMax : 255);
@@ -210,77 +283,136 @@ int CreateHiddenTemp(const std::string& folder, std::string_view name, long name
     std::string base(name);
     const size_t room = limit - 1 - suffix.size();
     if (base.size() > room) base.resize(room);
-    *temp = folder + "/." + base + suffix;
-    fd = open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    *temp = "." + base + suffix;
+    fd = openat(folder.fd(), temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                mode);
     if (fd < 0 && errno != EEXIST) break;
   }
   return fd;
 }
 
-Status ReplaceFileAtomically(const std::string& hostPath, std::string_view bytes) {
-  std::string target;
+bool LooksLikeTemp(std::string_view name) {
+  return !name.empty() && name[0] == '.' &&
+         (name.find(".tmp-") != std::string_view::npos ||
+          name.find(".backup-") != std::string_view::npos);
+}
+
+bool IsStaleTemp(std::string_view name, const struct stat& st) {
+  const pid_t pid = TempOwner(name);
+  if (pid <= 0 || !S_ISREG(st.st_mode)) return false;
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  constexpr time_t kDay = 24 * 60 * 60;
+  // A process id is used again after a while: a day-old temporary file is a
+  // leftover whoever has its number now.
+  if (st.st_mtim.tv_sec + kDay < now.tv_sec) return true;
+  if (pid == getpid()) return false;
+  return kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+void RemoveStaleTemps(const Folder& folder, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    struct stat st;
+    if (!LooksLikeTemp(name) ||
+        fstatat(folder.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      continue;
+    }
+    // unlinkat removes the name only, never what a link points to.
+    if (IsStaleTemp(name, st)) unlinkat(folder.fd(), name.c_str(), 0);
+  }
+}
+
+void RemoveStaleTempsIn(const Folder& folder) {
+  UniqueFd fd;
+  if (!OpenFolderForReading(folder, &fd).ok()) return;
+  DIR* dir = fdopendir(fd.release());
+  if (!dir) return;
+  std::vector<std::string> names;
+  while (dirent* e = readdir(dir)) {
+    if (e->d_name[0] == '.' && LooksLikeTemp(e->d_name)) names.emplace_back(e->d_name);
+  }
+  closedir(dir);
+  RemoveStaleTemps(folder, names);
+}
+
+Status ReplaceFile(const Folder& folder, std::string_view name, std::string_view bytes,
+                   const ReplaceOptions& options) {
+  Target target;
   struct stat old;
   bool exists = false;
-  // The stat of the path the links lead to is the target's own.
-  if (Status s = FollowLinks(hostPath, &target, &old, &exists); !s.ok()) return s;
-
-  const std::string folder = HostFolderOf(target);
-  struct stat folderSt;
-  if (stat(folder.c_str(), &folderSt) != 0 || !S_ISDIR(folderSt.st_mode)) {
-    return PosixError("missing folder " + folder, ENOENT);
-  }
-  if (exists && !S_ISREG(old.st_mode)) {
-    return Status::IOError(target + " is not an ordinary file", EISDIR);
-  }
+  if (Status s = FollowLinks(folder, name, &target, &old, &exists); !s.ok()) return s;
+  const Folder& dir = target.folder();
+  const std::string& entry = target.name();
+  const std::string host = target.host();
+  if (exists && !S_ISREG(old.st_mode)) return NotOrdinaryFile(host);
+  if (Status s = CheckUnchanged(dir.fd(), entry, host, options); !s.ok()) return s;
   // Replacing needs only the folder's write permission; writing the file
   // must need the file's own, as it would for a write in place.
   if (exists) {
-    if (Status s = CheckMayWrite(target, old); !s.ok()) return s;
+    if (Status s = CheckMayWrite(dir, entry, old); !s.ok()) return s;
   }
   // A renamed file is a new file: the other names of a hard-linked one would
   // keep the old content.
-  if (exists && old.st_nlink > 1) return WriteInPlace(target, bytes, old);
+  if (exists && old.st_nlink > 1) return WriteInPlace(target, bytes, old, options);
 
   // A new file gets the mode the umask leaves of 0666, as open() would give
-  // it; a replaced file gets its old bits back below.
+  // it; a replaced file starts with its old bits, which the umask may cut.
   static unsigned counter = 0;
   std::string temp;
-  const int fd = CreateHiddenTemp(folder, HostNameOf(target), NameLimit(folder, folderSt.st_dev),
-                                  "", &counter, exists ? 0600 : 0666, &temp);
-  if (fd < 0) return PosixError("cannot create " + temp, errno);
-  auto fail = [&](const std::string& what, int err) {
-    close(fd);
-    unlink(temp.c_str());
-    return PosixError(what, err);
+  const int tempFd = CreateHiddenTemp(dir, entry, NameLimit(dir), "", &counter,
+                                      exists ? (old.st_mode & 0777) : 0666, &temp);
+  if (tempFd < 0) return PosixError("cannot create " + dir.HostOf(temp), errno);
+  UniqueFd fd(tempFd);
+  auto fail = [&](Status s) {
+    fd.reset();
+    unlinkat(dir.fd(), temp.c_str(), 0);
+    return s;
   };
-
-  if (WriteFaultInjected(target)) return fail("cannot write " + temp, ENOSPC);
-  if (!WriteAll(fd, bytes)) return fail("cannot write " + temp, errno);
-  if (exists && !TakeOverIdentity(fd, target, old)) {
-    // The file would change hands (an operator cannot give a file to the
-    // server's account) or lose attributes: write it in place instead.
-    close(fd);
-    unlink(temp.c_str());
-    return WriteInPlace(target, bytes, old);
+  if (WriteFaultInjected(host)) return fail(PosixError("cannot write " + dir.HostOf(temp), ENOSPC));
+  if (!WriteAll(fd.get(), bytes)) return fail(PosixError("cannot write " + dir.HostOf(temp), errno));
+  if (exists) {
+    UniqueFd ownRead;
+    int readFd = options.readFd;
+    if (readFd < 0) {
+      ownRead.reset(
+          openat(dir.fd(), entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+      readFd = ownRead.get();
+    }
+    if (readFd < 0 || !TakeOverIdentity(fd.get(), readFd, host, old)) {
+      // The file would change hands (an operator cannot give a file to the
+      // server's account) or lose attributes: write it in place instead.
+      fail(Status::OK()).IgnoreError();
+      return WriteInPlace(target, bytes, old, options);
+    }
   }
-  if (fsync(fd) != 0) return fail("cannot flush " + temp, errno);
-  if (close(fd) != 0) {
-    int err = errno;
-    unlink(temp.c_str());
-    return PosixError("cannot close " + temp, err);
+  if (fsync(fd.get()) != 0) return fail(PosixError("cannot flush " + dir.HostOf(temp), errno));
+  if (fd.Close() != 0) return fail(PosixError("cannot close " + dir.HostOf(temp), errno));
+  // Right before the rename: still the file that was read?
+  if (Status s = CheckUnchanged(dir.fd(), entry, host, options); !s.ok()) return fail(s);
+  int rc;
+  if (exists) {
+    rc = renameat(dir.fd(), temp.c_str(), dir.fd(), entry.c_str());
+  } else {
+    // Never over a file that appeared meanwhile.
+    rc = RenameWithoutReplacing(dir.fd(), temp, dir.fd(), entry);
   }
-  if (rename(temp.c_str(), target.c_str()) != 0) {
-    int err = errno;
-    unlink(temp.c_str());
-    return PosixError("cannot replace " + target, err);
+  if (rc != 0) {
+    const int err = errno;
+    if (err == EEXIST) return fail(ChangedSinceRead(host));
+    return fail(PosixError("cannot replace " + host, err));
   }
+  if (!exists) NoteCreated(dir, entry);
+  RememberWrite(dir.fd(), entry);
   // Make the rename itself durable; a failure here leaves a complete file.
-  int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    fsync(dirFd);
-    close(dirFd);
-  }
+  if (options.flushFolder || target.elsewhere()) FlushFolder(dir).IgnoreError();
   return Status::OK();
+}
+
+Status ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  Folder folder;
+  std::string name;
+  if (Status s = LocateEntry(path, &folder, &name); !s.ok()) return s;
+  return ReplaceFile(folder, name, bytes);
 }
 
 }  // namespace common

@@ -9,6 +9,7 @@
 
 #include "common/atomic_file.h"
 #include "common/host_path.h"
+#include "common/unique_fd.h"
 
 namespace common {
 
@@ -73,33 +74,28 @@ std::string RecordReader::FixedText(size_t width) {
 
 namespace {
 
-// Opens an existing ordinary file, or creates it when `host` does not exist.
+// Opens an existing ordinary file of `folder`, or creates it when missing.
 // Sets `created` when this call made the file.
-Status OpenOrdinary(const std::string& host, int flags, bool needWrite, int* fd, bool* created) {
-  struct stat st;
-  *created = false;
-  if (stat(host.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) {
-      return Status::IOError("cannot open what is not an ordinary file: " + host);
-    }
-    if (needWrite) {
-      if (Status s = CheckMayWrite(host, st); !s.ok()) return s;
-    }
-    *fd = open(host.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
-    if (*fd < 0) return PosixError("cannot open " + host, errno);
-    return Status::OK();
+Status OpenOrdinary(const Folder& folder, std::string_view name, int flags, bool needWrite,
+                    UniqueFd* fd, struct stat* st, bool* created, Target* where) {
+  if (Status s = OpenFile(folder, name, flags | O_CREAT, 0666, fd, st, created, where); !s.ok()) {
+    return s;
   }
-  *fd = open(host.c_str(), flags | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (*fd < 0) return PosixError("cannot create " + host, errno);
-  *created = true;
-  NoteCreated(host);
+  // The system let the file be opened for writing; root, whom it lets write
+  // anything, honours the owner write bit.
+  if (needWrite && !*created && geteuid() == 0 && (st->st_mode & S_IWUSR) == 0) {
+    fd->reset();
+    return Status::IOError(where->host() + " is read-only", EACCES);
+  }
   return Status::OK();
 }
 
 }  // namespace
 
-Status WriteRecordToOpenFile(int fd, const std::string& host, bool created,
-                             const struct stat* opened, const std::vector<uint8_t>& bytes) {
+Status WriteRecordToOpenFile(int fd, const std::string& host, int createdIn,
+                             const std::string& createdName, const struct stat* opened,
+                             const std::vector<uint8_t>& bytes) {
+  const bool created = createdIn >= 0;
   int err = 0;
   // The record is written in place, so a write that ran out of space half
   // way would leave a record that is part new, part old. The room a longer
@@ -137,9 +133,16 @@ Status WriteRecordToOpenFile(int fd, const std::string& host, bool created,
     }
     done += static_cast<size_t>(n);
   }
+  struct stat mine;
+  const bool known = created && err != 0 && fstat(fd, &mine) == 0;
   if (close(fd) != 0 && err == 0) err = errno;
   if (err != 0) {
-    if (created) unlink(host.c_str());
+    // Removed only while the name is still the file this call made.
+    struct stat there;
+    if (known && fstatat(createdIn, createdName.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+        there.st_ino == mine.st_ino && there.st_dev == mine.st_dev) {
+      unlinkat(createdIn, createdName.c_str(), 0);
+    }
     return PosixError("cannot write " + host, err);
   }
   return Status::OK();
@@ -164,33 +167,73 @@ Status ReadRecordFromOpenFile(int fd, const std::string& host, size_t size,
   return Status::OK();
 }
 
-Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes) {
-  const std::string host = ResolvePath(path);
+Status WriteRecordAt(const Folder& folder, std::string_view name,
+                     const std::vector<uint8_t>& bytes) {
+  UniqueFd fd;
+  struct stat st;
   bool created = false;
-  int fd = -1;
-  if (Status s = OpenOrdinary(host, O_RDWR, true, &fd, &created); !s.ok()) return s;
-  return WriteRecordToOpenFile(fd, host, created, nullptr, bytes);
+  Target where;
+  if (Status s = OpenOrdinary(folder, name, O_RDWR, true, &fd, &st, &created, &where); !s.ok()) {
+    return s;
+  }
+  return WriteRecordToOpenFile(fd.release(), where.host(), created ? where.folder().fd() : -1,
+                               where.name(), created ? nullptr : &st, bytes);
+}
+
+Status ReadRecordAt(const Folder& folder, std::string_view name, size_t size,
+                    std::vector<uint8_t>* out, size_t* delivered) {
+  out->assign(size, 0);
+  if (delivered) *delivered = 0;
+  UniqueFd fd;
+  struct stat st;
+  bool created = false;
+  Target where;
+  if (Status s = OpenOrdinary(folder, name, O_RDONLY, false, &fd, &st, &created, &where);
+      !s.ok()) {
+    return s;
+  }
+  return ReadRecordFromOpenFile(fd.release(), where.host(), size, out, delivered);
+}
+
+Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes) {
+  Folder folder;
+  std::string name;
+  if (Status s = LocateEntry(path, &folder, &name); !s.ok()) {
+    return s.WithContext("cannot write " + SpelledPath(path));
+  }
+  return WriteRecordAt(folder, name, bytes);
 }
 
 Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* out,
                       size_t* delivered) {
-  const std::string host = ResolvePath(path);
   out->assign(size, 0);
   if (delivered) *delivered = 0;
-  bool created = false;
-  int fd = -1;
-  if (Status s = OpenOrdinary(host, O_RDONLY, false, &fd, &created); !s.ok()) return s;
-  return ReadRecordFromOpenFile(fd, host, size, out, delivered);
+  Folder folder;
+  std::string name;
+  if (Status s = LocateEntry(path, &folder, &name); !s.ok()) {
+    return s.WithContext("cannot read " + SpelledPath(path));
+  }
+  return ReadRecordAt(folder, name, size, out, delivered);
 }
 
 Status FlushFileSystem(std::string_view path) {
-  const std::string host = ResolvePath(path);
-  int fd = open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return PosixError("cannot open " + host, errno);
-  const int rc = syncfs(fd);
-  const int err = errno;
-  close(fd);
-  if (rc != 0) return PosixError("cannot flush the files written under " + host, err);
+  Folder folder;
+  Status s = OpenFolder(path, &folder);
+  UniqueFd fd;
+  if (s.ok()) {
+    s = OpenFolderForReading(folder, &fd);
+  } else {
+    // A file: flushed through its own descriptor.
+    std::string name;
+    if (LocateEntry(path, &folder, &name).ok()) {
+      struct stat st;
+      if (OpenFile(folder, name, O_RDONLY, 0, &fd, &st).ok()) s = Status::OK();
+    }
+  }
+  if (!s.ok()) return s;
+  if (syncfs(fd.get()) != 0) {
+    return PosixError("cannot flush the files written under " + SpelledPath(path), errno);
+  }
   return Status::OK();
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "common/trusted_folder.h"
 
 struct stat;
 
@@ -56,10 +57,11 @@ class RecordReader {
 };
 
 // Writes `bytes` from the first byte of the file at `path` (a tool path,
-// resolved without regard to case). The file is created when missing and
-// never shortened, so a longer old file keeps its tail. Only ordinary files
-// are opened; nothing ever blocks on a FIFO. A file that this call created
-// and could not fill is removed again. A failure names the file and why.
+// found by the trusted walk, without regard to case). The file is created
+// when missing and never shortened, so a longer old file keeps its tail.
+// Only ordinary files are opened, never through a link the operator did not
+// make; nothing ever blocks on a FIFO. A file that this call created and
+// could not fill is removed again. A failure names the file and why.
 Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes);
 
 // Reads up to `size` bytes from the first byte of the file at `path` into
@@ -69,13 +71,20 @@ Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes)
 Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* out,
                       size_t* delivered = nullptr);
 
-// The parts of the two calls above after the file is open, for a caller
-// that opened it itself (common/record_folder.h). Both close `fd`. `host`
-// names the file in messages; `created` says this call's caller made the
-// file (a failed write removes it again); `opened` is the file's fstat when
-// the caller took one, null to take it here.
-Status WriteRecordToOpenFile(int fd, const std::string& host, bool created,
-                             const struct stat* opened, const std::vector<uint8_t>& bytes);
+// The same two for entry `name` (taken as spelled) of an open folder.
+Status WriteRecordAt(const Folder& folder, std::string_view name, const std::vector<uint8_t>& bytes);
+Status ReadRecordAt(const Folder& folder, std::string_view name, size_t size,
+                    std::vector<uint8_t>* out, size_t* delivered = nullptr);
+
+// The parts of the calls above after the file is open, for a caller that
+// opened it itself (common/record_folder.h). Both close `fd`. `host` names
+// the file in messages; `createdIn`, when not -1, is the folder descriptor
+// in which the caller just made the file as `createdName` (a failed write
+// removes it again); `opened` is the file's fstat when the caller took one,
+// null to take it here.
+Status WriteRecordToOpenFile(int fd, const std::string& host, int createdIn,
+                             const std::string& createdName, const struct stat* opened,
+                             const std::vector<uint8_t>& bytes);
 Status ReadRecordFromOpenFile(int fd, const std::string& host, size_t size,
                               std::vector<uint8_t>* out, size_t* delivered);
 

@@ -12,6 +12,8 @@
 #include "common/host_path.h"
 #include "common/program_folder.h"
 #include "common/text_util.h"
+#include "common/trusted_folder.h"
+#include "common/unique_fd.h"
 
 namespace common {
 
@@ -29,15 +31,35 @@ void SplitPattern(std::string_view pattern, std::string_view& folder, std::strin
 
 bool HasWildcards(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
 
-// An ordinary file, following a symbolic link to what it names.
-bool IsOrdinaryFile(const std::string& hostPath) {
+// An ordinary file, following a trusted link to what it names; an untrusted
+// link is no file of the server's.
+bool IsOrdinaryEntry(const Folder& folder, const std::string& name) {
+  Target target;
   struct stat st;
-  return stat(hostPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  bool exists = false;
+  return FollowLinks(folder, name, &target, &st, &exists).ok() && exists && S_ISREG(st.st_mode);
 }
 
-std::string HostFolder(std::string_view folder) {
-  if (folder.empty()) return ".";
-  return ResolvePath(folder);
+// The folder part of a search, reached by the trusted walk ("" is the
+// working folder).
+Status SearchFolder(std::string_view folder, Folder* out) {
+  return OpenFolder(folder.empty() ? std::string_view(".") : folder, out);
+}
+
+// Lists an open folder with readdir; calls `each` with every entry.
+template <typename Each>
+Status ForEachEntry(const Folder& folder, Each each) {
+  UniqueFd fd;
+  if (Status s = OpenFolderForReading(folder, &fd); !s.ok()) {
+    return PosixError("cannot list " + folder.host(), s.sysError());
+  }
+  DIR* dir = fdopendir(fd.release());
+  if (!dir) return PosixError("cannot list " + folder.host(), errno);
+  while (dirent* e = readdir(dir)) {
+    if (!each(*e)) break;
+  }
+  closedir(dir);
+  return Status::OK();
 }
 
 }  // namespace
@@ -66,30 +88,29 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
 }
 
 std::string FindFirstFile(std::string_view pattern) {
-  std::string_view folder, name;
-  SplitPattern(pattern, folder, name);
+  std::string_view folderPart, name;
+  SplitPattern(pattern, folderPart, name);
+  Folder folder;
+  if (!SearchFolder(folderPart, &folder).ok()) return "";
   if (!HasWildcards(name)) {
     // A plain name: resolve it directly instead of listing the folder.
     if (name.front() == '.') return "";
-    std::string host = ResolvePath(pattern);
-    if (!IsOrdinaryFile(host)) return "";
-    return HostNameOf(host);
+    bool exists = false;
+    const std::string resolved = ResolveName(folder, name, &exists);
+    if (!exists || !IsOrdinaryEntry(folder, resolved)) return "";
+    return resolved;
   }
-  std::string hostFolder = HostFolder(folder);
-  DIR* dir = opendir(hostFolder.c_str());
-  if (!dir) return "";
   std::string found;
-  while (dirent* e = readdir(dir)) {
-    std::string entry = e->d_name;
-    if (entry.empty() || entry[0] == '.' || !WildcardMatch(name, entry)) continue;
-    bool regular = e->d_type == DT_REG || ((e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) &&
-                                           IsOrdinaryFile(JoinHostPath(hostFolder, entry)));
-    if (regular) {
-      found = entry;
-      break;
-    }
-  }
-  closedir(dir);
+  ForEachEntry(folder, [&](const dirent& e) {
+    const std::string entry = e.d_name;
+    if (entry.empty() || entry[0] == '.' || !WildcardMatch(name, entry)) return true;
+    const bool regular = e.d_type == DT_REG ||
+                         ((e.d_type == DT_UNKNOWN || e.d_type == DT_LNK) &&
+                          IsOrdinaryEntry(folder, entry));
+    if (!regular) return true;
+    found = entry;
+    return false;
+  }).IgnoreError();  // a folder that cannot be read holds no file found
   return found;
 }
 
@@ -100,11 +121,10 @@ bool FileIsPresent(std::string_view name, bool rawPath) {
 
 Status ListFolder(std::string_view pattern, std::vector<std::string>* listed) {
   listed->clear();
-  std::string_view folder, name;
-  SplitPattern(pattern, folder, name);
-  std::string hostFolder = HostFolder(folder);
-  DIR* dir = opendir(hostFolder.c_str());
-  if (!dir) return PosixError("cannot list " + hostFolder, errno);
+  std::string_view folderPart, name;
+  SplitPattern(pattern, folderPart, name);
+  Folder folder;
+  if (Status s = SearchFolder(folderPart, &folder); !s.ok()) return s;
   // The names side by side in one buffer, their upper-cased forms in
   // another: a folder of ten thousand accounts costs two growing buffers
   // rather than ten thousand strings moved about while it is read and sorted.
@@ -112,19 +132,23 @@ Status ListFolder(std::string_view pattern, std::vector<std::string>* listed) {
   std::vector<uint32_t> start;
   bool dot = false, dotdot = false;
   const bool everything = name == "*" || name == "*.*";
-  while (dirent* e = readdir(dir)) {
-    const std::string_view entry = e->d_name;
-    if (entry == ".") {
-      dot = true;
-    } else if (entry == "..") {
-      dotdot = true;
-    } else if (everything || WildcardMatch(name, entry)) {
-      start.push_back(static_cast<uint32_t>(pool.size()));
-      pool.append(entry);
-      for (char c : entry) upper += UpperAsciiChar(c);
-    }
+  if (Status s = ForEachEntry(folder,
+                              [&](const dirent& e) {
+                                const std::string_view entry = e.d_name;
+                                if (entry == ".") {
+                                  dot = true;
+                                } else if (entry == "..") {
+                                  dotdot = true;
+                                } else if (everything || WildcardMatch(name, entry)) {
+                                  start.push_back(static_cast<uint32_t>(pool.size()));
+                                  pool.append(entry);
+                                  for (char c : entry) upper += UpperAsciiChar(c);
+                                }
+                                return true;
+                              });
+      !s.ok()) {
+    return s;
   }
-  closedir(dir);
   const uint32_t count = static_cast<uint32_t>(start.size());
   start.push_back(static_cast<uint32_t>(pool.size()));
   auto part = [&](const std::string& all, uint32_t i) {

@@ -23,4 +23,50 @@ bool FileStamp::ChangedJustNow() const {
   return Nanos(mtime) >= limit || Nanos(ctime) >= limit;
 }
 
+long long FileStamp::QuietWaitNs() const {
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  const long long changed = Nanos(mtime);
+  const long long nowNs = Nanos(now);
+  // A time in the future (a skewed clock, a file stamped by hand) tells
+  // nothing of a writer at work; waiting for it could take forever.
+  if (changed > nowNs + 1'000'000'000LL || changed + kQuietPeriodNs <= nowNs) return 0;
+  if (IsOwnWrite(*this)) return 0;
+  return changed + kQuietPeriodNs - nowNs;
+}
+
+namespace {
+
+struct OwnWrites {
+  static constexpr size_t kKept = 32;
+  FileStamp stamps[kKept];
+  size_t next = 0;
+};
+
+OwnWrites& Own() {
+  static OwnWrites own;
+  return own;
+}
+
+}  // namespace
+
+void NoteOwnWrite(const FileStamp& stamp) {
+  OwnWrites& own = Own();
+  for (FileStamp& s : own.stamps) {
+    if (s.dev == stamp.dev && s.ino == stamp.ino) {
+      s = stamp;
+      return;
+    }
+  }
+  own.stamps[own.next] = stamp;
+  own.next = (own.next + 1) % OwnWrites::kKept;
+}
+
+bool IsOwnWrite(const FileStamp& stamp) {
+  for (const FileStamp& s : Own().stamps) {
+    if (s == stamp && s.ino != 0) return true;
+  }
+  return false;
+}
+
 }  // namespace common

@@ -26,6 +26,23 @@ struct FileStamp {
   // now: what was read then must not be trusted on the strength of the
   // stamp alone.
   bool ChangedJustNow() const;
+
+  // A writer that saves a file in place (truncate, then line by line) leaves
+  // it torn between two of its writes. A file whose content changed within
+  // this quiet period before a read is not trusted yet: the reader waits
+  // until the period has passed and reads again. How long to wait, 0 when
+  // the file has been quiet long enough (or was last changed by this
+  // process, see NoteOwnWrite).
+  long long QuietWaitNs() const;
 };
+
+// The quiet period of FileStamp::QuietWaitNs.
+inline constexpr long long kQuietPeriodNs = 100'000'000;
+
+// Remembers that this process itself gave a file the stamp `stamp` (its
+// last write): a read that finds it so needs no quiet period, since no
+// other writer has touched it since. A few recent files are remembered.
+void NoteOwnWrite(const FileStamp& stamp);
+bool IsOwnWrite(const FileStamp& stamp);
 
 }  // namespace common

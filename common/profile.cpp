@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <optional>
@@ -21,6 +22,9 @@
 #include "common/profile_fill.h"
 #include "common/profile_index.h"
 #include "common/profile_text.h"
+#include "common/steady_read.h"
+#include "common/trusted_folder.h"
+#include "common/unique_fd.h"
 
 namespace common {
 
@@ -49,21 +53,6 @@ void Forget(const std::string& hostPath) {
   Cache().remove_if([&](const CachedFile& f) { return f.hostPath == hostPath; });
 }
 
-// An open descriptor, closed on every way out.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // Maps in at once the memory a large file is read into: one call instead
 // of a fault for every page the copy touches. Only an optimisation; a
 // kernel without it leaves the pages to come in one by one.
@@ -81,34 +70,26 @@ void PrefaultBuffer(char* data, size_t size) {
 #endif
 }
 
-// Reads an ordinary file whole. Opened without blocking, so that a FIFO or a
-// device at the path can never hang the caller; anything but an ordinary
-// file is refused. NotFound for a missing file; `notOrdinary` (when given)
-// is set for something that is there but is no ordinary file.
+// Reads entry `name` of `folder` whole, through the trusted open: never
+// through a link the operator did not make, opened without blocking, so that
+// a FIFO or a device at the path can never hang the caller, and refused
+// when it is not an ordinary file. NotFound for a missing file. `host` is
+// set to where the file lies.
 // With `stopAtSize`, reading ends once the size the file had when opened has
 // come in: a file that grew meanwhile has a new stamp and is read again on
 // the next look-up, so the cached reader saves the call that finds the end.
-Status ReadOrdinaryFile(const std::string& hostPath, std::string* bytes, FileStamp* stamp,
-                        bool stopAtSize = false, bool* notOrdinary = nullptr) {
-  if (notOrdinary) *notOrdinary = false;
-  Fd fd(open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (fd.get() < 0) {
-    const int err = errno;
-    struct stat st;
-    if (err != ENOENT && err != ENOTDIR && stat(hostPath.c_str(), &st) == 0 &&
-        !S_ISREG(st.st_mode)) {
-      if (notOrdinary) *notOrdinary = true;
-      return Status::IOError(hostPath + " is not an ordinary file");
-    }
-    return PosixError(hostPath, err);
-  }
+Status ReadOrdinaryAt(const Folder& folder, const std::string& name, std::string* bytes,
+                      FileStamp* stamp, std::string* host, bool stopAtSize = false) {
+  UniqueFd fd;
   struct stat st;
-  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (notOrdinary) *notOrdinary = true;
-    return Status::IOError(hostPath + " is not an ordinary file");
+  Target where;
+  if (Status s = OpenFile(folder, name, O_RDONLY, 0, &fd, &st, nullptr, &where); !s.ok()) {
+    *host = where.host();
+    return s;
   }
+  *host = where.host();
   if (st.st_size > static_cast<off_t>(kMaxProfileFileBytes)) {
-    return Status::OutOfRange(hostPath + " holds " + std::to_string(st.st_size) +
+    return Status::OutOfRange(*host + " holds " + std::to_string(st.st_size) +
                               " bytes, more than any profile file the tools read (" +
                               std::to_string(kMaxProfileFileBytes >> 20) + " MiB)");
   }
@@ -123,7 +104,7 @@ Status ReadOrdinaryFile(const std::string& hostPath, std::string* bytes, FileSta
     ssize_t n = read(fd.get(), buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return PosixError(hostPath, errno);
+      return PosixError(*host, errno);
     }
     if (n == 0) break;
     bytes->append(buf, static_cast<size_t>(n));
@@ -151,17 +132,18 @@ void Remember(const std::string& hostPath, const FileStamp& stamp,
   }
 }
 
-// Reads and parses the file at `hostPath`.
-Status Load(const std::string& hostPath, std::shared_ptr<const ProfileIndex>* index,
-            bool* notOrdinary = nullptr) {
+// Reads and parses entry `name` of `folder`.
+Status Load(const Folder& folder, const std::string& name,
+            std::shared_ptr<const ProfileIndex>* index) {
   std::string bytes;
   FileStamp stamp;
-  Status s = ReadOrdinaryFile(hostPath, &bytes, &stamp, true, notOrdinary);
+  std::string host;
+  Status s = ReadOrdinaryAt(folder, name, &bytes, &stamp, &host, true);
   if (!s.ok()) return s;
   *index = std::make_shared<const ProfileIndex>(profile_text::TextForReading(std::move(bytes)));
   // The stamp is the one taken when the file was opened: if the file changed
   // while it was read, the next read sees a different stamp and reads again.
-  Remember(hostPath, stamp, *index);
+  Remember(host, stamp, *index);
   return Status::OK();
 }
 
@@ -181,44 +163,33 @@ std::shared_ptr<const ProfileIndex> Cached(const std::string& hostPath, const Fi
   return nullptr;
 }
 
-Status IndexFor(const std::string& hostPath, std::shared_ptr<const ProfileIndex>* index) {
+// The index of entry `name` of `folder` (by the case rule). A file that is
+// in the cache and unchanged costs one system call, the stamp's; a link the
+// operator did not make is refused as the open would refuse it.
+Status IndexAt(const Folder& folder, std::string_view name,
+               std::shared_ptr<const ProfileIndex>* index) {
+  bool exists = false;
+  const std::string resolved = ResolveName(folder, name, &exists);
+  const std::string host = folder.HostOf(resolved);
+  if (!exists) {
+    Forget(host);
+    return Status::NotFound(host + ": " + ErrnoText(ENOENT), ENOENT);
+  }
   struct stat st;
-  if (stat(hostPath.c_str(), &st) != 0) {
-    Forget(hostPath);
-    return PosixError(hostPath, errno);
+  if (fstatat(folder.fd(), resolved.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISREG(st.st_mode)) {
+    if ((*index = Cached(host, FileStamp::Of(st)))) return Status::OK();
   }
-  if (!S_ISREG(st.st_mode)) {
-    Forget(hostPath);
-    return Status::IOError(hostPath + " is not an ordinary file");
-  }
-  if ((*index = Cached(hostPath, FileStamp::Of(st)))) return Status::OK();
-  return Load(hostPath, index);
+  // Links, and everything else, the open sorts out.
+  return Load(folder, resolved, index);
 }
 
-// The index for a tool path. A file found exactly as spelled is the file
-// ResolvePath would name, so the common case costs one system call: the
-// stamp check of a cached file, or the open of a new one.
+// The index for a tool path, found by the trusted walk.
 Status IndexForToolPath(std::string_view file, std::shared_ptr<const ProfileIndex>* index) {
-  const std::string spelled = SpelledPath(file);
-  auto& cache = Cache();
-  for (auto it = cache.begin(); it != cache.end(); ++it) {
-    if (it->hostPath != spelled) continue;
-    struct stat st;
-    if (stat(spelled.c_str(), &st) != 0) {
-      cache.erase(it);
-      break;  // gone as spelled: resolve it afresh
-    }
-    if (!S_ISREG(st.st_mode)) {
-      cache.erase(it);
-      return Status::IOError(spelled + " is not an ordinary file");
-    }
-    if ((*index = Cached(spelled, FileStamp::Of(st)))) return Status::OK();
-    return Load(spelled, index);
-  }
-  bool notOrdinary = false;
-  Status s = Load(spelled, index, &notOrdinary);
-  if (s.ok() || notOrdinary) return s;
-  return IndexFor(ResolvePath(file), index);
+  Folder folder;
+  std::string name;
+  if (Status s = LocateEntry(file, &folder, &name); !s.ok()) return s;
+  return IndexAt(folder, name, index);
 }
 
 }  // namespace
@@ -228,6 +199,9 @@ std::string ReadIniKey(std::string_view file, std::string_view section, std::str
 }
 
 ProfileReader::ProfileReader(std::string_view file) : status_(IndexForToolPath(file, &index_)) {}
+
+ProfileReader::ProfileReader(const Folder& folder, std::string_view name)
+    : status_(IndexAt(folder, name, &index_)) {}
 
 ProfileReader::~ProfileReader() = default;
 
@@ -252,19 +226,36 @@ std::string ProfileReader::Section::Get(std::string_view key) const {
 void ForgetProfileCache() { Cache().clear(); }
 
 struct ProfileEdit::Impl {
-  std::string hostPath;
+  // The folder the file is in: the caller's, or one found by the walk.
+  Folder ownFolder;
+  const Folder* folder = nullptr;
+  std::string name;   // resolved by the case rule
+  std::string host;   // for messages
   // OK or NotFound: the file can be edited (NotFound: it is made new).
   // Anything else: it could not be read, and is not written either.
   Status load;
+  SteadyFile read;    // the version read (its descriptor, stamp, bytes)
   bool utf16 = false;
   profile_text::Encoding encoding = profile_text::Encoding::kAnsi;
   bool changed = false;
+  bool flushFolder = true;
   // The text as read, or as a fill left it; the editor's line structure is
   // built from it only when a single edit needs it.
   std::string bytes;
   std::unique_ptr<ProfileDocument> document;
+  std::function<Status(std::string_view)> accept;
 
-  bool Editable() const { return load.ok() || load.IsNotFound(); }
+  // Every edit asked for, in order, so that it can be made again on a
+  // newer version of the file.
+  struct Op {
+    enum Kind { kSet, kSetAll, kDelete, kDeleteSection } kind;
+    std::string section, key, value;
+    const KeyFiller* fill = nullptr;
+  };
+  std::vector<Op> ops;
+
+  // A file whose folder could not be reached is never written.
+  bool Editable() const { return folder && (load.ok() || load.IsNotFound()); }
   ProfileDocument& Document() {
     if (!document) {
       document = std::make_unique<ProfileDocument>(bytes);
@@ -272,16 +263,123 @@ struct ProfileEdit::Impl {
     }
     return *document;
   }
+
+  // Reads the file as it stands between another program's writes.
+  void Read() {
+    document.reset();
+    changed = false;
+    if (!folder) return;
+    load = ReadSteady(*folder, name, kMaxProfileFileBytes, &read);
+    host = load.ok() ? read.where.host() : folder->HostOf(name);
+    if (load.ok()) {
+      bytes = std::move(read.bytes);
+      read.bytes.clear();
+    } else {
+      bytes.clear();
+      read.fd.reset();
+    }
+    if (load.ok() && accept) load = accept(bytes);
+    encoding = profile_text::DetectEncoding(bytes);
+    utf16 = encoding == profile_text::Encoding::kUtf16Le;
+  }
+
+  void Apply(const Op& op) {
+    switch (op.kind) {
+      case Op::kSet:
+        if (!Editable()) return;
+        if (utf16) {
+          // The tools write single-byte files only; editing UTF-16 text
+          // byte-wise would garble it, so such a file is left alone and the
+          // commit fails.
+          changed = true;
+          return;
+        }
+        if (Document().Set(op.section, op.key, op.value)) changed = true;
+        return;
+      case Op::kSetAll: {
+        if (!Editable()) return;
+        const KeyFill& fill = op.fill->fill();
+        if (!document && !utf16) {
+          if (std::optional<std::string> filled = op.fill->Apply(bytes)) {
+            if (*filled != bytes) {
+              bytes = std::move(*filled);
+              changed = true;
+            }
+            return;
+          }
+        }
+        for (const std::string& section : fill.sections) {
+          for (const std::string& key : fill.keys) {
+            Apply(Op{Op::kSet, section, key, fill.value, nullptr});
+          }
+        }
+        return;
+      }
+      case Op::kDelete:
+        if (!load.ok() || utf16) return;
+        if (Document().Delete(op.section, op.key)) changed = true;
+        return;
+      case Op::kDeleteSection:
+        if (!load.ok() || utf16) return;
+        if (Document().DeleteSection(op.section)) changed = true;
+        return;
+    }
+  }
+
+  void Record(Op op) {
+    Apply(op);
+    ops.push_back(std::move(op));
+  }
+
+  // One try at putting the edited text on disk over the version read.
+  Status WriteOnce() {
+    if (!Editable()) return load.ok() ? Status::IOError(host + " cannot be reached") : load;
+    if (!changed) return Status::OK();
+    if (utf16) return Status::NotSupported(host + " holds UTF-16 text, which is not written");
+    const std::string text = document ? document->Serialize() : bytes;
+    // A new first line that begins like a byte-order mark (a key put before
+    // the first section) would make every later read take the whole file for
+    // another encoding and lose all of its values.
+    if (profile_text::DetectEncoding(text) != encoding) {
+      return Status::InvalidArgument(host + ": the new first line would read as a byte-order mark");
+    }
+    ReplaceOptions options;
+    FileStamp stamp;
+    if (load.ok()) {
+      stamp = FileStamp::Of(read.st);
+      options.expected = &stamp;
+      options.readFd = read.fd.get();
+    } else {
+      options.expectMissing = true;
+    }
+    options.flushFolder = flushFolder;
+    const Folder& dir = load.ok() ? read.where.folder() : *folder;
+    const std::string& entry = load.ok() ? read.where.name() : name;
+    Status s = ReplaceFile(dir, entry, text, options);
+    Forget(host);
+    return s;
+  }
 };
 
 ProfileEdit::ProfileEdit(std::string_view file) : impl_(std::make_unique<Impl>()) {
-  impl_->hostPath = ResolvePath(file);
-  std::string& bytes = impl_->bytes;
-  FileStamp stamp;
-  impl_->load = ReadOrdinaryFile(impl_->hostPath, &bytes, &stamp);
-  if (!impl_->load.ok()) bytes.clear();
-  impl_->encoding = profile_text::DetectEncoding(bytes);
-  impl_->utf16 = impl_->encoding == profile_text::Encoding::kUtf16Le;
+  Impl& im = *impl_;
+  std::string name;
+  im.load = LocateEntry(file, &im.ownFolder, &name);
+  if (!im.load.ok()) {
+    im.host = SpelledPath(file);
+    return;
+  }
+  im.folder = &im.ownFolder;
+  im.name = std::move(name);
+  im.Read();
+}
+
+ProfileEdit::ProfileEdit(const Folder& folder, std::string_view name)
+    : impl_(std::make_unique<Impl>()) {
+  Impl& im = *impl_;
+  im.folder = &folder;
+  im.name = ResolveName(folder, name);
+  im.Read();
 }
 
 ProfileEdit::~ProfileEdit() = default;
@@ -289,70 +387,48 @@ ProfileEdit::~ProfileEdit() = default;
 const Status& ProfileEdit::status() const { return impl_->load; }
 
 void ProfileEdit::Set(std::string_view section, std::string_view key, std::string_view value) {
-  if (!impl_->Editable()) return;
-  if (impl_->utf16) {
-    // The tools write single-byte files only; editing UTF-16 text byte-wise
-    // would garble it, so such a file is left alone and the commit fails.
-    impl_->changed = true;
-    return;
-  }
-  if (impl_->Document().Set(section, key, value)) impl_->changed = true;
+  impl_->Record({Impl::Op::kSet, std::string(section), std::string(key), std::string(value)});
 }
 
 void ProfileEdit::SetAll(const KeyFiller& filler) {
-  if (!impl_->Editable()) return;
-  const KeyFill& fill = filler.fill();
-  if (!impl_->document && !impl_->utf16) {
-    if (std::optional<std::string> filled = filler.Apply(impl_->bytes)) {
-      if (*filled != impl_->bytes) {
-        impl_->bytes = std::move(*filled);
-        impl_->changed = true;
-      }
-      return;
-    }
-  }
-  for (const std::string& section : fill.sections) {
-    for (const std::string& key : fill.keys) Set(section, key, fill.value);
-  }
+  impl_->Record({Impl::Op::kSetAll, {}, {}, {}, &filler});
 }
 
 void ProfileEdit::Delete(std::string_view section, std::string_view key) {
-  if (!impl_->load.ok() || impl_->utf16) return;
-  if (impl_->Document().Delete(section, key)) impl_->changed = true;
+  impl_->Record({Impl::Op::kDelete, std::string(section), std::string(key), {}});
 }
 
 void ProfileEdit::DeleteSection(std::string_view section) {
-  if (!impl_->load.ok() || impl_->utf16) return;
-  if (impl_->Document().DeleteSection(section)) impl_->changed = true;
+  impl_->Record({Impl::Op::kDeleteSection, std::string(section), {}, {}});
+}
+
+void ProfileEdit::DeferFlush() { impl_->flushFolder = false; }
+
+void ProfileEdit::Require(std::function<Status(std::string_view read)> accept) {
+  Impl& im = *impl_;
+  im.accept = std::move(accept);
+  if (im.load.ok() && im.accept) im.load = im.accept(im.document ? im.document->Serialize() : im.bytes);
 }
 
 Status ProfileEdit::Commit() {
   Impl& im = *impl_;
-  if (!im.Editable()) return im.load;
-  if (!im.changed) return Status::OK();
-  if (im.utf16) {
-    return Status::NotSupported(im.hostPath + " holds UTF-16 text, which is not written");
+  for (int attempt = 0; attempt < kSteadyAttempts; ++attempt) {
+    if (attempt > 0) {
+      // Another program wrote the file after it was read: the edits are made
+      // again on its new version, never over it.
+      im.Read();
+      for (const Impl::Op& op : im.ops) im.Apply(op);
+    }
+    Status s = im.WriteOnce();
+    if (!s.IsChanged()) {
+      if (s.ok()) {
+        im.changed = false;
+        if (!im.load.ok() && im.load.IsNotFound()) im.load = Status::OK();
+      }
+      return s;
+    }
   }
-  struct stat st;
-  if (stat(im.hostPath.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) return Status::IOError(im.hostPath + " is not an ordinary file");
-    if (Status s = CheckMayWrite(im.hostPath, st); !s.ok()) return s;
-  }
-  const bool existed = im.load.ok();
-  const std::string bytes = im.document ? im.document->Serialize() : im.bytes;
-  // A new first line that begins like a byte-order mark (a key put before
-  // the first section) would make every later read take the whole file for
-  // another encoding and lose all of its values.
-  if (profile_text::DetectEncoding(bytes) != im.encoding) {
-    return Status::InvalidArgument(im.hostPath +
-                                   ": the new first line would read as a byte-order mark");
-  }
-  if (Status s = ReplaceFileAtomically(im.hostPath, bytes); !s.ok()) return s;
-  Forget(im.hostPath);
-  if (!existed) NoteCreated(im.hostPath);
-  im.load = Status::OK();
-  im.changed = false;
-  return Status::OK();
+  return Status::Changed(im.host + " kept changing; it was left as it was");
 }
 
 Status WriteIniKey(std::string_view file, std::string_view section, std::string_view key,

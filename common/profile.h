@@ -12,9 +12,13 @@
 #include <string>
 #include <string_view>
 
+#include <functional>
+
 #include "common/status.h"
 
 namespace common {
+
+class Folder;
 
 // The longest value a read returns; longer values come back cut to this.
 inline constexpr size_t kMaxIniValue = 4999;
@@ -25,8 +29,8 @@ inline constexpr size_t kMaxIniValue = 4999;
 inline constexpr size_t kMaxProfileFileBytes = size_t{256} << 20;
 
 // The value of `key` in the first section named `section` of `file` (a tool
-// path, resolved without regard to case). "" when the file, the section or
-// the key is missing. A parsed copy of the file is kept and reused while the
+// path, found by the trusted walk (common/trusted_folder.h), without regard
+// to case). "" when the file, the section or the key is missing. A parsed copy of the file is kept and reused while the
 // file on disk is unchanged (same device, inode, size, modification and
 // change time),
 // so many reads of one large file cost one parse; a file read within the
@@ -44,6 +48,9 @@ class KeyFiller;
 class ProfileReader {
  public:
   explicit ProfileReader(std::string_view file);
+  // Entry `name` (by the case rule) of an open folder: for a caller that
+  // reads many files of one folder, which is then walked to once.
+  ProfileReader(const Folder& folder, std::string_view name);
   ~ProfileReader();
   std::string Get(std::string_view section, std::string_view key) const;
 
@@ -72,19 +79,30 @@ class ProfileReader {
 // Sets `key` in `section` of `file`, creating the file, the section or the key
 // where missing and changing no other byte of the file. The new content is
 // written to a temporary file beside it and renamed over it, so the file is
-// never left half-written. Fails, changing nothing, for a missing folder, a
-// path that is a folder or not an ordinary file, or a read-only file (no
-// owner write bit). OK when the file holds the value afterwards; otherwise
-// the status says why.
+// never left half-written, and only while the file is still the version
+// that was read (see ProfileEdit). Fails, changing nothing, for a missing
+// folder, a path that is a folder or not an ordinary file, a link the
+// operator did not make, or a read-only file (no owner write bit). OK when
+// the file holds the value afterwards; otherwise the status says why.
 Status WriteIniKey(std::string_view file, std::string_view section, std::string_view key,
                    std::string_view value);
 
 // Several writes to one file, each with exactly the effect of WriteIniKey,
 // applied in memory and put on disk at once by Commit: one read and at most
 // one crash-safe write however many keys are set.
+//
+// Another program (the game server) may write the file at any time. The
+// file is read as it stands between that program's writes (ReadSteady: a
+// file changed within the quiet period is waited for), and Commit replaces
+// it only while it is still exactly the version read; when it is not, the
+// file is read again and the same edits are made on the new version, a few
+// times, before Commit gives up with Changed, leaving the file as it was.
 class ProfileEdit {
  public:
   explicit ProfileEdit(std::string_view file);
+  // Entry `name` (by the case rule) of an open folder, which must outlive
+  // the edit.
+  ProfileEdit(const Folder& folder, std::string_view name);
   ~ProfileEdit();
   ProfileEdit(const ProfileEdit&) = delete;
   ProfileEdit& operator=(const ProfileEdit&) = delete;
@@ -102,9 +120,17 @@ class ProfileEdit {
   void Delete(std::string_view section, std::string_view key);
   void DeleteSection(std::string_view section);
 
+  // The commit leaves the folder's flush to the caller, who flushes the
+  // file system once after its last write (FlushFileSystem).
+  void DeferFlush();
+  // `accept` is asked with the bytes of every version read, this one and
+  // any read again by Commit; a version it refuses is not written, and its
+  // status becomes status() and Commit's result.
+  void Require(std::function<Status(std::string_view read)> accept);
+
   // Writes the file when any Set changed it; nothing at all otherwise.
   // Fails, leaving the file as it was, when it cannot be written (same rules
-  // as WriteIniKey).
+  // as WriteIniKey), or with Changed when it kept changing.
   Status Commit();
 
  private:

@@ -13,6 +13,7 @@
 #include "common/binary_record.h"
 #include "common/host_path.h"
 #include "common/text_util.h"
+#include "common/unique_fd.h"
 
 namespace common {
 
@@ -30,21 +31,41 @@ bool PlainName(std::string_view name) {
 
 RecordFolder::RecordFolder(std::string_view folder) : tool_(folder) {
   if (tool_.empty() || !IsSeparator(tool_.back())) tool_ += '\\';
-  host_ = ResolvePath(tool_);
   root_ = geteuid() == 0;
-  DIR* dir = opendir(host_.c_str());
-  if (!dir) return;  // every record goes the general way, which says why
+  // Every record goes the general way, which says why, when the folder
+  // cannot be reached or listed.
+  if (!OpenFolder(tool_, &folder_).ok()) return;
+  UniqueFd listFd;
+  if (!OpenFolderForReading(folder_, &listFd).ok()) return;
+  DIR* dir = fdopendir(listFd.release());
+  if (!dir) return;
   while (dirent* e = readdir(dir)) {
     const std::string_view name = e->d_name;
     if (name == "." || name == "..") continue;
+    if (name[0] == '.' && LooksLikeTemp(name)) temps_found_.emplace_back(name);
     AddListed(name, NameHash(name));
   }
   closedir(dir);
   isListed_ = true;
 }
 
-RecordFolder::~RecordFolder() {
-  if (dirFd_ >= 0) close(dirFd_);
+RecordFolder::~RecordFolder() = default;
+
+void RecordFolder::CleanUp() {
+  if (cleaned_) return;
+  cleaned_ = true;
+  if (!temps_found_.empty()) RemoveStaleTemps(folder_, temps_found_);
+}
+
+Status RecordFolder::WriteGeneral(std::string_view name, const std::vector<uint8_t>& bytes) {
+  if (!folder_.valid()) return WriteRecordFile(ToolPath(name), bytes);
+  return WriteRecordAt(folder_, ResolveName(folder_, name), bytes);
+}
+
+Status RecordFolder::ReadGeneral(std::string_view name, size_t size, std::vector<uint8_t>* out,
+                                 size_t* delivered) {
+  if (!folder_.valid()) return ReadRecordFile(ToolPath(name), size, out, delivered);
+  return ReadRecordAt(folder_, ResolveName(folder_, name), size, out, delivered);
 }
 
 std::string RecordFolder::ToolPath(std::string_view name) const {
@@ -118,8 +139,7 @@ void RecordFolder::NoteMade(uint64_t hash) {
 RecordFolder::Known RecordFolder::Look(std::string_view name, std::string* host) const {
   if (!isListed_ || !PlainName(name)) return Known::kUnusual;
   const uint64_t hash = NameHash(name);
-  host->assign(host_);
-  *host += '/';
+  host->clear();
   if (const Listed* l = FindListed(name, hash)) {
     if (l->several) return Known::kUnusual;
     const std::string_view listed = std::string_view(names_).substr(l->offset, l->length);
@@ -138,100 +158,93 @@ bool RecordFolder::IsNew(std::string_view name) const {
 }
 
 Status RecordFolder::Write(std::string_view name, const std::vector<uint8_t>& bytes) {
-  std::string& host = path_;  // reused: no new string per record
-  const Known known = Look(name, &host);
-  if (known == Known::kUnusual) return WriteRecordFile(ToolPath(name), bytes);
+  CleanUp();
+  std::string& entry = path_;  // reused: no new string per record
+  const Known known = Look(name, &entry);
+  if (known == Known::kUnusual) return WriteGeneral(name, bytes);
+  constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   if (known == Known::kNew) {
-    const int fd = open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
+    const int fd = openat(folder_.fd(), entry.c_str(), O_RDWR | O_CREAT | O_EXCL | kFlags, 0666);
     if (fd < 0) {
-      // Made meanwhile by someone else: the general way finds it.
-      if (errno == EEXIST) return WriteRecordFile(ToolPath(name), bytes);
-      return PosixError("cannot create " + host, errno);
+      // Made meanwhile by someone else, or a link: the general way finds it.
+      if (errno == EEXIST) return WriteGeneral(name, bytes);
+      return PosixError("cannot create " + folder_.HostOf(entry), errno);
     }
     NoteMade(NameHash(name));
-    return WriteRecordToOpenFile(fd, host, true, nullptr, bytes);
+    return WriteRecordToOpenFile(fd, folder_.HostOf(entry), folder_.fd(), entry, nullptr, bytes);
   }
   // Opened without blocking, so that a FIFO put there meanwhile cannot hang
-  // the job; anything but an ordinary file the caller may write goes the
-  // general way, which refuses it with its reason.
-  const int fd = open(host.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return WriteRecordFile(ToolPath(name), bytes);
+  // the job, and without following a link; anything but an ordinary file
+  // the caller may write goes the general way, which follows a trusted link
+  // and refuses the rest with its reason.
+  const int fd = openat(folder_.fd(), entry.c_str(), O_RDWR | kFlags);
+  if (fd < 0) return WriteGeneral(name, bytes);
   struct stat st;
   // Opening for writing has shown that the system lets the caller write it;
   // root, whom it lets write anything, honours the owner write bit.
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (root_ && (st.st_mode & S_IWUSR) == 0)) {
     close(fd);
-    return WriteRecordFile(ToolPath(name), bytes);
+    return WriteGeneral(name, bytes);
   }
-  return WriteRecordToOpenFile(fd, host, false, &st, bytes);
+  return WriteRecordToOpenFile(fd, folder_.HostOf(entry), -1, entry, &st, bytes);
 }
 
 Status RecordFolder::Read(std::string_view name, size_t size, std::vector<uint8_t>* out,
                           size_t* delivered) {
-  std::string& host = path_;
-  const Known known = Look(name, &host);
+  std::string& entry = path_;
+  const Known known = Look(name, &entry);
   // A missing file is created by the general way, as the host's open does.
   if (known == Known::kUnusual || known == Known::kNew) {
-    return ReadRecordFile(ToolPath(name), size, out, delivered);
+    return ReadGeneral(name, size, out, delivered);
   }
-  const int fd = open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return ReadRecordFile(ToolPath(name), size, out, delivered);
+  const int fd = openat(folder_.fd(), entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return ReadGeneral(name, size, out, delivered);
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
-    return ReadRecordFile(ToolPath(name), size, out, delivered);
+    return ReadGeneral(name, size, out, delivered);
   }
-  return ReadRecordFromOpenFile(fd, host, size, out, delivered);
+  return ReadRecordFromOpenFile(fd, folder_.HostOf(entry), size, out, delivered);
 }
 
 Status RecordFolder::CreateNew(std::string_view name, std::string_view bytes, bool* notDone) {
   *notDone = true;
   std::string target;
   if (Look(name, &target) != Known::kNew) return Status::OK();
-  if (dirFd_ < 0) {
-    dirFd_ = open(host_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd_ < 0) return Status::OK();
-    nameMax_ = fpathconf(dirFd_, _PC_NAME_MAX);
-  }
+  CleanUp();
+  if (nameMax_ == 0) nameMax_ = NameLimit(folder_);
   std::string temp;
-  const int fd = CreateHiddenTemp(host_, name, nameMax_, "r", &temps_, 0666, &temp);
+  const int tempFd = CreateHiddenTemp(folder_, name, nameMax_, "r", &temps_, 0666, &temp);
   *notDone = false;
-  if (fd < 0) return PosixError("cannot create " + temp, errno);
+  if (tempFd < 0) return PosixError("cannot create " + folder_.HostOf(temp), errno);
+  UniqueFd fd(tempFd);
   auto fail = [&](const std::string& what, int err) {
-    close(fd);
-    unlink(temp.c_str());
+    fd.reset();
+    unlinkat(folder_.fd(), temp.c_str(), 0);
     return PosixError(what, err);
   };
-  if (WriteFaultInjected(target)) return fail("cannot write " + temp, ENOSPC);
-  if (!WriteAll(fd, bytes)) return fail("cannot write " + temp, errno);
-  if (fsync(fd) != 0) return fail("cannot flush " + temp, errno);
-  if (close(fd) != 0) {
+  const std::string host = folder_.HostOf(target);
+  if (WriteFaultInjected(host)) return fail("cannot write " + folder_.HostOf(temp), ENOSPC);
+  if (!WriteAll(fd.get(), bytes)) return fail("cannot write " + folder_.HostOf(temp), errno);
+  if (fsync(fd.get()) != 0) return fail("cannot flush " + folder_.HostOf(temp), errno);
+  if (fd.Close() != 0) {
     const int err = errno;
-    unlink(temp.c_str());
-    return PosixError("cannot close " + temp, err);
+    unlinkat(folder_.fd(), temp.c_str(), 0);
+    return PosixError("cannot close " + folder_.HostOf(temp), err);
   }
   // Never over a file that appeared since the listing: that one is edited,
   // not replaced.
-  int rc = renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
-  if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
-    struct stat st;
-    if (lstat(target.c_str(), &st) == 0) {
-      errno = EEXIST;
-    } else {
-      rc = rename(temp.c_str(), target.c_str());
-    }
-  }
-  if (rc != 0) {
+  if (RenameWithoutReplacing(folder_.fd(), temp, folder_.fd(), target) != 0) {
     const int err = errno;
-    unlink(temp.c_str());
+    unlinkat(folder_.fd(), temp.c_str(), 0);
     if (err == EEXIST) {
       *notDone = true;
       return Status::OK();
     }
-    return PosixError("cannot replace " + target, err);
+    return PosixError("cannot replace " + host, err);
   }
-  // Make the rename itself durable; a failure here leaves a complete file.
-  fsync(dirFd_);
+  // The rename is made durable by the job's flush of the file system, which
+  // comes before it reports completion.
   NoteMade(NameHash(name));
   return Status::OK();
 }

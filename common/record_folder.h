@@ -1,10 +1,14 @@
-// The folder a job writes one file per record into. The folder is found
-// and listed once, when the job starts; each record file is then opened or
-// created with one call and checked on its descriptor, rather than looked
-// up, checked and opened by name every time. A record whose name is
+// The folder a job writes one file per record into. The folder is reached
+// by the trusted walk and listed once, when the job starts; each record
+// file is then opened or created relative to it with one call (never
+// through a link, O_NOFOLLOW) and checked on its descriptor, rather than
+// looked up, checked and opened by name every time. A record whose name is
 // unusual (several names that differ only in case, a name that vanished
-// since the listing) goes the general way of WriteRecordFile or the
-// caller's general path, so every file ends up exactly as there.
+// since the listing, a link) goes the general way of WriteRecordAt or the
+// caller's general path, so every file ends up exactly as there, and a link
+// the operator did not make is refused there with its reason. The first
+// write removes the temporary files that killed runs of the tools left in
+// the folder.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +17,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "common/trusted_folder.h"
 
 namespace common {
 
@@ -24,10 +29,10 @@ class RecordFolder {
   RecordFolder(const RecordFolder&) = delete;
   RecordFolder& operator=(const RecordFolder&) = delete;
 
-  // Does what WriteRecordFile(folder + "\" + name, bytes) does.
+  // Does what WriteRecordAt does for `name` in the folder.
   Status Write(std::string_view name, const std::vector<uint8_t>& bytes);
 
-  // Does what ReadRecordFile(folder + "\" + name, size, out, delivered) does.
+  // Does what ReadRecordAt does for `name` in the folder.
   Status Read(std::string_view name, size_t size, std::vector<uint8_t>* out,
               size_t* delivered = nullptr);
 
@@ -37,8 +42,8 @@ class RecordFolder {
 
   // Makes the file `name`, which IsNew said was not there, holding `bytes`,
   // crash-safely: a temporary file beside it is written, flushed and renamed
-  // to the name (refusing to replace a file that appeared meanwhile), and
-  // the folder is flushed, as ReplaceFileAtomically does for a new file.
+  // to the name (refusing to replace a file that appeared meanwhile). The
+  // rename reaches the disk with the job's one flush of the file system.
   // Sets `notDone` and changes nothing when it cannot be made this way (a
   // file of that name appeared after all, the folder cannot be opened); the
   // caller then edits the file the general way.
@@ -47,14 +52,28 @@ class RecordFolder {
   // The tool path of `name` in the folder, for the general way.
   std::string ToolPath(std::string_view name) const;
 
+  // The folder, open; not valid() when it could not be reached (every
+  // record then goes the general way, which says why).
+  const Folder& folder() const { return folder_; }
+
  private:
   enum class Known { kNew, kExact, kOneMatch, kUnusual };
   // What the listing says of `name`; `host` is then the file's host path.
   Known Look(std::string_view name, std::string* host) const;
 
+  // The general way: by name relative to the folder when it is open,
+  // otherwise by the tool path, whose walk says why it is not.
+  Status WriteGeneral(std::string_view name, const std::vector<uint8_t>& bytes);
+  Status ReadGeneral(std::string_view name, size_t size, std::vector<uint8_t>* out,
+                     size_t* delivered);
+  // Removes the stale temporary files the listing found, once.
+  void CleanUp();
+
   std::string tool_;  // the folder as given, ending in a separator
-  std::string host_;  // the folder resolved
+  Folder folder_;
   bool isListed_ = false;
+  std::vector<std::string> temps_found_;  // names that look like temporary files
+  bool cleaned_ = false;
   bool root_ = false;
   // The names the listing held, side by side in `names_`, found by their
   // case-folded hash (open addressing: name index + 1, 0 when free).
@@ -74,7 +93,6 @@ class RecordFolder {
   // name, in any spelling, goes the general way, which finds the file.
   std::vector<uint64_t> made_;
   size_t madeCount_ = 0;
-  int dirFd_ = -1;  // opened for the first CreateNew
   long nameMax_ = 0;
   unsigned temps_ = 0;
   std::string path_;  // the host path of the record at hand

@@ -50,6 +50,10 @@ inline constexpr char kAccountsFolder[] = "\\Accounts\\";
 // The item files the account view reads, in the profile layout, at the same
 // paths as the converted item records: kItems.recordPrefix + N + ".dat".
 inline constexpr char kItemsFolder[] = "\\Items\\";
+// An item file's name in that folder: this + N + ".dat".
+inline constexpr char kItemFileStem[] = "Item";
+static_assert(std::string_view(kItems.recordPrefix) ==
+              std::string_view("\\Items\\Item"));
 // The game server itself, which Ruvane starts.
 inline constexpr char kServerExe[] = "\\server.exe";
 

@@ -18,6 +18,7 @@ class [[nodiscard]] Status {
     kInvalidArgument,  // input the caller should not have given
     kNotSupported,     // something the tools deliberately do not do
     kAborted,          // stopped on request before the end
+    kChanged,          // a file that another program changed while the tool worked on it
   };
 
   // OK.
@@ -33,15 +34,17 @@ class [[nodiscard]] Status {
   static Status InvalidArgument(std::string message) {
     return {Code::kInvalidArgument, std::move(message)};
   }
-  static Status NotSupported(std::string message) {
-    return {Code::kNotSupported, std::move(message)};
+  static Status NotSupported(std::string message, int sysError = 0) {
+    return {Code::kNotSupported, std::move(message), sysError};
   }
   static Status Aborted(std::string message) { return {Code::kAborted, std::move(message)}; }
+  static Status Changed(std::string message) { return {Code::kChanged, std::move(message)}; }
 
   bool ok() const { return code_ == Code::kOk; }
   Code code() const { return code_; }
   bool IsNotFound() const { return code_ == Code::kNotFound; }
   bool IsAborted() const { return code_ == Code::kAborted; }
+  bool IsChanged() const { return code_ == Code::kChanged; }
   // The system's error number behind the failure (errno), 0 when there is none.
   int sysError() const { return sysError_; }
   // "" for OK.

@@ -2,9 +2,42 @@
 
 #include "common/binary_record.h"
 #include "common/numeric_text.h"
+#include "common/text_util.h"
 #include "converter/converter_state.h"
 
 namespace vostrel {
+
+namespace {
+
+// A reason short enough for a message box, even for a value thousands of
+// characters long.
+std::string Shortened(std::string reason) {
+  constexpr size_t kMaxReason = 160;
+  if (reason.size() > kMaxReason) reason = reason.substr(0, kMaxReason - 3) + "...";
+  return reason;
+}
+
+constexpr size_t kListedSkips = 20;
+
+}  // namespace
+
+std::string SkipReport(const std::vector<SkippedRecord>& skipped, const std::string& noun) {
+  std::string capital = noun;
+  if (!capital.empty()) capital[0] = common::UpperAsciiChar(capital[0]);
+  std::string text = skipped.size() == 1
+                         ? "1 " + noun + " was not converted; its old file was left as it was.\n"
+                         : common::Dec(skipped.size()) + " " + noun +
+                               "s were not converted; their old files were left as they "
+                               "were.\n";
+  for (size_t i = 0; i < skipped.size() && i < kListedSkips; ++i) {
+    text += "\n" + capital + " " + common::Dec(skipped[i].number) + ": " +
+            Shortened(skipped[i].reason);
+  }
+  if (skipped.size() > kListedSkips) {
+    text += "\n... and " + common::Dec(skipped.size() - kListedSkips) + " more.";
+  }
+  return text;
+}
 
 void ReportProgress(ConverterState& state, JobUi& ui, int32_t n, int16_t max) {
   double percent = 0;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/message_port.h"
 
@@ -42,6 +43,20 @@ class JobUi {
 };
 
 struct ConverterState;
+
+// A record that a job could not convert, and why (the failure's message).
+struct SkippedRecord {
+  int32_t number;
+  std::string reason;
+};
+
+// The title of the box that lists the records a job skipped.
+inline constexpr const char* kTitleSkipped = "Records not converted";
+
+// The text of that box: how many were skipped (their old files left as they
+// were) and the first few with their reasons, each shortened to fit a box.
+// `noun` names one record ("record", "map").
+std::string SkipReport(const std::vector<SkippedRecord>& skipped, const std::string& noun = "record");
 
 // N out of `max` in percent, divided in double precision and rounded half to
 // even (3 of 8 gives 38). Stores it in state.ProgressPercent and shows it.

@@ -13,6 +13,7 @@
 #include "common/record_folder.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
+#include "common/trusted_folder.h"
 #include "converter/map_records.h"
 
 namespace vostrel {
@@ -100,7 +101,8 @@ common::Status FillMapRec(const LegacyMapRec& in, bool copyLayers, MapRec& out) 
 
 // The one job behind ConvertMaps and ConvertMapsWin98; they differ only in
 // whether layer values are renumbered or copied.
-common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int32_t* stoppedAt) {
+common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int32_t* stoppedAt,
+                         std::vector<SkippedRecord>* refused) {
   // Work records and buffers live for the whole job and are reused from map
   // to map. The records are large, so they are kept off the stack.
   std::vector<LegacyMapRec> legacyHolder(1);
@@ -127,6 +129,12 @@ common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int3
     // every field is decoded from it, so nothing of the previous map remains.
     const std::string name = "map" + common::Dec(n) + ".dat";
     if (common::Status s = legacyFolder.Read(name, kLegacyMapSize, &legacyBytes); !s.ok()) {
+      // A file the tools refuse to touch is left out; the job goes on.
+      if (common::IsRefusal(s) && refused) {
+        refused->push_back({n, s.message()});
+        if (ui.StopRequested()) return common::Status::OK();
+        continue;
+      }
       return common::Status::IOError("its legacy map file could not be read (" + s.message() + ")");
     }
     DecodeLegacyMap(legacyBytes.data(), legacyBytes.size(), legacy);
@@ -135,8 +143,11 @@ common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int3
 
     EncodeMap(converted, convertedBytes);
     if (common::Status s = newFolder.Write(name, convertedBytes); !s.ok()) {
-      return common::Status::IOError("its converted map file could not be written (" + s.message() +
-                                     ")");
+      if (!common::IsRefusal(s) || !refused) {
+        return common::Status::IOError("its converted map file could not be written (" +
+                                       s.message() + ")");
+      }
+      refused->push_back({n, s.message()});
     }
 
     // Closing the window ends the job here; it did not complete, so the
@@ -154,18 +165,30 @@ common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int3
 
 }  // namespace
 
-common::Status ConvertMaps(ConverterState& state, JobUi& ui, int32_t* stoppedAt) {
-  return RunMapJob(state, ui, false, stoppedAt);
+common::Status ConvertMaps(ConverterState& state, JobUi& ui, int32_t* stoppedAt,
+                           std::vector<SkippedRecord>* refused) {
+  return RunMapJob(state, ui, false, stoppedAt, refused);
 }
 
-common::Status ConvertMapsWin98(ConverterState& state, JobUi& ui, int32_t* stoppedAt) {
-  return RunMapJob(state, ui, true, stoppedAt);
+common::Status ConvertMapsWin98(ConverterState& state, JobUi& ui, int32_t* stoppedAt,
+                                std::vector<SkippedRecord>* refused) {
+  return RunMapJob(state, ui, true, stoppedAt, refused);
 }
 
 JobOutcome MapConvertClick(ConverterState& state, const std::string& maxText, int chk98State,
                            JobUi& ui) {
   if (maxText.empty()) return JobOutcome::kRefused;
   if (!common::FileIsPresent(common::layout::kMapsTested, false)) {
+    // A maps folder that is there but refused (a link the operator did not
+    // make) is named with the reason rather than called missing.
+    common::Folder maps;
+    if (const common::Status s =
+            common::OpenFolder(common::layout::ServerPath(kLegacyFolder), &maps);
+        common::IsUntrustedLink(s)) {
+      ui.Messages().Show(kPromptUnreadable + s.message(), kTitleUnreadable, common::MsgButtons::Ok,
+                         common::MsgIcon::Stop);
+      return JobOutcome::kFailed;
+    }
     ui.Messages().Show(kMapsMissing, kTitleFileNotFound, common::MsgButtons::Ok,
                        common::MsgIcon::None);
     return JobOutcome::kFailed;
@@ -183,9 +206,15 @@ JobOutcome MapConvertClick(ConverterState& state, const std::string& maxText, in
   ui.SetStatus(Page::Maps, kStatusInitiated);
 
   int32_t stoppedAt = 0;
-  const common::Status s = chk98State == 1 ? ConvertMapsWin98(state, ui, &stoppedAt)
-                                           : ConvertMaps(state, ui, &stoppedAt);
-  if (s.ok()) return ui.StopRequested() ? JobOutcome::kFailed : JobOutcome::kCompleted;
+  std::vector<SkippedRecord> refused;
+  const common::Status s = chk98State == 1 ? ConvertMapsWin98(state, ui, &stoppedAt, &refused)
+                                           : ConvertMaps(state, ui, &stoppedAt, &refused);
+  if (s.ok() && ui.StopRequested()) return JobOutcome::kFailed;
+  if (!refused.empty()) {
+    ui.Messages().Show(SkipReport(refused, "map"), kTitleSkipped, common::MsgButtons::Ok,
+                       common::MsgIcon::Stop);
+  }
+  if (s.ok()) return refused.empty() ? JobOutcome::kCompleted : JobOutcome::kSkipped;
   // Every map was written but not flushed; the job has said so.
   if (stoppedAt == 0) return JobOutcome::kFailed;
 

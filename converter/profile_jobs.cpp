@@ -7,6 +7,7 @@
 #include "common/profile.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
+#include "common/trusted_folder.h"
 #include "converter/record_table.h"
 
 namespace vostrel {
@@ -102,31 +103,6 @@ JobRun RunJob(const Kind& kind, ConverterState& state, JobUi& ui) {
   return run;
 }
 
-// A reason short enough for a message box, even for a value thousands of
-// characters long.
-std::string Shortened(std::string reason) {
-  constexpr size_t kMaxReason = 160;
-  if (reason.size() > kMaxReason) reason = reason.substr(0, kMaxReason - 3) + "...";
-  return reason;
-}
-
-constexpr size_t kListedSkips = 20;
-
-std::string SkipReport(const std::vector<SkippedRecord>& skipped) {
-  std::string text = skipped.size() == 1
-                         ? "1 record was not converted; its old file was left as it was.\n"
-                         : common::Dec(skipped.size()) +
-                               " records were not converted; their old files were left as they "
-                               "were.\n";
-  for (size_t i = 0; i < skipped.size() && i < kListedSkips; ++i) {
-    text += "\nRecord " + common::Dec(skipped[i].number) + ": " + Shortened(skipped[i].reason);
-  }
-  if (skipped.size() > kListedSkips) {
-    text += "\n... and " + common::Dec(skipped.size() - kListedSkips) + " more.";
-  }
-  return text;
-}
-
 }  // namespace
 
 std::vector<SkippedRecord> ConvertItems(ConverterState& state, JobUi& ui) {
@@ -149,6 +125,14 @@ JobOutcome ConvertClick(ConverterState& state, Page page, const std::string& max
   const Kind* kind = KindOf(page);
   if (!kind || maxText.empty()) return JobOutcome::kRefused;
   if (!common::FileIsPresent(kind->files->sourceTested, false)) {
+    // A source that is there but refused (a link the operator did not make)
+    // is named with the reason rather than called missing.
+    if (const common::ProfileReader source(common::layout::ServerPath(kind->files->source));
+        common::IsUntrustedLink(source.status())) {
+      ui.Messages().Show(kPromptUnreadable + source.status().message(), kTitleUnreadable,
+                         common::MsgButtons::Ok, common::MsgIcon::Stop);
+      return JobOutcome::kFailed;
+    }
     ui.Messages().Show(kind->missingPrompt, kTitleFileNotFound, common::MsgButtons::Ok,
                        common::MsgIcon::None);
     return JobOutcome::kFailed;

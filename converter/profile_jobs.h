@@ -16,15 +16,6 @@
 
 namespace vostrel {
 
-// A record that a job could not convert, and why (the failure's message).
-struct SkippedRecord {
-  int32_t number;
-  std::string reason;
-};
-
-// The title of the box that lists the records a job skipped.
-inline constexpr const char* kTitleSkipped = "Records not converted";
-
 // Jobs: create the output folder where needed, convert records 1 to the
 // kind's maximum in `state` (letting the event loop run once before each
 // record, and reporting progress after it), then set the status to

@@ -1,6 +1,7 @@
 #include "converter/shop_record.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "common/profile.h"
@@ -83,9 +84,19 @@ common::Status ConvertShop(int32_t n, RecordJob& job) {
         folder->CreateNew(job.RecordName(n), NewShopFileText(section, values), &notDone);
     if (!notDone) return s.WithContext("cannot write " + name);
   }
-  common::ProfileEdit edit(job.RecordPath(n));
-  for (const auto& [key, value] : values) edit.Set(section, key, value);
-  return edit.Commit().WithContext("cannot write " + name);
+  // In a whole job the folder is open already, and the job flushes what it
+  // wrote once at its end.
+  common::RecordFolder* folder = job.folder();
+  const bool inJob = folder && folder->folder().valid();
+  std::optional<common::ProfileEdit> edit;
+  if (inJob) {
+    edit.emplace(folder->folder(), job.RecordName(n));
+    edit->DeferFlush();
+  } else {
+    edit.emplace(job.RecordPath(n));
+  }
+  for (const auto& [key, value] : values) edit->Set(section, key, value);
+  return edit->Commit().WithContext("cannot write " + name);
 }
 
 common::Status ConvertShop(int32_t n) {

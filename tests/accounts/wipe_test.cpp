@@ -204,8 +204,10 @@ TEST(WipeTest, AccountsThatCannotBeWrittenAreNamedAndKeepTheirBytes) {
   EXPECT_EQ(m.prompt.find("completed"), std::string::npos);
   EXPECT_NE(m.title, "Inventories cleared.");
   EXPECT_EQ(m.buttons, common::MsgButtons::Ok);
-  // The box lists names only, as it always has.
-  EXPECT_EQ(m.prompt, std::string(kWipeFailed) + "\nLocked.ini");
+  // Each name with why, so that an operator can tell a file the server keeps
+  // changing from one that is protected.
+  EXPECT_EQ(m.prompt, std::string(kWipeFailed) + "\nLocked.ini (" + s.At("Accounts/locked.ini") +
+                          " is read-only)");
   EXPECT_FALSE(state.WipeInProgress);
 }
 

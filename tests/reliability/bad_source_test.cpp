@@ -195,7 +195,7 @@ void Place(const ScratchFolder& s, const std::string& relative, Blocker b) {
   }
 }
 
-TEST(BadSource, MapJobStopsAtAMapThatIsNoOrdinaryFileAndKeepsEarlierMaps) {
+TEST(BadSource, MapJobLeavesOutAMapThatIsNoOrdinaryFileAndStopsAtOneItCannotReach) {
   vostrel::ConverterState cstate;
   Watchdog dog(20);
   for (const bool legacySide : {true, false}) {
@@ -213,12 +213,25 @@ TEST(BadSource, MapJobStopsAtAMapThatIsNoOrdinaryFileAndKeepsEarlierMaps) {
         Place(s, "newmaps/map2.dat", b);
       }
       FakeJobUi ui;
-      vostrel::MapConvertClick(cstate, "3", 0, ui);
+      const vostrel::JobOutcome outcome = vostrel::MapConvertClick(cstate, "3", 0, ui);
       EXPECT_EQ(s.Read("newmaps/map1.dat").size(), 4105u);
-      EXPECT_FALSE(s.Exists("newmaps/map3.dat"));
-      EXPECT_EQ(ui.status[vostrel::Page::Maps], "Conversion stopped at map 2.");
       ASSERT_EQ(ui.messages.shown.size(), 1u);
-      EXPECT_NE(ui.messages.shown[0].prompt.find("map 2"), std::string::npos);
+      if (b == Blocker::kDanglingLink) {
+        // A link the operator made whose target cannot be reached stops
+        // the job there, as any other failure does.
+        EXPECT_FALSE(s.Exists("newmaps/map3.dat"));
+        EXPECT_EQ(ui.status[vostrel::Page::Maps], "Conversion stopped at map 2.");
+        EXPECT_NE(ui.messages.shown[0].prompt.find("map 2"), std::string::npos);
+      } else {
+        // Something that is not an ordinary file is never opened as one:
+        // that map is left out and named, and the job goes on.
+        EXPECT_EQ(s.Read("newmaps/map3.dat").size(), 4105u);
+        EXPECT_EQ(outcome, vostrel::JobOutcome::kSkipped);
+        EXPECT_EQ(ui.messages.shown[0].title, vostrel::kTitleSkipped);
+        EXPECT_NE(ui.messages.shown[0].prompt.find("Map 2: "), std::string::npos)
+            << ui.messages.shown[0].prompt;
+        EXPECT_NE(ui.messages.shown[0].prompt.find("not an ordinary file"), std::string::npos);
+      }
     }
   }
 }
