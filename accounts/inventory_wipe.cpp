@@ -8,6 +8,7 @@
 #include "common/profile_fill.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
+#include "common/visible_text.h"
 
 namespace calmet {
 
@@ -86,7 +87,8 @@ WipeResult WipeInventories(const AccountListing& accounts, AccountsState& state,
       ui.Messages().Show(kWipeDone, kWipeDoneTitle, common::MsgButtons::Ok, common::MsgIcon::None);
     } else {
       std::string text = kWipeFailed;
-      for (const AccountNotWiped& account : result.failed) text += "\n" + account.name;
+      for (const AccountNotWiped& account : result.failed)
+        text += "\n" + common::VisibleName(account.name);
       ui.Messages().Show(text, kWipeFailedTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
     }
     // Still frozen: this selection must not redraw the view.
@@ -109,8 +111,8 @@ WipeClickResult WipeClick(const AccountListing& accounts, AccountsState& state, 
   }
   if (beforeWipe) {
     if (common::Status s = beforeWipe(); !s.ok()) {
-      messages.Show(std::string(kWipeNotStarted) + "\n" + s.message(), kWipeNotStartedTitle,
-                    common::MsgButtons::Ok, common::MsgIcon::Stop);
+      messages.Show(std::string(kWipeNotStarted) + "\n" + common::VisibleName(s.message()),
+                    kWipeNotStartedTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
       result.outcome = WipeClickOutcome::kNotStarted;
       return result;
     }
