@@ -3,6 +3,7 @@
 #include "common/file_search.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
+#include "common/visible_text.h"
 
 namespace calmet {
 
@@ -61,8 +62,8 @@ AccountListing StartListing(AccountsState& state, common::MessagePort& messages)
   if (!listing.status.ok()) {
     // The folder is there but could not be read: "No accounts found." alone
     // would hide that the accounts exist.
-    messages.Show(std::string(kListFailed) + "\n" + listing.status.message(), kListFailedTitle,
-                  common::MsgButtons::Ok, common::MsgIcon::Stop);
+    messages.Show(std::string(kListFailed) + "\n" + common::VisibleName(listing.status.message()),
+                  kListFailedTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
   }
   if (!common::FileIsPresent(common::layout::kItemsFolder, false)) {
     messages.Show(kItemsMissing, kItemsMissingTitle, common::MsgButtons::Ok, common::MsgIcon::None);

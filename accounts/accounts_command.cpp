@@ -22,6 +22,7 @@
 #include "common/qt/ansi_text.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
+#include "common/visible_text.h"
 
 namespace calmet {
 
@@ -40,11 +41,7 @@ const QCommandLineOption kBackup(
 
 QString Text(const std::string& bytes) { return common::AnsiToQString(bytes); }
 
-void PrintJson(const QJsonObject& object) {
-  const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
-  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-  std::fflush(stdout);
-}
+void PrintJson(const QJsonObject& object) { cli::PrintJson(QJsonDocument(object)); }
 
 void PrintError(const std::string& text) {
   cli::PrintErr(QCoreApplication::applicationName().toStdString() + ": " + text);
@@ -66,6 +63,17 @@ struct Lookup {
   std::vector<std::string> candidates;  // set when ambiguous
 };
 
+// A file name as `list` prints it: a name with control characters can be
+// given the way it was shown.
+bool SameFile(const std::string& file, const std::string& spelling, bool anyCase) {
+  auto same = [&](const std::string& name) {
+    return anyCase ? common::UpperAscii(name) == common::UpperAscii(spelling) : name == spelling;
+  };
+  if (same(file)) return true;
+  const std::string shown = common::VisibleName(file);
+  return shown != file && same(shown);
+}
+
 Lookup FindAccount(const AccountListing& listing, const QString& account) {
   // The argument as the terminal spelled it, and as the window's single-byte
   // text (what the list shows).
@@ -75,7 +83,7 @@ Lookup FindAccount(const AccountListing& listing, const QString& account) {
   Lookup found;
   for (const std::string& spelling : spellings) {
     for (size_t p = 0; p < listing.files.size(); ++p) {
-      if (listing.files[p] == spelling) {
+      if (SameFile(listing.files[p], spelling, false)) {
         found.position = static_cast<int>(p);
         return found;
       }
@@ -83,9 +91,8 @@ Lookup FindAccount(const AccountListing& listing, const QString& account) {
   }
   std::vector<int> matches;
   for (size_t p = 0; p < listing.files.size(); ++p) {
-    const std::string upper = common::UpperAscii(listing.files[p]);
     for (const std::string& spelling : spellings) {
-      if (upper == common::UpperAscii(spelling)) {
+      if (SameFile(listing.files[p], spelling, true)) {
         matches.push_back(static_cast<int>(p));
         break;
       }
@@ -137,7 +144,7 @@ void PrintView(const AccountView& view) {
 
 // Reports an account the view could not read, as the window's box does.
 void ShowUnreadable(const AccountView& view, common::MessagePort& messages) {
-  messages.Show(std::string(kAccountUnreadable) + "\n" + view.status.message(),
+  messages.Show(std::string(kAccountUnreadable) + "\n" + common::VisibleName(view.status.message()),
                 kAccountUnreadableTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
 }
 

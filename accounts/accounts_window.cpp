@@ -16,6 +16,7 @@
 #include "common/qt/ansi_text.h"
 #include "common/qt/qt_message_port.h"
 #include "common/server_layout.h"
+#include "common/visible_text.h"
 
 namespace calmet {
 
@@ -194,8 +195,9 @@ void frmMain::lstAccounts_Click() {
   if (!view) return;
   ShowView(*view);
   if (!view->status.ok()) {
-    messages_->Show(std::string(kAccountUnreadable) + "\n" + view->status.message(),
-                    kAccountUnreadableTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
+    messages_->Show(
+        std::string(kAccountUnreadable) + "\n" + common::VisibleName(view->status.message()),
+        kAccountUnreadableTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
   }
 }
 

@@ -11,6 +11,7 @@
 #include "common/profile_fill.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
+#include "common/visible_text.h"
 
 namespace calmet {
 
@@ -139,12 +140,13 @@ WipeResult WipeInventories(const AccountListing& accounts, AccountsState& state,
       if (!result.failed.empty()) {
         text = kWipeFailed;
         for (const AccountNotWiped& account : result.failed) {
-          text += "\n" + account.name + " (" + account.status.message() + ")";
+          text += "\n" + common::VisibleName(account.name) + " (" +
+                  common::VisibleName(account.status.message()) + ")";
         }
       }
       if (!result.flushed.ok()) {
         if (!text.empty()) text += "\n\n";
-        text += kWipeNotFlushed + result.flushed.message();
+        text += kWipeNotFlushed + common::VisibleName(result.flushed.message());
       }
       ui.Messages().Show(text, kWipeFailedTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
     }
@@ -169,8 +171,8 @@ WipeClickResult WipeClick(const AccountListing& accounts, AccountsState& state, 
   }
   if (beforeWipe) {
     if (common::Status s = beforeWipe(); !s.ok()) {
-      messages.Show(std::string(kWipeNotStarted) + "\n" + s.message(), kWipeNotStartedTitle,
-                    common::MsgButtons::Ok, common::MsgIcon::Stop);
+      messages.Show(std::string(kWipeNotStarted) + "\n" + common::VisibleName(s.message()),
+                    kWipeNotStartedTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
       result.outcome = WipeClickOutcome::kNotStarted;
       return result;
     }

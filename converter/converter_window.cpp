@@ -149,6 +149,7 @@ void frmMain::BuildPage(Page page, const char* frameName, const char* maxLabelNa
   c.status->setObjectName(statusName);
   c.status->setGeometry(TwipRect(3000, 0, 1575, 375));
   c.status->setWordWrap(true);
+  c.status->setTextFormat(Qt::PlainText);
   c.status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 

@@ -13,6 +13,7 @@
 #include "common/program_folder.h"
 #include "common/qt/ansi_text.h"
 #include "common/text_util.h"
+#include "common/visible_text.h"
 
 namespace common::cli {
 
@@ -29,11 +30,21 @@ QStringList ArgumentList(int argc, char** argv) {
   return list;
 }
 
-void PrintTo(FILE* stream, const std::string& text) {
-  const QByteArray bytes = AnsiToQString(text).toLocal8Bit();
+void PrintTo(FILE* stream, const std::string& text, LineBreaks breaks = LineBreaks::kEscape) {
+  const QByteArray bytes = VisibleText(AnsiToQString(text), breaks).toLocal8Bit();
   std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
   std::fputc('\n', stream);
   std::fflush(stream);
+}
+
+// A box: the title is one line, the prompt keeps the tool's line feeds.
+void PrintBox(const std::string& title, const char* between, const std::string& prompt) {
+  PrintTo(stderr, VisibleName(title) + between + prompt, LineBreaks::kKeep);
+}
+
+// A single-byte text for the progress line, in the terminal's encoding.
+std::string Shown(const std::string& text) {
+  return VisibleText(AnsiToQString(text)).toLocal8Bit().toStdString();
 }
 
 int64_t NowMs() {
@@ -89,8 +100,8 @@ std::optional<int> ProcessCommonOptions(QCommandLineParser& parser, const QStrin
 }
 
 int UsageError(const QString& text) {
-  const QString program = QCoreApplication::applicationName();
-  std::cerr << (program + ": " + text).toLocal8Bit().constData() << "\n"
+  const QString program = VisibleText(QCoreApplication::applicationName());
+  std::cerr << VisibleText(program + ": " + text).toLocal8Bit().constData() << "\n"
             << "Try '" << program.toLocal8Bit().constData() << " --help'." << std::endl;
   return kExitUsage;
 }
@@ -98,24 +109,46 @@ int UsageError(const QString& text) {
 void PrintOut(const std::string& text) { PrintTo(stdout, text); }
 void PrintErr(const std::string& text) { PrintTo(stderr, text); }
 
+void PrintJson(const QJsonDocument& document) {
+  const QByteArray json = document.toJson(QJsonDocument::Indented);
+  // Outside strings JSON is ASCII, so these UTF-8 sequences are in strings,
+  // where an escape stands for the same character.
+  QByteArray bytes;
+  bytes.reserve(json.size());
+  for (qsizetype i = 0; i < json.size(); ++i) {
+    const auto b = static_cast<unsigned char>(json[i]);
+    const bool c1 = b == 0xC2 && i + 1 < json.size() &&
+                    static_cast<unsigned char>(json[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(json[i + 1]) <= 0x9F;
+    if (b == 0x7F || c1) {
+      const unsigned code = c1 ? static_cast<unsigned char>(json[++i]) : b;
+      bytes += QByteArray("\\u00") + QByteArray::number(code, 16).rightJustified(2, '0');
+    } else {
+      bytes += json[i];
+    }
+  }
+  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+  std::fflush(stdout);
+}
+
 bool InputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
 MsgAnswer ConsoleMessages::Show(const std::string& prompt, const std::string& title,
                                 MsgButtons buttons, MsgIcon icon) {
   if (icon == MsgIcon::Stop) ++stops_;
   if (buttons == MsgButtons::Ok) {
-    PrintErr(title + ": " + prompt);
+    PrintBox(title, ": ", prompt);
     return MsgAnswer::Ok;
   }
   if (preset_) {
-    PrintErr(title + ": " + prompt + (*preset_ == MsgAnswer::Yes ? " Yes." : " No."));
+    PrintBox(title, ": ", prompt + (*preset_ == MsgAnswer::Yes ? " Yes." : " No."));
     return *preset_;
   }
   if (!InputIsTerminal()) {
-    PrintErr(title + ": " + prompt + " No (no terminal to answer on).");
+    PrintBox(title, ": ", prompt + " No (no terminal to answer on).");
     return MsgAnswer::No;
   }
-  PrintErr(title + "\n" + prompt);
+  PrintBox(title, "\n", prompt);
   for (;;) {
     std::fputs("Continue? [y/n] ", stderr);
     std::fflush(stderr);
@@ -138,7 +171,7 @@ ProgressLine::~ProgressLine() {
 
 void ProgressLine::Begin(const std::string& label) {
   if (open_) End("stopped");
-  label_ = label;
+  label_ = Shown(label);
   done_ = total_ = 0;
   lastTenth_ = -1;
   lastDrawMs_ = 0;
@@ -155,7 +188,7 @@ void ProgressLine::End(const std::string& outcome) {
   if (!open_) return;
   open_ = false;
   if (quiet_) return;
-  const std::string counted = label_ + ": " + Dec(done_) + "/" + Dec(total_) + " " + outcome;
+  const std::string counted = label_ + ": " + Dec(done_) + "/" + Dec(total_) + " " + Shown(outcome);
   if (terminal_) {
     std::fprintf(stderr, "\r\033[K%s\n", counted.c_str());
   } else {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QCommandLineParser>
+#include <QJsonDocument>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -49,16 +50,29 @@ Status ApplyServerDir(const QCommandLineParser& parser);
 std::optional<int> ProcessCommonOptions(QCommandLineParser& parser, const QStringList& arguments);
 
 // Prints "<program>: <text>" and a pointer to --help on standard error;
-// returns kExitUsage.
+// returns kExitUsage. What the user typed is shown escaped, as names are.
 int UsageError(const QString& text);
 
-// Single-byte texts of the tools (the server's own bytes) as the terminal's
-// text, with a line end.
+// Everything printed on the console goes through these, which show control
+// characters as visible escapes (common/visible_text.h): nothing from a name
+// reaches the terminal as a command. The progress line's own "\r\033[K" is
+// the only control the tools write.
+//
+// One single-byte text (the server's own bytes) as one line of the
+// terminal's text: a line feed inside it is shown as "\n", so no name can
+// start a line of its own. A text of several lines is a message box's.
 void PrintOut(const std::string& text);
 void PrintErr(const std::string& text);
 
+// JSON on standard output. The toolkit's writer escapes C0 controls only;
+// DEL and C1 controls are written as \u escapes too, the same string to a
+// reader.
+void PrintJson(const QJsonDocument& document);
+
 // Message boxes on the console: each box is printed to standard error as
-// "<title>: <prompt>" and nothing waits for a click. A yes/no box takes the
+// "<title>: <prompt>" and nothing waits for a click. The prompt keeps its
+// line feeds, which must be the tool's own: a name or status message put
+// into a prompt of several lines goes through VisibleName. A yes/no box takes the
 // preset answer when there is one; otherwise it asks on the terminal and
 // reads y or n, and answers No when standard input is not a terminal.
 class ConsoleMessages : public MessagePort {

@@ -1,5 +1,9 @@
 #include "common/qt/ansi_text.h"
 
+#include <algorithm>
+
+#include "common/visible_text.h"
+
 namespace common {
 
 namespace {
@@ -36,6 +40,26 @@ std::string QStringToAnsi(const QString& text) {
     for (int i = 0; i < 32; ++i)
       if (kHigh[i] == u) mapped = static_cast<char>(0x80 + i);
     out.push_back(mapped);
+  }
+  return out;
+}
+
+QString VisibleText(const QString& text, LineBreaks breaks) {
+  auto escaped = [breaks](QChar qc) {
+    return IsControlCharacter(qc.unicode()) && !(breaks == LineBreaks::kKeep && qc == u'\n');
+  };
+  if (std::none_of(text.begin(), text.end(), escaped)) return text;
+  QString out;
+  out.reserve(text.size() + 8);
+  std::string escape;
+  for (QChar qc : text) {
+    if (!escaped(qc)) {
+      out.append(qc);
+      continue;
+    }
+    escape.clear();
+    AppendControlEscape(escape, qc.unicode());
+    out.append(QLatin1StringView(escape));
   }
   return out;
 }

@@ -13,6 +13,9 @@ MsgAnswer QtMessagePort::Show(const std::string& prompt, const std::string& titl
                   buttons == MsgButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No)
                                                : QMessageBox::StandardButtons(QMessageBox::Ok),
                   parent_);
+  // Prompts carry names from the server's files: shown as they are, never
+  // as markup.
+  box.setTextFormat(Qt::PlainText);
   int answer = box.exec();
   if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
   return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;

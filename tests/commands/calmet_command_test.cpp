@@ -254,5 +254,50 @@ TEST(CalmetCommand, ExitStatusTellsAScriptWhatWentWrong) {
   EXPECT_EQ(tests::RunProgram("Calmet", {"list", "--server-dir", empty.path()}).exitStatus, 0);
 }
 
+// Player-chosen and planted names: no control reaches the terminal (only
+// line ends, no C0 or UTF-8 C1 control, no DEL), and no name starts a line.
+TEST(CalmetCommand, NamesAreShownNotExecuted) {
+  ScratchFolder s;
+  const std::string evil = "Evil\x1b]0;pwned\x07\x1b[2J";
+  s.Write("Accounts/red\x1b[1;31m.ini",
+          Section("CHAR1", {{"Name", evil}}) + Section("CHAR2", {{"Name", "Bad\x9dname"}}));
+  s.Write("Accounts/a\nForged.ini\nb.ini", "");
+  s.MakeDir("Accounts/gone\n\x1b[2J.ini");  // listed, but cannot be read or wiped
+  auto run = [&s](std::vector<std::string> args) {
+    args.insert(args.end(), {"--server-dir", s.path()});
+    tests::CommandResult r = tests::RunProgram("Calmet", args);
+    for (const std::string& text : {r.out, r.err}) {
+      for (size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const auto next = static_cast<unsigned char>(text[i + 1]);  // the NUL at the end
+        if ((b < 0x20 && b != '\n') || b == 0x7F || (b == 0xC2 && next < 0xA0)) {
+          ADD_FAILURE() << "byte " << i << " of:\n" << text;
+          break;
+        }
+      }
+    }
+    return r;
+  };
+
+  tests::CommandResult r = run({"list"});
+  EXPECT_EQ(r.out, "A\\nForged.ini\\nB.ini\nGone\\n\\e[2j.ini\nRed\\e[1;31m.ini\n");
+  r = run({"show", "Red\\e[1;31m.ini"});  // as listed
+  EXPECT_EQ(r.out.rfind("Evil\\e]0;pwned\\x07\\e[2J - \n", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("\nBad\\x9dname - \n"), std::string::npos) << r.out;
+  r = run({"find", "evil"});
+  EXPECT_EQ(r.out, "Red\\e[1;31m.ini\n");
+  EXPECT_NE(
+      r.err.find(std::string(kAccountUnreadable) + "\n" + s.path() + "/Accounts/gone\\n\\e[2J.ini"),
+      std::string::npos)
+      << r.err;
+  r = run({"show", "x", "\x1b]0;\n\xc2\x9d"});
+  EXPECT_EQ(r.err.rfind("Calmet: show takes one ACCOUNT: \\e]0;\\n\\x9d\n", 0), 0u) << r.err;
+  r = run({"show", "red\x1b[1;31m", "--json"});
+  EXPECT_EQ(ParseObject(r.out)["characters"][1]["name"].toString(), Q("Bad\x9dname"));
+  r = run({"wipe", "--yes"});
+  EXPECT_NE(r.err.find(std::string(kWipeFailed) + "\nGone\\n\\e[2j.ini ("), std::string::npos)
+      << r.err;
+}
+
 }  // namespace
 }  // namespace calmet
