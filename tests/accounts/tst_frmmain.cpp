@@ -17,6 +17,7 @@
 #include "tests/accounts/account_files.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/stand_in.h"
 
 using calmet::frmMain;
 using calmet_test::ItemFile;
@@ -67,6 +68,7 @@ class FrmMainTest : public QObject {
   void wipeRunsFrozenThenShowsTheFirstAccount();
   void wipeWithoutAccountsSaysSoAndEnablesTheList();
   void wipeNamesAccountsItCouldNotWrite();
+  void wipeWhileTheServerRunsAsksAgainAndNoChangesNothing();
 };
 
 void FrmMainTest::controlsCarryTheirNamesCaptionsAndFonts() {
@@ -336,6 +338,38 @@ void FrmMainTest::wipeNamesAccountsItCouldNotWrite() {
   QVERIFY(messages.shown[1].title != "Inventories cleared.");
   QCOMPARE(s.Read("Accounts/cy.ini"), before);
   QVERIFY(Find<QListWidget>(w, "lstAccounts")->isEnabled());
+}
+
+void FrmMainTest::wipeWhileTheServerRunsAsksAgainAndNoChangesNothing() {
+  ScratchFolder s;
+  WriteServer(s);
+  tests::CopyStandIn(s.At("server.exe"));
+  tests::StandInProcess server("./server.exe", {"./server.exe"}, s.path());
+  QVERIFY(server.started());
+  const std::string before = s.Read("Accounts/bob.ini");
+  RecordingMessages messages;
+  messages.answers = {common::MsgAnswer::Yes, common::MsgAnswer::No};
+  frmMain w(&messages);
+  QTest::mouseClick(Find<QPushButton>(w, "cmdClear"), Qt::LeftButton);
+  // The wipe's question, the server question, and that nothing was wiped.
+  QCOMPARE(messages.shown.size(), size_t{3});
+  const ShownMessage& q = messages.shown[1];
+  const std::string who =
+      "The game server of this folder is running (process " + std::to_string(server.pid()) + ")";
+  QCOMPARE(q.title, std::string("Server running"));
+  QVERIFY(q.buttons == common::MsgButtons::YesNoDefaultNo);
+  QVERIFY2(q.prompt.rfind(who + ".", 0) == 0, q.prompt.c_str());
+  QCOMPARE(messages.shown[2].prompt, std::string(calmet::kWipeNotStarted) + "\n" + who + ".");
+  QCOMPARE(s.Read("Accounts/bob.ini"), before);
+  QVERIFY(Find<QListWidget>(w, "lstAccounts")->isEnabled());
+
+  messages.shown.clear();
+  messages.answers = {common::MsgAnswer::Yes, common::MsgAnswer::Yes};
+  QTest::mouseClick(Find<QPushButton>(w, "cmdClear"), Qt::LeftButton);
+  QCOMPARE(messages.shown.size(), size_t{3});
+  QCOMPARE(messages.shown[2].title, std::string(calmet::kWipeDoneTitle));
+  QCOMPARE(common::ReadIniKey(common::layout::AccountFile("bob.ini"), "CHAR1", "InvItemNum1"),
+           std::string("0"));
 }
 
 QTEST_MAIN(FrmMainTest)
