@@ -353,23 +353,13 @@ void FrmMainTest::wipeWhileTheServerRunsAsksAgainAndNoChangesNothing() {
   QTest::mouseClick(Find<QPushButton>(w, "cmdClear"), Qt::LeftButton);
   // The wipe's question, the server question, and that nothing was wiped.
   QCOMPARE(messages.shown.size(), size_t{3});
-  const ShownMessage& q = messages.shown[1];
-  const std::string who =
-      "The game server of this folder is running (process " + std::to_string(server.pid()) + ")";
-  QCOMPARE(q.title, std::string("Server running"));
-  QVERIFY(q.buttons == common::MsgButtons::YesNoDefaultNo);
-  QVERIFY2(q.prompt.rfind(who + ".", 0) == 0, q.prompt.c_str());
-  QCOMPARE(messages.shown[2].prompt, std::string(calmet::kWipeNotStarted) + "\n" + who + ".");
+  QCOMPARE(messages.shown[1].title, std::string("Server running"));
+  QVERIFY(messages.shown[1].buttons == common::MsgButtons::YesNoDefaultNo);
+  QCOMPARE(messages.shown[2].prompt, std::string(calmet::kWipeNotStarted) +
+                                         "\nThe game server of this folder is running (process " +
+                                         std::to_string(server.pid()) + ").");
   QCOMPARE(s.Read("Accounts/bob.ini"), before);
   QVERIFY(Find<QListWidget>(w, "lstAccounts")->isEnabled());
-
-  messages.shown.clear();
-  messages.answers = {common::MsgAnswer::Yes, common::MsgAnswer::Yes};
-  QTest::mouseClick(Find<QPushButton>(w, "cmdClear"), Qt::LeftButton);
-  QCOMPARE(messages.shown.size(), size_t{3});
-  QCOMPARE(messages.shown[2].title, std::string(calmet::kWipeDoneTitle));
-  QCOMPARE(common::ReadIniKey(common::layout::AccountFile("bob.ini"), "CHAR1", "InvItemNum1"),
-           std::string("0"));
 }
 
 QTEST_MAIN(FrmMainTest)

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -278,95 +277,50 @@ TEST(StartServerTest, FallsBackWhenTheKernelTurnsTheFirstAttemptAway) {
   EXPECT_EQ(failed.sysError(), ENOENT) << failed.ToString();
 }
 
-// A server.exe that would leave a mark if it ran.
-void WriteMarkingServer(const ScratchFolder& server) {
-  server.Write("server.exe", "#!/bin/sh\ntouch \"$(dirname \"$0\")/ran\"\n");
-  MakeRunnable(server.At("server.exe"));
-}
-
-TEST(ServerLogTest, AnythingButAPlainFileIsRefusedAndTheServerNotStarted) {
+TEST(ServerLogTest, AnythingButAPlainFileWithOneNameIsRefusedAndNothingStarted) {
   ScratchFolder victim;
   victim.Write("precious", "keep\n");
-  struct Case {
-    const char* what;
-    std::function<void(const ScratchFolder&)> plant;
-    std::string reason;
-  };
-  const std::string name = "server-output.log in the server folder";
-  const std::vector<Case> cases = {
-      {"link",
-       [&](const ScratchFolder& s) {
-         ASSERT_EQ(symlink(victim.At("precious").c_str(), s.At("server-output.log").c_str()), 0);
-       },
-       name + " is a symbolic link, which is not followed"},
-      {"fifo",
-       [](const ScratchFolder& s) {
-         ASSERT_EQ(mkfifo(s.At("server-output.log").c_str(), 0600), 0);
-       },
-       name + " is not a regular file"},
-      {"folder", [](const ScratchFolder& s) { s.MakeDir("server-output.log"); },
-       name + " is not a regular file"},
-      {"hard link",
-       [&](const ScratchFolder& s) {
-         ASSERT_EQ(link(victim.At("precious").c_str(), s.At("server-output.log").c_str()), 0);
-       },
-       name + " has other names (hard links), which are not written"},
-  };
-  for (const Case& c : cases) {
+  const std::string log = "server-output.log in the server folder";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"link", log + " is a symbolic link, which is not followed"},
+      {"fifo", log + " is not a regular file"},  // with no reader: refused, not waited on
+      {"hard link", log + " has other names (hard links), which are not written"}};
+  for (const auto& [what, reason] : cases) {
     ScratchFolder server;
-    WriteMarkingServer(server);
-    c.plant(server);
-    // A FIFO with a reader would open; the type check still refuses it.
-    int reader = -1;
-    if (std::string(c.what) == "fifo") {
-      reader = open(server.At("server-output.log").c_str(), O_RDONLY | O_NONBLOCK);
-    }
+    server.Write("server.exe", "#!/bin/sh\ntouch \"$(dirname \"$0\")/ran\"\n");
+    MakeRunnable(server.At("server.exe"));
+    const std::string at = server.At("server-output.log");
+    const std::string target = victim.At("precious");
+    const int planted = what == "link"   ? symlink(target.c_str(), at.c_str())
+                        : what == "fifo" ? mkfifo(at.c_str(), 0600)
+                                         : link(target.c_str(), at.c_str());
+    ASSERT_EQ(planted, 0) << what;
     const common::Status result = StartDetached(Direct(server.At("server.exe")), server.path());
-    if (reader >= 0) close(reader);
-    EXPECT_EQ(result.message(), c.reason) << c.what;
-    EXPECT_EQ(StartErrorText(result), "Run-time error '0':\n\n" + c.reason) << c.what;
+    EXPECT_EQ(StartErrorText(result), "Run-time error '0':\n\n" + reason) << what;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(server.Exists("ran")) << c.what;
+    EXPECT_FALSE(server.Exists("ran")) << what;
   }
   EXPECT_EQ(victim.Read("precious"), "keep\n");
-  EXPECT_TRUE(NoChildren());
 }
 
 TEST(FolderLockTest, OneHolderAtATimeByAnyPathAndNotKeptByTheServer) {
   ScratchFolder server;
   ScratchFolder links;
   ASSERT_EQ(symlink(server.path().c_str(), links.At("game").c_str()), 0);
-
-  FolderLock first;
+  FolderLock first, second;
   ASSERT_TRUE(first.Take(server.path()).ok());
-  FolderLock second;
   EXPECT_EQ(second.Take(links.At("game")).sysError(), EWOULDBLOCK);
-  EXPECT_FALSE(second.held());
-  // Another process, as a second Ruvane would be.
-  const pid_t other = fork();
-  if (other == 0) {
-    FolderLock theirs;
-    _exit(theirs.Take(server.path()).sysError() == EWOULDBLOCK ? 0 : 1);
-  }
-  int status = -1;
-  waitpid(other, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
-  // A server started while the lock is held does not keep it once we let go.
+  // A server started while the lock is held does not keep it.
   tests::CopyStandIn(server.At("server.exe"));
   pid_t started = 0;
   ASSERT_TRUE(StartDetached(Direct(server.At("server.exe")), server.path(), &started).ok());
-  ASSERT_GT(started, 0);
   first.Release();
   EXPECT_TRUE(second.Take(links.At("game")).ok());
-  // The id given back is the server's, in the server folder.
-  EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(started) + "/cwd"),
-            fs::canonical(server.path()));
+  // The id given back is the server's.
   EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(started) + "/exe"),
             fs::canonical(server.At("server.exe")));
   kill(started, SIGKILL);
-
-  EXPECT_FALSE(FolderLock().Take(server.At("missing")).ok());
 }
 
 TEST(StartupCheckTest, FindsServerExeWhateverTheCaseOfItsName) {

@@ -1,6 +1,6 @@
-// Running processes for tests of "is the server running": the stand-in
-// program copied under a name and started with chosen arguments, working
-// folder and environment. Each is killed and reaped when its object goes.
+// Processes for tests of "is the server running": the stand-in program
+// (it only waits) copied under a name and run with chosen arguments, working
+// folder and environment; killed and reaped when its object goes.
 #pragma once
 
 #include <fcntl.h>
@@ -16,8 +16,7 @@
 
 namespace tests {
 
-// Copies the stand-in program to `path` (any name: "server.exe", "wine"),
-// runnable.
+// Copies the stand-in to `path` ("server.exe", "wine", ...), runnable.
 inline void CopyStandIn(const std::string& path) {
   std::filesystem::copy_file(SERVER_STAND_IN, path,
                              std::filesystem::copy_options::overwrite_existing);
@@ -26,30 +25,23 @@ inline void CopyStandIn(const std::string& path) {
 
 class StandInProcess {
  public:
-  // Runs `program` (a path, or a name relative to `cwd`) with `argv`
-  // (argv[0] included) in `cwd`, with `env` added to our environment.
-  // Returns once the program has been exec'd, so that /proc shows it.
+  // Runs `program` (a path, or relative to `cwd`) with `argv` (argv[0]
+  // included) in `cwd`, `env` added to ours; returns once it has exec'd.
   StandInProcess(const std::string& program, const std::vector<std::string>& argv,
                  const std::string& cwd, const std::vector<std::string>& env = {}) {
-    // Everything is prepared before fork: the child only changes folder and
-    // execs.
-    std::vector<char*> args;
+    // Prepared before fork: the child only changes folder and execs.
+    std::vector<char*> args, envp;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    std::vector<char*> envp;
     for (char** e = environ; *e; ++e) envp.push_back(*e);
     for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    args.push_back(nullptr);
     envp.push_back(nullptr);
-    int ready[2];
+    int ready[2];  // closes without a byte once the exec succeeded
     if (pipe2(ready, O_CLOEXEC) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
-      close(ready[0]);
       if (chdir(cwd.c_str()) == 0) execve(program.c_str(), args.data(), envp.data());
-      const char failed = 1;
-      ssize_t ignored = write(ready[1], &failed, 1);
-      static_cast<void>(ignored);
-      _exit(127);
+      _exit(write(ready[1], "x", 1) == 1 ? 127 : 126);
     }
     close(ready[1]);
     char byte;
