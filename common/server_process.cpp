@@ -85,10 +85,14 @@ std::optional<std::string> ReadProcFile(int procFd, const std::string& name, siz
   return out;
 }
 
+// The link's text; nothing, with errno set, when it cannot be read.
 std::optional<std::string> ReadProcLink(int procFd, const std::string& name) {
   char buf[PATH_MAX];
   const ssize_t n = readlinkat(procFd, name.c_str(), buf, sizeof buf);
-  if (n <= 0 || static_cast<size_t>(n) >= sizeof buf) return std::nullopt;
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof buf) {
+    if (n >= 0) errno = ENAMETOOLONG;
+    return std::nullopt;
+  }
   return std::string(buf, static_cast<size_t>(n));
 }
 
@@ -206,7 +210,11 @@ class ProcessView {
 // or not at all (nothing).
 std::optional<bool> Examine(int procFd, pid_t pid, const Target& target) {
   ProcessView process(procFd, pid);
-  if (std::optional<std::string> exe = process.Executable(); exe && !exe->empty()) {
+  std::optional<std::string> exe = process.Executable();
+  // A kernel thread, a zombie or a process gone by now: none runs a server,
+  // and their command lines need not be read.
+  if (!exe && errno == ENOENT) return std::nullopt;
+  if (exe && !exe->empty()) {
     // A program file replaced or removed since it started.
     constexpr std::string_view kDeleted = " (deleted)";
     if (exe->size() > kDeleted.size() &&
