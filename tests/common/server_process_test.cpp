@@ -23,7 +23,6 @@ using tests::StandInProcess;
 class ServerProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    chmod(server.path().c_str(), 0755);
     for (const std::string& p :
          {server.At("server.exe"), other.At("server.exe"), tools.At("wine"), tools.At("bash")}) {
       tests::CopyStandIn(p);
@@ -83,13 +82,14 @@ TEST_F(ServerProcessTest, RunThroughWineItIsFoundInEachFormWineShows) {
 }
 
 TEST_F(ServerProcessTest, AnotherAccountsServerWhoseFolderCannotBeReadIsPossiblyOurs) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another account";
-  // The processes run as root; the operator sees their command lines only.
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as two other accounts";
+  // The operator sees the command lines of the server's account (the
+  // stand-ins') processes, not their folders.
   StandInProcess relative("./server.exe", {"./server.exe"}, server.path());
   StandInProcess absolute(tools.At("wine"), {"wine", server.At("server.exe")}, tools.path());
   ASSERT_TRUE(relative.started() && absolute.started());
   const std::string folder = server.path();
-  const std::string seen = tests::RunAs(tests::kStranger, [&] {
+  const std::string seen = tests::RunAs({65533, 65533, {}}, [&] {
     std::string out = " ";
     for (const ServerProcess& p : FindServerProcesses(folder)) {
       out += std::to_string(p.pid) + (p.certain ? " " : "? ");

@@ -1,9 +1,14 @@
 // Processes for tests of "is the server running": the stand-in program
 // (it only waits) copied under a name and run with chosen arguments, working
 // folder and environment; killed and reaped when its object goes.
+//
+// Run as root, a stand-in runs as the unprivileged account of run_as.h:
+// that account sees its working folder, so tests that run a job as that
+// account meanwhile do not take it for a server it cannot place.
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,11 +21,14 @@
 
 namespace tests {
 
-// Copies the stand-in to `path` ("server.exe", "wine", ...), runnable.
+// Copies the stand-in to `path` ("server.exe", "wine", ...), runnable; its
+// folder is opened to every account, so that it can run there.
 inline void CopyStandIn(const std::string& path) {
-  std::filesystem::copy_file(SERVER_STAND_IN, path,
+  const std::filesystem::path to(path);
+  std::filesystem::copy_file(SERVER_STAND_IN, to,
                              std::filesystem::copy_options::overwrite_existing);
   chmod(path.c_str(), 0755);
+  chmod(to.parent_path().c_str(), 0755);
 }
 
 class StandInProcess {
@@ -40,7 +48,9 @@ class StandInProcess {
     if (pipe2(ready, O_CLOEXEC) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
-      if (chdir(cwd.c_str()) == 0) execve(program.c_str(), args.data(), envp.data());
+      const bool dropped = geteuid() != 0 ||
+                           (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0);
+      if (dropped && chdir(cwd.c_str()) == 0) execve(program.c_str(), args.data(), envp.data());
       _exit(write(ready[1], "x", 1) == 1 ? 127 : 126);
     }
     close(ready[1]);
