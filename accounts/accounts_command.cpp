@@ -21,6 +21,7 @@
 #include "common/host_path.h"
 #include "common/qt/ansi_text.h"
 #include "common/server_layout.h"
+#include "common/server_process.h"
 #include "common/text_util.h"
 #include "common/visible_text.h"
 
@@ -38,6 +39,9 @@ const QCommandLineOption kBackup(
     "missing; a file of the same name with other content is never replaced, and the wipe then "
     "does not start).",
     "DIR");
+const QCommandLineOption kForce("force",
+                                "wipe: wipe even while this folder's server.exe is running "
+                                "(without it the wipe refuses, status 1, and changes nothing).");
 
 QString Text(const std::string& bytes) { return common::AnsiToQString(bytes); }
 
@@ -292,8 +296,17 @@ int Wipe(const QCommandLineParser& parser, const AccountListing& listing, Accoun
       return s;
     };
   }
-  const WipeClickResult click =
-      WipeClick(listing, state, ui, backup, parser.isSet(kBackup) ? &backedUp : nullptr);
+  // The server check comes first, before the backup and the first write.
+  const common::ServerCheck serverCheck =
+      parser.isSet(kForce) ? common::ServerCheck::kForce : common::ServerCheck::kRefuse;
+  const WipeClickResult click = WipeClick(
+      listing, state, ui,
+      [&] {
+        common::Status s = common::CheckServerBeforeWrite(ui.Messages(), serverCheck);
+        if (s.ok() && backup) s = backup();
+        return s;
+      },
+      parser.isSet(kBackup) ? &backedUp : nullptr);
   switch (click.outcome) {
     case WipeClickOutcome::kDeclined:
       PrintError("nothing was wiped.");
@@ -320,11 +333,12 @@ void DefineOptions(QCommandLineParser& parser) {
       "case; status 3 when some accounts could not be read.\n"
       "wipe: empty every inventory of every account, after asking on the terminal (status 2 "
       "when standard input is not one and --yes is not given; 1 when some accounts could not "
-      "be written or the answer was No).",
+      "be written, the answer was No, or this folder's server.exe is running without --force).",
       "list|show ACCOUNT|find TEXT|wipe");
   parser.addOption(kJson);
   parser.addOption(kYes);
   parser.addOption(kBackup);
+  parser.addOption(kForce);
 }
 
 int RunCommand(QCommandLineParser& parser) {
@@ -345,8 +359,8 @@ int RunCommand(QCommandLineParser& parser) {
     return cli::UsageError("unknown command " + command);
   }
   if (command == "wipe" && json) return cli::UsageError("wipe takes no --json");
-  if (command != "wipe" && (parser.isSet(kYes) || parser.isSet(kBackup))) {
-    return cli::UsageError("--yes and --backup go with wipe only");
+  if (command != "wipe" && (parser.isSet(kYes) || parser.isSet(kBackup) || parser.isSet(kForce))) {
+    return cli::UsageError("--yes, --backup and --force go with wipe only");
   }
   if (command == "wipe" && parser.isSet(kBackup) && parser.value(kBackup).isEmpty()) {
     return cli::UsageError("--backup needs a folder");

@@ -16,6 +16,7 @@
 #include "common/qt/ansi_text.h"
 #include "common/qt/qt_message_port.h"
 #include "common/server_layout.h"
+#include "common/server_process.h"
 #include "common/visible_text.h"
 
 namespace calmet {
@@ -219,7 +220,12 @@ void frmMain::ShowView(const AccountView& view) {
 
 void frmMain::cmdClear_Click() {
   WindowWipeUi ui(*this);
-  const WipeClickResult click = WipeClick(listing_, state_, ui, [this] {
+  const WipeClickResult click = WipeClick(listing_, state_, ui, [this, &ui] {
+    // Asked after the wipe's own question, right before the first write.
+    if (common::Status s = common::CheckServerBeforeWrite(ui.Messages(), common::ServerCheck::kAsk);
+        !s.ok()) {
+      return s;
+    }
     lstAccounts_->setEnabled(false);
     return common::Status::OK();
   });

@@ -31,7 +31,8 @@ class CountingMessages : public common::MessagePort {
   common::MsgAnswer Show(const std::string& prompt, const std::string& title,
                          common::MsgButtons buttons, common::MsgIcon) override {
     if (count++ == 0) first = title + ": " + prompt;
-    return buttons == common::MsgButtons::YesNo ? common::MsgAnswer::Yes : common::MsgAnswer::Ok;
+    if (buttons == common::MsgButtons::Ok) return common::MsgAnswer::Ok;
+    return buttons == common::MsgButtons::YesNo ? common::MsgAnswer::Yes : common::MsgAnswer::No;
   }
   int count = 0;
   std::string first;

@@ -6,7 +6,9 @@
 
 namespace common {
 
-enum class MsgButtons { Ok, YesNo };
+// YesNoDefaultNo: No is the default button (Enter answers No), for
+// questions where Yes risks data.
+enum class MsgButtons { Ok, YesNo, YesNoDefaultNo };
 enum class MsgIcon { None, Stop };
 enum class MsgAnswer { Ok, Yes, No };
 

@@ -19,6 +19,9 @@ const QCommandLineOption kMax("max",
                               "the others, as in the window).",
                               "N");
 const QCommandLineOption kWin98("win98", "Convert maps in the format for Windows 98 (maps only).");
+const QCommandLineOption kForce("force",
+                                "Convert even while this folder's server.exe is running (without "
+                                "it the command refuses, status 1, and converts nothing).");
 
 struct KindName {
   const char* name;
@@ -40,7 +43,7 @@ volatile std::sig_atomic_t gInterrupted = 0;
 // at hand, as closing the window does.
 class ConsoleJobUi : public JobUi {
  public:
-  ConsoleJobUi(bool quiet) : progress_(quiet) {}
+  ConsoleJobUi(bool quiet, bool force) : progress_(quiet), force_(force) {}
   void Begin(const char* label) { label_ = label; }
   void PumpEventsOnce() override {}
   void SetProgress(uint8_t) override {}
@@ -54,11 +57,16 @@ class ConsoleJobUi : public JobUi {
   }
   bool StopRequested() override { return gInterrupted != 0; }
   common::MessagePort& Messages() override { return messages_; }
+  // No one to ask: refuse unless --force.
+  common::ServerCheck ServerCheckMode() override {
+    return force_ ? common::ServerCheck::kForce : common::ServerCheck::kRefuse;
+  }
   void Stopped() { progress_.End("stopped"); }
 
  private:
   cli::ProgressLine progress_;
   cli::ConsoleMessages messages_;
+  bool force_;
   const char* label_ = "";
 };
 
@@ -73,6 +81,7 @@ void DefineOptions(QCommandLineParser& parser) {
       "KIND...");
   parser.addOption(kMax);
   parser.addOption(kWin98);
+  parser.addOption(kForce);
 }
 
 int RunCommand(QCommandLineParser& parser) {
@@ -102,7 +111,7 @@ int RunCommand(QCommandLineParser& parser) {
   }
 
   const bool quiet = parser.isSet("quiet");
-  ConsoleJobUi ui(quiet);
+  ConsoleJobUi ui(quiet, parser.isSet(kForce));
   // A refused maximum runs nothing at all, whichever kind comes first.
   const bool maxGiven = parser.isSet(kMax);
   const std::string maxText = parser.value(kMax).toStdString();
@@ -121,6 +130,8 @@ int RunCommand(QCommandLineParser& parser) {
     const JobOutcome outcome = k->page == Page::Maps
                                    ? MapConvertClick(state, text, parser.isSet(kWin98) ? 1 : 0, ui)
                                    : ConvertClick(state, k->page, text, ui);
+    // The server stays up for the jobs after this one too: none of them runs.
+    if (outcome == JobOutcome::kServerRunning) return cli::kExitFailed;
     failed |= outcome == JobOutcome::kFailed || outcome == JobOutcome::kRefused;
     skipped |= outcome == JobOutcome::kSkipped;
     if (ui.StopRequested()) {

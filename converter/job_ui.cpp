@@ -60,6 +60,17 @@ std::optional<int16_t> ReadMaximum(const std::string& text, JobUi& ui) {
   return static_cast<int16_t>(value);
 }
 
+bool ClearToWrite(JobUi& ui) {
+  const common::ServerCheck mode = ui.ServerCheckMode();
+  const common::Status s = common::CheckServerBeforeWrite(ui.Messages(), mode);
+  if (s.ok()) return true;
+  if (mode == common::ServerCheck::kRefuse) {
+    ui.Messages().Show(kPromptServerRunning + s.message(), common::kServerRunningTitle,
+                       common::MsgButtons::Ok, common::MsgIcon::Stop);
+  }
+  return false;
+}
+
 bool FlushJobOutput(const std::string& folder, Page page, JobUi& ui) {
   const common::Status s = common::FlushFileSystem(folder);
   if (s.ok()) return true;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/message_port.h"
+#include "common/server_process.h"
 
 namespace vostrel {
 
@@ -40,6 +41,9 @@ class JobUi {
   virtual bool StopRequested() = 0;
   // Modal message boxes.
   virtual common::MessagePort& Messages() = 0;
+  // What a job does when this folder's server is running: the window asks,
+  // the command line refuses unless told to go on.
+  virtual common::ServerCheck ServerCheckMode() { return common::ServerCheck::kAsk; }
 };
 
 struct ConverterState;
@@ -71,10 +75,11 @@ std::optional<int16_t> ReadMaximum(const std::string& text, JobUi& ui);
 // How a Convert click ended, for a caller that reports it (the command line
 // turns it into an exit status; the window has shown it already).
 enum class JobOutcome {
-  kCompleted,  // every record converted, and on disk
-  kSkipped,    // completed, but some records were skipped (and listed)
-  kFailed,     // not started (source missing or unreadable) or stopped
-  kRefused,    // the maximum was refused; nothing ran
+  kCompleted,      // every record converted, and on disk
+  kSkipped,        // completed, but some records were skipped (and listed)
+  kFailed,         // not started (source missing or unreadable) or stopped
+  kRefused,        // the maximum was refused; nothing ran
+  kServerRunning,  // the folder's server is running and no one said to write anyway; nothing ran
 };
 
 // The texts every page shows.
@@ -95,6 +100,16 @@ inline constexpr const char* kPromptNotFlushed =
     "The converted files could not be flushed to the disk, so a power cut could still lose "
     "them: ";
 inline constexpr const char* kTitleNotFlushed = "Conversion not on disk";
+
+// The box of a job refused because this folder's server is running.
+inline constexpr const char* kPromptServerRunning = "Nothing was converted: ";
+
+// Before a job's first write: true when this folder's server is not
+// running, or the UI's mode lets the job write anyway (asked and answered
+// Yes, or forced). False when the job must not start: a refusal has been
+// shown in a stop box titled common::kServerRunningTitle, a No needs no
+// further word.
+bool ClearToWrite(JobUi& ui);
 
 // Flushes what a job wrote under `folder` (one call for the whole file
 // system, not one per record). On failure sets `page`'s status to

@@ -193,6 +193,8 @@ JobOutcome MapConvertClick(ConverterState& state, const std::string& maxText, in
                        common::MsgIcon::None);
     return JobOutcome::kFailed;
   }
+  // Before the first write: the newmaps folder is made just below.
+  if (!ClearToWrite(ui)) return JobOutcome::kServerRunning;
   // An existing newmaps folder without files is found by no search; creating
   // it then fails, harmlessly: the folder is used as it is. A folder that
   // truly cannot be made stops the job at its first map, which says why.

@@ -147,6 +147,8 @@ JobOutcome ConvertClick(ConverterState& state, Page page, const std::string& max
   }
   const std::optional<int16_t> max = ReadMaximum(maxText, ui);
   if (!max) return JobOutcome::kRefused;
+  // The last check before the job's first write (its output folder).
+  if (!ClearToWrite(ui)) return JobOutcome::kServerRunning;
   state.*kind->max = *max;
   if (kind->makeTable) kind->makeTable(state, *max);
   ui.SetStatus(page, kStatusInitiated);

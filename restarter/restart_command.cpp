@@ -13,8 +13,10 @@ namespace {
 
 namespace cli = common::cli;
 
-const QCommandLineOption kNoWindow("no-window",
-                                   "Restart the server with no window: each step is printed.");
+const QCommandLineOption kNoWindow(
+    "no-window",
+    "Restart the server with no window: each step is printed on standard error, and the "
+    "started server's process id alone on standard output.");
 
 }  // namespace
 
@@ -43,6 +45,8 @@ int RunCommand(QCommandLineParser& parser) {
            say(std::string(kStatusRestarting) + " (starting it in " +
                common::Dec(intervals.activate / 1000) + " s)");
          } else {
+           // For scripts, even with --quiet.
+           cli::PrintOut(common::Dec(starter.started()));
            say("The server was started; ending in " + common::Dec(intervals.end / 1000) + " s.");
          }
        },

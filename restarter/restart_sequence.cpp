@@ -1,5 +1,9 @@
 #include "restarter/restart_sequence.h"
 
+#include <cerrno>
+
+#include "common/program_folder.h"
+#include "common/server_process.h"
 #include "restarter/startup_check.h"
 
 namespace ruvane {
@@ -37,6 +41,12 @@ bool RestartSequence::Load() {
     EndProgram(1);
     return false;
   }
+  if (const common::Status s = lock_.Take(common::ProgramFolder()); !s.ok()) {
+    hooks_.messages->Show(s.sysError() == EWOULDBLOCK ? std::string(kRestartUnderWay) : s.message(),
+                          kProgramTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
+    EndProgram(1);
+    return false;
+  }
   wait_->start();
   return true;
 }
@@ -50,6 +60,18 @@ void RestartSequence::OnWait() {
 
 void RestartSequence::OnActivate() {
   if (ended_) return;
+  // Two servers on the same data lose each other's saves: the old one must
+  // have ended by now.
+  if (const std::vector<common::ServerProcess> running = common::FindRunningServer();
+      !running.empty()) {
+    ended_ = true;
+    StopTimers();
+    hooks_.messages->Show(
+        std::string(kServerStillRunning) + "\n(" + common::DescribeServerProcesses(running) + ")",
+        kProgramTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
+    EndProgram(1);
+    return;
+  }
   const common::Status result = hooks_.starter->StartServer();
   if (!result.ok()) {
     // No tick may start anything while the report waits for the user.
@@ -83,6 +105,7 @@ void RestartSequence::StopTimers() {
 void RestartSequence::EndProgram(int code) {
   ended_ = true;
   StopTimers();
+  lock_.Release();
   hooks_.end(code);
 }
 

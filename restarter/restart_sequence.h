@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/message_port.h"
+#include "restarter/restart_lock.h"
 #include "restarter/server_launcher.h"
 
 namespace ruvane {
@@ -41,8 +42,10 @@ class RestartSequence {
   // tmrWait counts from here on.
   RestartSequence(QObject* owner, Intervals intervals, Hooks hooks);
 
-  // The start-up check. Returns false when server.exe is missing: the box
-  // has been shown and the program ended with status 1.
+  // The start-up check, then the folder's restart lock, held until the
+  // program ends. Returns false when server.exe is missing or another
+  // restart holds the lock: the box has been shown and the program ended
+  // with status 1.
   bool Load();
   // Timer handlers; each does nothing once the program has ended.
   void OnWait();
@@ -58,6 +61,7 @@ class RestartSequence {
   void EndProgram(int code);
 
   Hooks hooks_;
+  FolderLock lock_;
   QTimer* wait_;
   QTimer* activate_;
   QTimer* end_;

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "common/host_path.h"
+#include "common/program_folder.h"
 #include "common/server_layout.h"
 
 namespace ruvane {
@@ -38,18 +39,36 @@ std::vector<char*> ExecArgs(const std::vector<std::string>& args) {
   return out;
 }
 
+// A descriptor moved above the standard three, close-on-exec, so that
+// setting up the server's 0, 1 and 2 never overwrites another of them.
+int AboveStdio(int fd) {
+  if (fd < 0 || fd > 2) return fd;
+  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return moved;
+}
+
+// What the processes of a start report back on the pipe: the server's
+// process id (from the intermediate) and, when it could not start, why.
+// Each report is one write of less than PIPE_BUF bytes, so the two writers
+// never interleave within one.
+struct Report {
+  enum Kind : int { kPid = 1, kError = 2 } kind;
+  int value;
+};
+
 // Only async-signal-safe calls from here on: these run between fork and exec.
 
-[[noreturn]] void ReportAndExit(int fd, int error) {
-  const char* p = reinterpret_cast<const char*>(&error);
-  size_t left = sizeof error;
-  while (left > 0) {
-    ssize_t n = write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    p += n;
-    left -= static_cast<size_t>(n);
+void SendReport(int fd, Report::Kind kind, int value) {
+  const Report report{kind, value};
+  while (write(fd, &report, sizeof report) < 0 && errno == EINTR) {
   }
+}
+
+[[noreturn]] void ReportAndExit(int fd, int error) {
+  SendReport(fd, Report::kError, error);
   _exit(127);
 }
 
@@ -60,7 +79,15 @@ void CloseOnExecAboveStdio(long maxFd) {
   for (long fd = 3; fd < maxFd; ++fd) fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
 }
 
-[[noreturn]] void ExecServer(int errorFd, long maxFd, char* const* argv, char* const* fallback) {
+// The descriptors the server starts with; all above 2 and close-on-exec.
+struct ServerFds {
+  int folder;  // its working folder
+  int input;   // /dev/null
+  int output;  // the log, for standard output and error
+};
+
+[[noreturn]] void ExecServer(int errorFd, long maxFd, const ServerFds& fds, char* const* argv,
+                             char* const* fallback) {
   // Give the server a clean signal state: nothing blocked, nothing ignored.
   sigset_t none;
   sigemptyset(&none);
@@ -70,6 +97,12 @@ void CloseOnExecAboveStdio(long maxFd) {
   dfl.sa_handler = SIG_DFL;
   for (int sig = 1; sig < NSIG; ++sig) {
     if (sig != SIGKILL && sig != SIGSTOP) sigaction(sig, &dfl, nullptr);
+  }
+  if (fchdir(fds.folder) != 0) ReportAndExit(errorFd, errno);
+  // dup2 clears close-on-exec on the copies only.
+  if (dup2(fds.input, STDIN_FILENO) < 0 || dup2(fds.output, STDOUT_FILENO) < 0 ||
+      dup2(fds.output, STDERR_FILENO) < 0) {
+    ReportAndExit(errorFd, errno);
   }
   CloseOnExecAboveStdio(maxFd);
   execv(argv[0], argv);
@@ -131,8 +164,72 @@ std::string FindOnPath(const std::string& name, const std::string& path) {
   return "";
 }
 
-common::Status StartDetached(const LaunchPlan& plan) {
+common::Status OpenServerLog(int folderFd, int* fd) {
+  const std::string name = std::string(kServerLogName) + " in the server folder";
+  // O_NONBLOCK: a FIFO put in its place fails at once (no reader) instead of
+  // waiting for one; for a regular file the flag changes nothing.
+  int log =
+      openat(folderFd, kServerLogName,
+             O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0640);
+  if (log < 0) {
+    const int error = errno;
+    if (error == ELOOP) {
+      return common::Status::IOError(name + " is a symbolic link, which is not followed");
+    }
+    if (error == ENXIO || error == EISDIR) {
+      return common::Status::IOError(name + " is not a regular file");
+    }
+    return common::Status::IOError("cannot open " + name + ": " + common::ErrnoText(error));
+  }
+  struct stat st;
+  common::Status refused;
+  if (fstat(log, &st) != 0) {
+    refused = common::Status::IOError("cannot open " + name + ": " + common::ErrnoText(errno));
+  } else if (!S_ISREG(st.st_mode)) {
+    refused = common::Status::IOError(name + " is not a regular file");
+  } else if (st.st_nlink > 1) {
+    refused =
+        common::Status::IOError(name + " has other names (hard links), which are not written");
+  }
+  if (!refused.ok()) {
+    close(log);
+    return refused;
+  }
+  fcntl(log, F_SETFL, O_APPEND);  // the server gets an ordinary, blocking file
+  *fd = log;
+  return common::Status::OK();
+}
+
+common::Status StartDetached(const LaunchPlan& plan, const std::string& folder, pid_t* started) {
+  if (started) *started = 0;
   if (plan.argv.empty() || plan.argv[0].empty()) return Failure(plan, ENOENT);
+  ServerFds fds{-1, -1, -1};
+  auto closeFds = [&fds] {
+    for (int fd : {fds.folder, fds.input, fds.output}) {
+      if (fd >= 0) close(fd);
+    }
+  };
+  fds.folder = AboveStdio(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fds.folder < 0) {
+    return common::Status::IOError("cannot open the server folder " + folder + ": " +
+                                   common::ErrnoText(errno));
+  }
+  fds.input = AboveStdio(open("/dev/null", O_RDONLY | O_CLOEXEC));
+  if (fds.input < 0) {
+    const int error = errno;
+    closeFds();
+    return common::PosixError("cannot open /dev/null", error);
+  }
+  if (common::Status s = OpenServerLog(fds.folder, &fds.output); !s.ok()) {
+    closeFds();
+    return s;
+  }
+  fds.output = AboveStdio(fds.output);
+  if (fds.output < 0) {
+    const int error = errno;
+    closeFds();
+    return common::PosixError("cannot open " + std::string(kServerLogName), error);
+  }
   // Everything the child needs is prepared here: after fork it may not
   // allocate.
   std::vector<char*> argv = ExecArgs(plan.argv);
@@ -144,12 +241,17 @@ common::Status StartDetached(const LaunchPlan& plan) {
   }
 
   int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) return Failure(plan, errno);
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+    const int error = errno;
+    closeFds();
+    return Failure(plan, error);
+  }
   pid_t child = fork();
   if (child < 0) {
     int error = errno;
     close(pipeFds[0]);
     close(pipeFds[1]);
+    closeFds();
     return Failure(plan, error);
   }
   if (child == 0) {
@@ -159,26 +261,38 @@ common::Status StartDetached(const LaunchPlan& plan) {
     if (setsid() < 0) ReportAndExit(pipeFds[1], errno);
     pid_t grandchild = fork();
     if (grandchild < 0) ReportAndExit(pipeFds[1], errno);
-    if (grandchild > 0) _exit(0);
-    ExecServer(pipeFds[1], maxFd, argv.data(), fallback.data());
+    if (grandchild > 0) {
+      SendReport(pipeFds[1], Report::kPid, grandchild);
+      _exit(0);
+    }
+    ExecServer(pipeFds[1], maxFd, fds, argv.data(), fallback.data());
   }
 
   close(pipeFds[1]);
+  closeFds();
   while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
   }
-  // The pipe closes without data once exec succeeded; otherwise it carries
-  // the error number.
-  int error = 0;
-  size_t got = 0;
-  char* p = reinterpret_cast<char*>(&error);
-  while (got < sizeof error) {
-    ssize_t n = read(pipeFds[0], p + got, sizeof error - got);
+  // The pipe closes once the intermediate has ended and the server has
+  // exec'd (or failed to); it carries the server's id and any error.
+  std::string reports;
+  char buf[64];
+  for (;;) {
+    ssize_t n = read(pipeFds[0], buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
-    got += static_cast<size_t>(n);
+    reports.append(buf, static_cast<size_t>(n));
   }
   close(pipeFds[0]);
-  if (got == sizeof error) return Failure(plan, error);
+  pid_t server = 0;
+  int error = 0;
+  for (size_t at = 0; at + sizeof(Report) <= reports.size(); at += sizeof(Report)) {
+    Report report;
+    std::memcpy(&report, reports.data() + at, sizeof report);
+    if (report.kind == Report::kPid) server = report.value;
+    if (report.kind == Report::kError) error = report.value;
+  }
+  if (error != 0) return Failure(plan, error);
+  if (started) *started = server;
   return common::Status::OK();
 }
 
@@ -186,7 +300,8 @@ common::Status ProcessServerStarter::StartServer() {
   std::string path = ServerPath();
   const char* searchPath = std::getenv("PATH");
   std::string wine = searchPath ? FindOnPath("wine", searchPath) : "";
-  return StartDetached(PlanLaunch(path, ExamineFile(path), wine));
+  return StartDetached(PlanLaunch(path, ExamineFile(path), wine), common::ProgramFolder(),
+                       &started_);
 }
 
 }  // namespace ruvane

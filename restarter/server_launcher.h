@@ -1,6 +1,8 @@
 // Starting the game server as a process of its own that outlives Ruvane.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -39,13 +41,31 @@ FileFacts ExamineFile(const std::string& path);
 // (a PATH-style list); "" when there is none.
 std::string FindOnPath(const std::string& name, const std::string& path);
 
+// The file in the server folder that the server's standard output and
+// error are appended to. Never rotated or truncated by us.
+inline constexpr char kServerLogName[] = "server-output.log";
+
+// Opens kServerLogName in the folder open as `folderFd` for appending,
+// creating it (mode 0640) when missing. The server's account may have put
+// anything there, so only a regular file with one name is taken: a symbolic
+// link is not followed, a FIFO or device is refused without waiting for
+// it, and a file with other names (hard links) is refused. Returns the
+// descriptor (close-on-exec) in *fd; a failure names the file and why, with
+// no error number (the start's error box then shows the text).
+common::Status OpenServerLog(int folderFd, int* fd);
+
 // Starts `plan` without waiting: the program gets no arguments beyond the
-// plan's, our working folder and environment, a session of its own, no file
-// descriptor of ours above 2, and is not our child (it is never a zombie of
-// ours). Returns once the program has been exec'd or has failed to be:
-// OK when it runs, otherwise the failure with the host's error number as
-// sysError() (NotFound for ENOENT and ENOTDIR, IOError for the rest).
-common::Status StartDetached(const LaunchPlan& plan);
+// plan's, `folder` as its working folder, our environment, standard input
+// from /dev/null, standard output and error appended to kServerLogName in
+// `folder`, a session of its own, no other file descriptor of ours, and is
+// not our child (it is never a zombie of ours), so no pipe or terminal of
+// the caller is held by the server. Returns once the program has been
+// exec'd or has failed to be: OK when it runs, with its process id in
+// *started when given; otherwise the failure with the host's error number
+// as sysError() (NotFound for ENOENT and ENOTDIR, IOError for the rest), or,
+// when the folder or the log cannot be opened, a failure naming it.
+common::Status StartDetached(const LaunchPlan& plan, const std::string& folder,
+                             pid_t* started = nullptr);
 
 // How the window starts the server; tests substitute their own.
 class ServerStarter {
@@ -54,10 +74,16 @@ class ServerStarter {
   virtual common::Status StartServer() = 0;
 };
 
-// Starts ServerPath() as planned from the file's facts and the PATH.
+// Starts ServerPath() as planned from the file's facts and the PATH, in the
+// program folder.
 class ProcessServerStarter : public ServerStarter {
  public:
   common::Status StartServer() override;
+  // The process id of the server the last successful start started.
+  pid_t started() const { return started_; }
+
+ private:
+  pid_t started_ = 0;
 };
 
 }  // namespace ruvane

@@ -12,6 +12,11 @@ inline constexpr const char* kServerMissingPrompt =
     "Please put this in the same folder as server.exe";
 inline constexpr const char* kServerMissingTitle = "Server not found!";
 inline constexpr const char* kProgramTitle = "Ruvane";
+// When another Ruvane is restarting the same server folder.
+inline constexpr const char* kRestartUnderWay =
+    "Another restart of this server is already under way.";
+// When this folder's server.exe still runs at the moment of the start.
+inline constexpr const char* kServerStillRunning = "The server is still running; not started.";
 
 // True when server.exe lies in the program folder as an ordinary file.
 // Otherwise shows the stop box that asks for it and returns false once the

@@ -27,7 +27,7 @@ enum ExitStatus : int {
 // The lines --help ends with.
 inline constexpr char kExitStatusHelp[] =
     "Exit status: 0 done; 1 failed (a file not found, a write that failed, a job that "
-    "stopped); 2 bad usage; 3 done with records skipped.";
+    "stopped, the server running); 2 bad usage; 3 done with records skipped.";
 
 // Adds --server-dir, --quiet, --help and --version to `parser`.
 void AddCommonOptions(QCommandLineParser& parser);

@@ -17,6 +17,7 @@
 #include "tests/accounts/account_files.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/stand_in.h"
 
 using calmet::frmMain;
 using calmet_test::ItemFile;
@@ -67,6 +68,7 @@ class FrmMainTest : public QObject {
   void wipeRunsFrozenThenShowsTheFirstAccount();
   void wipeWithoutAccountsSaysSoAndEnablesTheList();
   void wipeNamesAccountsItCouldNotWrite();
+  void wipeWhileTheServerRunsAsksAgainAndNoChangesNothing();
 };
 
 void FrmMainTest::controlsCarryTheirNamesCaptionsAndFonts() {
@@ -335,6 +337,28 @@ void FrmMainTest::wipeNamesAccountsItCouldNotWrite() {
   QVERIFY(messages.shown[1].prompt.find("Bob.ini") == std::string::npos);
   QVERIFY(messages.shown[1].title != "Inventories cleared.");
   QCOMPARE(s.Read("Accounts/cy.ini"), before);
+  QVERIFY(Find<QListWidget>(w, "lstAccounts")->isEnabled());
+}
+
+void FrmMainTest::wipeWhileTheServerRunsAsksAgainAndNoChangesNothing() {
+  ScratchFolder s;
+  WriteServer(s);
+  tests::CopyStandIn(s.At("server.exe"));
+  tests::StandInProcess server("./server.exe", {"./server.exe"}, s.path());
+  QVERIFY(server.started());
+  const std::string before = s.Read("Accounts/bob.ini");
+  RecordingMessages messages;
+  messages.answers = {common::MsgAnswer::Yes, common::MsgAnswer::No};
+  frmMain w(&messages);
+  QTest::mouseClick(Find<QPushButton>(w, "cmdClear"), Qt::LeftButton);
+  // The wipe's question, the server question, and that nothing was wiped.
+  QCOMPARE(messages.shown.size(), size_t{3});
+  QCOMPARE(messages.shown[1].title, std::string("Server running"));
+  QVERIFY(messages.shown[1].buttons == common::MsgButtons::YesNoDefaultNo);
+  QCOMPARE(messages.shown[2].prompt, std::string(calmet::kWipeNotStarted) +
+                                         "\nThe game server of this folder is running (process " +
+                                         std::to_string(server.pid()) + ").");
+  QCOMPARE(s.Read("Accounts/bob.ini"), before);
   QVERIFY(Find<QListWidget>(w, "lstAccounts")->isEnabled());
 }
 

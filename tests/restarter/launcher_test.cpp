@@ -2,6 +2,7 @@
 // process gets (arguments, folder, environment, session, descriptors).
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,10 +17,12 @@
 #include <thread>
 
 #include "common/program_folder.h"
+#include "restarter/restart_lock.h"
 #include "restarter/server_launcher.h"
 #include "restarter/startup_check.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/stand_in.h"
 
 namespace fs = std::filesystem;
 
@@ -50,6 +53,8 @@ constexpr const char* kRecordingServer =
     "echo \"args=$*\" >> \"$out\"\n"
     "echo \"cwd=$(pwd -P)\" >> \"$out\"\n"
     "echo \"mark=$RUVANE_TEST_MARK\" >> \"$out\"\n"
+    "echo \"pid=$$\" >> \"$out\"\n"
+    "echo to-output; echo to-error >&2\n"
     "set -- $(cat /proc/$$/stat)\n"
     "echo \"ppid=$4\" >> \"$out\"\n"
     "echo \"sid=$6\" >> \"$out\"\n"
@@ -140,10 +145,11 @@ void InFolder(const std::string& folder, F body) {
   ASSERT_EQ(chdir(previous.c_str()), 0);
 }
 
-TEST(StartServerTest, StartsADetachedProcessWithOurFolderAndEnvironmentOnly) {
+TEST(StartServerTest, StartsADetachedProcessInTheServerFolderWithOurEnvironmentOnly) {
   ScratchFolder server;
-  ScratchFolder elsewhere;  // the working folder, not the server's
+  ScratchFolder elsewhere;  // our working folder, not the server's
   server.Write("server.exe", kRecordingServer);
+  server.Write("server-output.log", "from the last run\n");
   MakeRunnable(server.At("server.exe"));
   common::SetProgramFolder(server.path());
   ASSERT_EQ(setenv("RUVANE_TEST_MARK", "inherited", 1), 0);
@@ -156,7 +162,8 @@ TEST(StartServerTest, StartsADetachedProcessWithOurFolderAndEnvironmentOnly) {
   ASSERT_EQ(pipe(leakyPipe), 0);
 
   common::Status result;
-  InFolder(elsewhere.path(), [&] { result = ProcessServerStarter().StartServer(); });
+  ProcessServerStarter starter;
+  InFolder(elsewhere.path(), [&] { result = starter.StartServer(); });
   close(leaky);
   close(leakyPipe[0]);
   close(leakyPipe[1]);
@@ -185,21 +192,28 @@ TEST(StartServerTest, StartsADetachedProcessWithOurFolderAndEnvironmentOnly) {
     }
   }
   EXPECT_EQ(facts["argc"], "0");
-  EXPECT_EQ(facts["cwd"], fs::canonical(elsewhere.path()).string());
+  EXPECT_EQ(facts["cwd"], fs::canonical(server.path()).string());
+  EXPECT_EQ(facts["pid"], std::to_string(starter.started()));
   EXPECT_EQ(facts["mark"], "inherited");
   ASSERT_FALSE(facts["ppid"].empty());
   EXPECT_NE(std::stol(facts["ppid"]), getpid());
   ASSERT_FALSE(facts["sid"].empty());
   EXPECT_NE(std::stol(facts["sid"]), getsid(0));
+  const std::string log = fs::canonical(server.At("server-output.log")).string();
+  const std::map<int, std::string> standard{{0, "/dev/null"}, {1, log}, {2, log}};
   for (const auto& [fd, target] : fds) {
-    // Above the standard three, only the shell's own hold on its script.
-    if (fd > 2) {
+    if (fd <= 2) {
+      EXPECT_EQ(target, standard.at(fd)) << fd;
+    } else {
+      // Above the standard three, only the shell's own hold on its script.
       EXPECT_EQ(fs::path(target).filename(), "server.exe") << fd << " -> " << target;
       EXPECT_NE(target.find(server.path()), std::string::npos) << fd << " -> " << target;
     }
   }
   const int fdsSeen = static_cast<int>(fds.size());
   EXPECT_GE(fdsSeen, 3);
+  // Appended to, never truncated.
+  EXPECT_EQ(server.Read("server-output.log"), "from the last run\nto-output\nto-error\n");
 }
 
 LaunchPlan Direct(const std::string& path) {
@@ -215,25 +229,25 @@ TEST(StartServerTest, ReportsTheHostsErrorWhenTheFileCannotBeStarted) {
   MakeRunnable(server.At("garbage.exe"));
   server.MakeDir("folder.exe");
 
-  common::Status plain = StartDetached(Direct(server.At("plain.exe")));
+  common::Status plain = StartDetached(Direct(server.At("plain.exe")), server.path());
   EXPECT_EQ(plain.sysError(), EACCES);
   EXPECT_EQ(StartErrorText(plain),
             "Run-time error '" + std::to_string(EACCES) + "':\n\n" + std::strerror(EACCES));
   // The status names the program it could not start.
   EXPECT_NE(plain.message().find(server.At("plain.exe")), std::string::npos) << plain.ToString();
 
-  common::Status missing = StartDetached(Direct(server.At("missing.exe")));
+  common::Status missing = StartDetached(Direct(server.At("missing.exe")), server.path());
   EXPECT_EQ(missing.sysError(), ENOENT);
   EXPECT_TRUE(missing.IsNotFound());
   EXPECT_EQ(StartErrorText(missing),
             "Run-time error '" + std::to_string(ENOENT) + "':\n\n" + std::strerror(ENOENT));
 
   // Not run through a shell behind the caller's back.
-  common::Status garbage = StartDetached(Direct(server.At("garbage.exe")));
+  common::Status garbage = StartDetached(Direct(server.At("garbage.exe")), server.path());
   EXPECT_EQ(garbage.sysError(), ENOEXEC);
 
-  EXPECT_EQ(StartDetached(Direct(server.At("folder.exe"))).sysError(), EACCES);
-  common::Status empty = StartDetached(LaunchPlan{});
+  EXPECT_EQ(StartDetached(Direct(server.At("folder.exe")), server.path()).sysError(), EACCES);
+  common::Status empty = StartDetached(LaunchPlan{}, server.path());
   EXPECT_FALSE(empty.ok());
   EXPECT_NE(empty.sysError(), 0);
   EXPECT_TRUE(NoChildren());
@@ -251,7 +265,7 @@ TEST(StartServerTest, FallsBackWhenTheKernelTurnsTheFirstAttemptAway) {
 
   LaunchPlan plan = PlanLaunch(server.At("server.exe"), ExamineFile(server.At("server.exe")),
                                server.At("runner"));
-  common::Status result = StartDetached(plan);
+  common::Status result = StartDetached(plan, server.path());
   ASSERT_TRUE(result.ok()) << result.ToString();
   ASSERT_TRUE(AwaitFile(server.At("ran.txt")));
   EXPECT_EQ(server.Read("ran.txt"), server.At("server.exe") + "\n");
@@ -259,8 +273,54 @@ TEST(StartServerTest, FallsBackWhenTheKernelTurnsTheFirstAttemptAway) {
   // When the second attempt cannot start either, its reason is the one told:
   // "exec format error" would send the operator after the wrong file.
   plan.fallbackArgv = {server.At("no-wine-here"), server.At("server.exe")};
-  common::Status failed = StartDetached(plan);
+  common::Status failed = StartDetached(plan, server.path());
   EXPECT_EQ(failed.sysError(), ENOENT) << failed.ToString();
+}
+
+TEST(ServerLogTest, AnythingButAPlainFileWithOneNameIsRefusedAndNothingStarted) {
+  ScratchFolder victim;
+  victim.Write("precious", "keep\n");
+  const std::string log = "server-output.log in the server folder";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"link", log + " is a symbolic link, which is not followed"},
+      {"fifo", log + " is not a regular file"},  // with no reader: refused, not waited on
+      {"hard link", log + " has other names (hard links), which are not written"}};
+  for (const auto& [what, reason] : cases) {
+    ScratchFolder server;
+    server.Write("server.exe", "#!/bin/sh\ntouch \"$(dirname \"$0\")/ran\"\n");
+    MakeRunnable(server.At("server.exe"));
+    const std::string at = server.At("server-output.log");
+    const std::string target = victim.At("precious");
+    const int planted = what == "link"   ? symlink(target.c_str(), at.c_str())
+                        : what == "fifo" ? mkfifo(at.c_str(), 0600)
+                                         : link(target.c_str(), at.c_str());
+    ASSERT_EQ(planted, 0) << what;
+    const common::Status result = StartDetached(Direct(server.At("server.exe")), server.path());
+    EXPECT_EQ(StartErrorText(result), "Run-time error '0':\n\n" + reason) << what;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(server.Exists("ran")) << what;
+  }
+  EXPECT_EQ(victim.Read("precious"), "keep\n");
+}
+
+TEST(FolderLockTest, OneHolderAtATimeByAnyPathAndNotKeptByTheServer) {
+  ScratchFolder server;
+  ScratchFolder links;
+  ASSERT_EQ(symlink(server.path().c_str(), links.At("game").c_str()), 0);
+  FolderLock first, second;
+  ASSERT_TRUE(first.Take(server.path()).ok());
+  EXPECT_EQ(second.Take(links.At("game")).sysError(), EWOULDBLOCK);
+
+  // A server started while the lock is held does not keep it.
+  tests::CopyStandIn(server.At("server.exe"));
+  pid_t started = 0;
+  ASSERT_TRUE(StartDetached(Direct(server.At("server.exe")), server.path(), &started).ok());
+  first.Release();
+  EXPECT_TRUE(second.Take(links.At("game")).ok());
+  // The id given back is the server's.
+  EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(started) + "/exe"),
+            fs::canonical(server.At("server.exe")));
+  kill(started, SIGKILL);
 }
 
 TEST(StartupCheckTest, FindsServerExeWhateverTheCaseOfItsName) {

@@ -12,6 +12,7 @@
 #include "restarter/restarter_window.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/stand_in.h"
 
 namespace ruvane {
 namespace {
@@ -167,6 +168,23 @@ class FrmMainTest : public QObject {
     }
     h.window->frmMain_tmrActivate_Timer();
     QCOMPARE(h.starter.starts, 0);
+  }
+
+  void serverStillRunningIsNotStartedAgain() {
+    tests::CopyStandIn(server_->At("server.exe"));
+    tests::StandInProcess running("./server.exe", {"./server.exe"}, server_->path());
+    QVERIFY(running.started());
+    Harness h;
+    QVERIFY(h.window->frmMain_Form_Load());
+    h.window->frmMain_tmrWait_Timer();
+    h.window->frmMain_tmrActivate_Timer();
+    QCOMPARE(h.starter.starts, 0);
+    QCOMPARE(h.messages.shown.size(), size_t{1});
+    QCOMPARE(h.messages.shown[0].prompt, "The server is still running; not started.\n(process " +
+                                             std::to_string(running.pid()) + ")");
+    QVERIFY(h.messages.shown[0].icon == common::MsgIcon::Stop);
+    QCOMPARE(h.endCodes, std::vector<int>{1});
+    QVERIFY(!h.timer("tmrEnd")->isActive());
   }
 
   // The timers themselves drive the sequence, in order, exactly once.

@@ -2,8 +2,8 @@
 # Ruvane as a real process in a real (virtual) display, three scenarios run
 # side by side, each with its own X server:
 #   run     - left alone, it starts server.exe once, about 38 s after it
-#             started, with no arguments and our working folder, and is gone
-#             about 5 s later while the server runs on;
+#             started, with no arguments, in the server folder (not ours),
+#             and is gone about 5 s later while the server runs on;
 #   missing - without server.exe only the "Server not found!" box shows, and
 #             answering it ends the program;
 #   close   - closing the window before the start ends the program at once
@@ -92,8 +92,8 @@ check_run() {
   if [[ $(within "$delay" 36 45) != 1 ]]; then echo "run: start not about 38 s after launch"; ok=0; fi
   if [[ $(within "$tail" 4 8) != 1 ]]; then echo "run: end not about 5 s after the start"; ok=0; fi
   if [[ $line != *" argc=0 "* ]]; then echo "run: arguments were passed: $line"; ok=0; fi
-  if [[ $line != *" cwd=$(cd "$WORK/run-cwd" && pwd -P)" ]]; then
-    echo "run: server did not get Ruvane's working folder: $line"; ok=0
+  if [[ $line != *" cwd=$(cd "$dir" && pwd -P)" ]]; then
+    echo "run: server did not start in the server folder: $line"; ok=0
   fi
   # The server outlives Ruvane.
   local spid
