@@ -420,7 +420,8 @@ Status ProfileEdit::Commit() {
       for (const Impl::Op& op : im.ops) im.Apply(op);
     }
     Status s = im.WriteOnce();
-    if (!s.IsChanged()) {
+    // A version that could not be read steadily has had its tries already.
+    if (!s.IsChanged() || !im.Editable()) {
       if (s.ok()) {
         im.changed = false;
         if (!im.load.ok() && im.load.IsNotFound()) im.load = Status::OK();

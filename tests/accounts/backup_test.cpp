@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -53,6 +56,70 @@ TEST(BackupTest, KeepsBytesAndModeAndNeverReplacesAnotherFile) {
   EXPECT_FALSE(result.accounts[0].copied);
   EXPECT_TRUE(result.accounts[0].skipped.IsNotFound()) << result.accounts[0].skipped.ToString();
   EXPECT_FALSE(s.Exists("later/a.ini"));
+}
+
+// A process id that no longer runs.
+pid_t DeadPid() {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  waitpid(pid, nullptr, 0);
+  return pid;
+}
+
+TEST(BackupTest, HoldsRealBytesOnly) {
+  ScratchFolder s;
+  s.Write("Accounts/a.ini", "[CHAR1]\r\nName=A\r\n");
+  s.Write("Accounts/b.ini", "[CHAR1]\r\nName=B\r\n");
+  ASSERT_EQ(mkfifo(s.At("Accounts/pipe.ini").c_str(), 0600), 0);
+  AccountsState state;
+  const AccountListing listing =
+      ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
+  ASSERT_EQ(listing.files.size(), 3u);
+  BackupResult result;
+
+  // Links pointing back at the accounts are no copies of them, and a FIFO
+  // with an account's name would hang a backup that opened it to compare.
+  s.MakeDir("linked");
+  ASSERT_EQ(symlink(s.At("Accounts/a.ini").c_str(), s.At("linked/a.ini").c_str()), 0);
+  const common::Status linked = BackUpAccounts(listing, s.At("linked"), &result);
+  EXPECT_FALSE(linked.ok());
+  EXPECT_NE(linked.message().find("linked/a.ini is not an ordinary file"), std::string::npos)
+      << linked.ToString();
+  s.MakeDir("piped");
+  ASSERT_EQ(mkfifo(s.At("piped/b.ini").c_str(), 0600), 0);
+  EXPECT_FALSE(BackUpAccounts(listing, s.At("piped"), &result).ok());
+  EXPECT_FALSE(s.Exists("piped/a.ini")) << "nothing is renamed into place once one entry failed";
+
+  // A FIFO among the accounts is no account: left out, named, and never
+  // waited on; the others are copied.
+  ASSERT_TRUE(BackUpAccounts(listing, s.At("good"), &result).ok());
+  ASSERT_EQ(result.accounts.size(), 3u);
+  EXPECT_TRUE(result.accounts[0].copied);
+  EXPECT_TRUE(result.accounts[1].copied);
+  EXPECT_FALSE(result.accounts[2].copied);
+  EXPECT_NE(result.accounts[2].skipped.message().find("pipe.ini is not an ordinary file"),
+            std::string::npos);
+  EXPECT_FALSE(s.Exists("good/pipe.ini"));
+}
+
+TEST(BackupTest, TemporaryFilesOfAKilledBackupAreRemovedByTheNext) {
+  ScratchFolder s;
+  s.Write("Accounts/a.ini", "[CHAR1]\r\nName=A\r\n");
+  const std::string dead = std::to_string(DeadPid());
+  s.Write("saved/.a.ini.tmp-" + dead + "-b1", "half");
+  s.Write("saved/.z.ini.backup-" + dead, "half");  // an earlier version's name
+  s.Write("saved/.a.ini.tmp-1-b1", "pid 1 lives");
+  s.Write("saved/.notes.tmp-x", "not ours");
+  AccountsState state;
+  const AccountListing listing =
+      ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
+  BackupResult result;
+  ASSERT_TRUE(BackUpAccounts(listing, s.At("saved"), &result).ok());
+  EXPECT_FALSE(s.Exists("saved/.a.ini.tmp-" + dead + "-b1"));
+  EXPECT_FALSE(s.Exists("saved/.z.ini.backup-" + dead));
+  EXPECT_TRUE(s.Exists("saved/.a.ini.tmp-1-b1"));
+  EXPECT_TRUE(s.Exists("saved/.notes.tmp-x"));
+  EXPECT_EQ(s.Read("saved/a.ini"), s.Read("Accounts/a.ini"));
 }
 
 }  // namespace

@@ -316,5 +316,30 @@ TEST(WipeTest, StopsAtOnceWithoutAccounts) {
   }
 }
 
+TEST(WipeTest, WithABackupOnlyWhatTheBackupHoldsIsWiped) {
+  ScratchFolder s;
+  const std::string full = Section("CHAR1", {{"Name", "A"}, {"InvItemNum1", "5"}});
+  s.Write("Accounts/a.ini", full);
+  s.Write("Accounts/b.ini", full);
+  s.Write("Accounts/c.ini", full);
+  AccountsState state;
+  const AccountListing listing = ListScratch(state);
+  BackupResult backup;
+  ASSERT_TRUE(BackUpAccounts(listing, s.At("saved"), &backup).ok());
+  // The server saves b after the backup, and c's copy is missing from it.
+  const std::string newer = Section("CHAR1", {{"Name", "A"}, {"InvItemNum1", "6"}});
+  s.Write("Accounts/b.ini", newer);
+  backup.accounts[2].copied = false;
+  RecordingWipeUi ui(state);
+  const WipeResult r = WipeInventories(listing, state, ui, &backup);
+  EXPECT_EQ(FailedNames(r), (std::vector<std::string>{"B.ini", "C.ini"}));
+  EXPECT_NE(r.failed[0].status.message().find("changed since it was backed up"),
+            std::string::npos);
+  EXPECT_NE(r.failed[1].status.message().find("not in the backup"), std::string::npos);
+  EXPECT_EQ(Read("a.ini", "CHAR1", "InvItemNum1"), "0");
+  EXPECT_EQ(s.Read("Accounts/b.ini"), newer);
+  EXPECT_EQ(s.Read("Accounts/c.ini"), full);
+}
+
 }  // namespace
 }  // namespace calmet
