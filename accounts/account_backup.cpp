@@ -82,7 +82,7 @@ struct Pending {
 Status Stage(const Folder& dir, const std::string& target, const std::string& bytes, mode_t mode,
              unsigned* counter, Pending* copy) {
   copy->target = target;
-  const int fd = common::CreateHiddenTemp(dir, target, common::NameLimit(dir), "b", counter, 0600,
+  const int fd = common::CreateHiddenTemp(dir, target, dir.NameLimit(), "b", counter, 0600,
                                           &copy->temp);
   if (fd < 0) return common::PosixError("cannot create " + dir.HostOf(copy->temp), errno);
   UniqueFd owned(fd);

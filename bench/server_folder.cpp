@@ -1,7 +1,9 @@
 #include "bench/server_folder.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "bench/fs_util.h"
 #include "converter/map_records.h"
@@ -261,6 +263,10 @@ void RestoreAccounts(const std::string& root, int accounts, int itemFiles) {
   for (int a = 0; a < accounts; ++a) {
     WriteWholeFile(root + "/Accounts/" + AccountFileName(a), AccountText(a, itemFiles, false));
   }
+  // A server's accounts were not all saved within the last moment: the wipe
+  // waits for a file changed within its quiet period (a save may be half
+  // done), which would time this restore, not the wipe.
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
 }
 
 void MakeServerFolder(const std::string& root, const FolderSize& size) {

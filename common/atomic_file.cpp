@@ -61,8 +61,9 @@ Status ReadXattrs(int fd, const std::string& host, Attributes* out) {
 // attributes of the file it replaces (`old`, whose attributes are read
 // through `oldFd`). Only what differs is changed. False when the system
 // would not let them be kept.
-bool TakeOverIdentity(int fd, int oldFd, const std::string& host, const struct stat& old) {
-  struct stat now;
+bool TakeOverIdentity(int fd, int oldFd, const std::string& host, const struct stat& old,
+                      struct stat* written) {
+  struct stat& now = *written;
   if (fstat(fd, &now) != 0) return false;
   // The owner goes first: changing it may clear set-id bits, which the mode
   // below puts back. Compared with what the new file really got: a folder
@@ -118,13 +119,6 @@ Status CheckUnchanged(int dirFd, const std::string& name, const std::string& hos
     return ChangedSinceRead(host);
   }
   return Status::OK();
-}
-
-void RememberWrite(int dirFd, const std::string& name) {
-  struct stat st;
-  if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    NoteOwnWrite(FileStamp::Of(st));
-  }
 }
 
 Status FlushFolder(const Folder& folder) {
@@ -260,19 +254,6 @@ Status CheckMayWrite(const Folder& folder, std::string_view name, const struct s
   return Status::OK();
 }
 
-long NameLimit(const Folder& folder) {
-  static dev_t knownDevice = 0;
-  static long knownLimit = 0;
-  struct stat st;
-  if (fstat(folder.fd(), &st) != 0) return 255;
-  if (knownDevice == st.st_dev && knownLimit > 0) return knownLimit;
-  const long limit = fpathconf(folder.fd(), _PC_NAME_MAX);
-  if (limit <= 0) return 255;
-  knownDevice = st.st_dev;
-  knownLimit = limit;
-  return limit;
-}
-
 int CreateHiddenTemp(const Folder& folder, std::string_view name, long nameMax,
                      std::string_view tag, unsigned* counter, mode_t mode, std::string* temp) {
   const std::string stem = ".tmp-" + std::to_string(getpid()) + "-" + std::string(tag);
@@ -340,12 +321,21 @@ Status ReplaceFile(const Folder& folder, std::string_view name, std::string_view
   Target target;
   struct stat old;
   bool exists = false;
-  if (Status s = FollowLinks(folder, name, &target, &old, &exists); !s.ok()) return s;
+  if (options.readStat) {
+    // Where the caller read it: checked once more right before the rename.
+    target = Target::At(folder, name);
+    old = *options.readStat;
+    exists = true;
+  } else if (Status s = FollowLinks(folder, name, &target, &old, &exists); !s.ok()) {
+    return s;
+  }
   const Folder& dir = target.folder();
   const std::string& entry = target.name();
   const std::string host = target.host();
   if (exists && !S_ISREG(old.st_mode)) return NotOrdinaryFile(host);
-  if (Status s = CheckUnchanged(dir.fd(), entry, host, options); !s.ok()) return s;
+  if (!options.readStat) {
+    if (Status s = CheckUnchanged(dir.fd(), entry, host, options); !s.ok()) return s;
+  }
   // Replacing needs only the folder's write permission; writing the file
   // must need the file's own, as it would for a write in place.
   if (exists) {
@@ -359,7 +349,7 @@ Status ReplaceFile(const Folder& folder, std::string_view name, std::string_view
   // it; a replaced file starts with its old bits, which the umask may cut.
   static unsigned counter = 0;
   std::string temp;
-  const int tempFd = CreateHiddenTemp(dir, entry, NameLimit(dir), "", &counter,
+  const int tempFd = CreateHiddenTemp(dir, entry, dir.NameLimit(), "", &counter,
                                       exists ? (old.st_mode & 0777) : 0666, &temp);
   if (tempFd < 0) return PosixError("cannot create " + dir.HostOf(temp), errno);
   UniqueFd fd(tempFd);
@@ -370,6 +360,7 @@ Status ReplaceFile(const Folder& folder, std::string_view name, std::string_view
   };
   if (WriteFaultInjected(host)) return fail(PosixError("cannot write " + dir.HostOf(temp), ENOSPC));
   if (!WriteAll(fd.get(), bytes)) return fail(PosixError("cannot write " + dir.HostOf(temp), errno));
+  struct stat written;
   if (exists) {
     UniqueFd ownRead;
     int readFd = options.readFd;
@@ -378,12 +369,15 @@ Status ReplaceFile(const Folder& folder, std::string_view name, std::string_view
           openat(dir.fd(), entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
       readFd = ownRead.get();
     }
-    if (readFd < 0 || !TakeOverIdentity(fd.get(), readFd, host, old)) {
+    if (readFd < 0 || !TakeOverIdentity(fd.get(), readFd, host, old, &written)) {
       // The file would change hands (an operator cannot give a file to the
       // server's account) or lose attributes: write it in place instead.
       fail(Status::OK()).IgnoreError();
       return WriteInPlace(target, bytes, old, options);
     }
+  }
+  if (!exists && fstat(fd.get(), &written) != 0) {
+    return fail(PosixError("cannot examine " + dir.HostOf(temp), errno));
   }
   if (fsync(fd.get()) != 0) return fail(PosixError("cannot flush " + dir.HostOf(temp), errno));
   if (fd.Close() != 0) return fail(PosixError("cannot close " + dir.HostOf(temp), errno));
@@ -402,7 +396,7 @@ Status ReplaceFile(const Folder& folder, std::string_view name, std::string_view
     return fail(PosixError("cannot replace " + host, err));
   }
   if (!exists) NoteCreated(dir, entry);
-  RememberWrite(dir.fd(), entry);
+  NoteOwnWrite(FileStamp::Of(written));
   // Make the rename itself durable; a failure here leaves a complete file.
   if (options.flushFolder || target.elsewhere()) FlushFolder(dir).IgnoreError();
   return Status::OK();

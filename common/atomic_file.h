@@ -30,6 +30,9 @@ struct ReplaceOptions {
   // The descriptor the caller read the file through, to copy its extended
   // attributes from; -1 to open it here.
   int readFd = -1;
+  // Its fstat, when `folder` and `name` are where the caller read it (links
+  // followed already, as ReadSteady's `where`): it is not looked up again.
+  const struct stat* readStat = nullptr;
   // False when the caller flushes the file system once after its last
   // write (FlushFileSystem) instead of the folder after every file. A file
   // reached through a link in another folder is always flushed on its own.
@@ -66,9 +69,6 @@ Status ReplaceFileAtomically(const std::string& path, std::string_view bytes);
 // that is taken is passed over.
 int CreateHiddenTemp(const Folder& folder, std::string_view name, long nameMax,
                      std::string_view tag, unsigned* counter, mode_t mode, std::string* temp);
-
-// The folder's limit on the length of a name (asked once per file system).
-long NameLimit(const Folder& folder);
 
 // True for a temporary name of the tools (CreateHiddenTemp's, and the
 // backup's of earlier versions) whose process no longer runs, or that is

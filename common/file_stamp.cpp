@@ -64,7 +64,10 @@ void NoteOwnWrite(const FileStamp& stamp) {
 
 bool IsOwnWrite(const FileStamp& stamp) {
   for (const FileStamp& s : Own().stamps) {
-    if (s == stamp && s.ino != 0) return true;
+    if (s.ino != 0 && s.dev == stamp.dev && s.ino == stamp.ino && s.size == stamp.size &&
+        Nanos(s.mtime) == Nanos(stamp.mtime)) {
+      return true;
+    }
   }
   return false;
 }

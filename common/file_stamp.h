@@ -42,6 +42,7 @@ inline constexpr long long kQuietPeriodNs = 100'000'000;
 // Remembers that this process itself gave a file the stamp `stamp` (its
 // last write): a read that finds it so needs no quiet period, since no
 // other writer has touched it since. A few recent files are remembered.
+// The change time is not compared: a rename after the write moves it.
 void NoteOwnWrite(const FileStamp& stamp);
 bool IsOwnWrite(const FileStamp& stamp);
 

@@ -163,24 +163,34 @@ std::shared_ptr<const ProfileIndex> Cached(const std::string& hostPath, const Fi
   return nullptr;
 }
 
+bool InCache(const std::string& hostPath) {
+  for (const CachedFile& f : Cache()) {
+    if (f.hostPath == hostPath) return true;
+  }
+  return false;
+}
+
 // The index of entry `name` of `folder` (by the case rule). A file that is
-// in the cache and unchanged costs one system call, the stamp's; a link the
-// operator did not make is refused as the open would refuse it.
+// in the cache and unchanged costs one system call, the stamp's; one that is
+// not costs its open, the case rule being asked only when that finds no
+// file. A link the operator did not make is refused as the open refuses it.
 Status IndexAt(const Folder& folder, std::string_view name,
                std::shared_ptr<const ProfileIndex>* index) {
+  const std::string spelled(name);
+  const std::string host = folder.HostOf(spelled);
+  if (InCache(host)) {
+    struct stat st;
+    if (fstatat(folder.fd(), spelled.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode)) {
+      if ((*index = Cached(host, FileStamp::Of(st)))) return Status::OK();
+    }
+  }
+  Status s = Load(folder, spelled, index);
+  if (!s.IsNotFound()) return s;
+  Forget(host);
   bool exists = false;
-  const std::string resolved = ResolveName(folder, name, &exists);
-  const std::string host = folder.HostOf(resolved);
-  if (!exists) {
-    Forget(host);
-    return Status::NotFound(host + ": " + ErrnoText(ENOENT), ENOENT);
-  }
-  struct stat st;
-  if (fstatat(folder.fd(), resolved.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-      S_ISREG(st.st_mode)) {
-    if ((*index = Cached(host, FileStamp::Of(st)))) return Status::OK();
-  }
-  // Links, and everything else, the open sorts out.
+  const std::string resolved = ResolveName(folder, spelled, &exists);
+  if (!exists || resolved == spelled) return s;
   return Load(folder, resolved, index);
 }
 
@@ -349,6 +359,7 @@ struct ProfileEdit::Impl {
       stamp = FileStamp::Of(read.st);
       options.expected = &stamp;
       options.readFd = read.fd.get();
+      options.readStat = &read.st;
     } else {
       options.expectMissing = true;
     }
@@ -378,8 +389,18 @@ ProfileEdit::ProfileEdit(const Folder& folder, std::string_view name)
     : impl_(std::make_unique<Impl>()) {
   Impl& im = *impl_;
   im.folder = &folder;
-  im.name = ResolveName(folder, name);
+  // Most names are spelled as they stand (the wipe's come from a listing):
+  // the case rule is asked only when that one is missing.
+  im.name = name;
   im.Read();
+  if (im.load.IsNotFound()) {
+    bool exists = false;
+    std::string resolved = ResolveName(folder, name, &exists);
+    if (exists && resolved != im.name) {
+      im.name = std::move(resolved);
+      im.Read();
+    }
+  }
 }
 
 ProfileEdit::~ProfileEdit() = default;

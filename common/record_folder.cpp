@@ -212,7 +212,7 @@ Status RecordFolder::CreateNew(std::string_view name, std::string_view bytes, bo
   std::string target;
   if (Look(name, &target) != Known::kNew) return Status::OK();
   CleanUp();
-  if (nameMax_ == 0) nameMax_ = NameLimit(folder_);
+  if (nameMax_ == 0) nameMax_ = folder_.NameLimit();
   std::string temp;
   const int tempFd = CreateHiddenTemp(folder_, name, nameMax_, "r", &temps_, 0666, &temp);
   *notDone = false;

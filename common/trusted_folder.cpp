@@ -332,6 +332,14 @@ class FolderWalker {
   }
 };
 
+long Folder::NameLimit() const {
+  if (nameMax_ <= 0) {
+    const long limit = fpathconf(fd_.get(), _PC_NAME_MAX);
+    nameMax_ = limit > 0 ? limit : 255;
+  }
+  return nameMax_;
+}
+
 Status Folder::Duplicate(Folder* out) const {
   const int fd = fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0);
   if (fd < 0) return PosixError(host_, errno);
@@ -358,9 +366,11 @@ Status LocateEntry(std::string_view toolPath, Folder* folder, std::string* name)
   return FolderWalker::Walk(toolPath, true, folder, name);
 }
 
-std::string ResolveName(const Folder& folder, std::string_view name, bool* exists) {
+std::string ResolveName(const Folder& folder, std::string_view name, bool* exists,
+                        struct stat* found) {
   std::string spelled(name);
-  struct stat st;
+  struct stat own;
+  struct stat& st = found ? *found : own;
   if (fstatat(folder.fd(), spelled.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
     if (exists) *exists = true;
     return spelled;
@@ -394,6 +404,12 @@ void NoteCreated(const Folder& folder, std::string_view name) {
   AddName(it->second, std::string(name));
   it->second.stamp = FileStamp::Of(st);
   it->second.racy = false;  // the change just made is the one accounted for
+}
+
+Target Target::At(const Folder& folder, std::string_view name) {
+  Target t;
+  FolderWalker::Reset(&t, &folder, name);
+  return t;
 }
 
 Status FollowLinks(const Folder& folder, std::string_view name, Target* target, struct stat* st,

@@ -73,11 +73,15 @@ class Folder {
   // Another descriptor of the same folder.
   Status Duplicate(Folder* out) const;
 
+  // The folder's file system's limit on the length of a name, asked once.
+  long NameLimit() const;
+
  private:
   friend class FolderWalker;
   UniqueFd fd_;
   std::string host_;
   bool trustAll_ = false;
+  mutable long nameMax_ = 0;
 };
 
 // The folder at `toolPath` (built on the program folder; "\" or "/"
@@ -93,8 +97,10 @@ Status OpenSubFolder(const Folder& parent, std::string_view name, Folder* out);
 Status LocateEntry(std::string_view toolPath, Folder* folder, std::string* name);
 
 // The name of entry `name` in `folder` by the case rule; `exists` (when
-// given) tells whether anything, a link included, has that name.
-std::string ResolveName(const Folder& folder, std::string_view name, bool* exists = nullptr);
+// given) tells whether anything, a link included, has that name, and `st`
+// (when given) is then its lstat.
+std::string ResolveName(const Folder& folder, std::string_view name, bool* exists = nullptr,
+                        struct stat* st = nullptr);
 
 // Tells the case rule's listing of `folder` that the caller made `name`
 // there, so that the listing stays valid without being read again.
@@ -104,6 +110,9 @@ void NoteCreated(const Folder& folder, std::string_view name);
 // followed: the folder given, or the folder a link led to.
 class Target {
  public:
+  // Entry `name` of `folder` itself, no link followed.
+  static Target At(const Folder& folder, std::string_view name);
+
   const Folder& folder() const { return elsewhere_ ? followed_ : *given_; }
   const std::string& name() const { return name_; }
   std::string host() const { return folder().HostOf(name_); }
