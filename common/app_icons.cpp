@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 
 namespace common {
 
@@ -72,7 +73,7 @@ const AppIconDoc* FindAppIcon(const std::string& name) {
 }
 
 IconPoint ArcPoint(const IconShape& arc, double degrees) {
-  const double radians = degrees * M_PI / 180.0;
+  const double radians = degrees * std::numbers::pi / 180.0;
   // Screen y grows downwards, so counter-clockwise subtracts.
   return {arc.v[0] + arc.v[2] * std::cos(radians), arc.v[1] - arc.v[2] * std::sin(radians)};
 }
