@@ -2,8 +2,10 @@
 
 #include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "common/program_folder.h"
 #include "common/text_util.h"
@@ -126,10 +128,21 @@ common::Status ServerUnitSettings(const std::string& user, const std::string& se
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
     return common::Status::NotFound("there is no server.exe in " + settings->serverDir);
   }
-  const std::string wine = FindOnPath("wine", searchPath);
+  std::string wine = FindOnPath("wine", searchPath);
   if (facts.windowsImage && wine.empty()) {
     return common::Status::NotFound(
         "server.exe is a Windows program, and there is no wine on the PATH to run it");
+  }
+  // The init system would refuse it only when it starts the service.
+  if (!facts.windowsImage && !facts.runnable) {
+    return common::Status::IOError("server.exe in " + settings->serverDir +
+                                   " is not a program this system can run (is it executable?)");
+  }
+  // A PATH entry relative to our working folder means nothing to the unit.
+  if (!wine.empty() && wine[0] != '/') {
+    char* here = getcwd(nullptr, 0);
+    if (here) wine = std::string(here) + "/" + wine;
+    free(here);
   }
   settings->exec = UnitCommand(PlanLaunch(path, facts, wine));
 

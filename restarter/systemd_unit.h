@@ -37,8 +37,9 @@ common::Status WriteUnit(const UnitSettings& settings, std::string* unit);
 
 // Settings for the program folder's server.exe run as `user` (empty: the
 // owner of the server folder, unless that is root). Fails when server.exe
-// is missing, is a Windows program with no wine on `searchPath`, or when
-// the user is unknown or must be named.
+// is missing, cannot be run (not executable, and no Windows program), is a
+// Windows program with no wine on `searchPath`, or when the user is unknown
+// (InvalidArgument) or must be named (InvalidArgument).
 common::Status ServerUnitSettings(const std::string& user, const std::string& searchPath,
                                   UnitSettings* settings);
 

@@ -152,7 +152,13 @@ TEST(RuvaneCommand, SystemdUnitRefusesWhatItCannotWriteOrRunAs) {
   EXPECT_EQ(r.exitStatus, 1);
   EXPECT_EQ(r.out, "");
 
+  // Not executable, and no Windows program: the service could never start.
   server.Write("server.exe", "#!/bin/sh\n");
+  r = tests::RunProgram("Ruvane",
+                        {"--systemd-unit", "--user", CurrentUser(), "--server-dir", server.path()});
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_NE(r.err.find("executable"), std::string::npos) << r.err;
+  ASSERT_EQ(chmod(server.At("server.exe").c_str(), 0755), 0);
   r = tests::RunProgram("Ruvane", {"--systemd-unit", "--user", "no-such-user-here", "--server-dir",
                                    server.path()});
   EXPECT_EQ(r.exitStatus, 2);
