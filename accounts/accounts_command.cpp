@@ -31,17 +31,10 @@ namespace {
 
 namespace cli = common::cli;
 
-const QCommandLineOption kJson("json", "list, show, find: print JSON instead of text.");
-const QCommandLineOption kYes("yes", "wipe: answer Yes to the question instead of asking.");
-const QCommandLineOption kBackup(
-    "backup",
-    "wipe: first copy every account file into DIR (relative to the current folder; created if "
-    "missing; a file of the same name with other content is never replaced, and the wipe then "
-    "does not start).",
-    "DIR");
-const QCommandLineOption kForce("force",
-                                "wipe: wipe even while this folder's server.exe is running "
-                                "(without it the wipe refuses, status 1, and changes nothing).");
+const QString kJson = QStringLiteral("json");
+const QString kYes = QStringLiteral("yes");
+const QString kBackup = QStringLiteral("backup");
+const QString kForce = QStringLiteral("force");
 
 QString Text(const std::string& bytes) { return common::AnsiToQString(bytes); }
 
@@ -323,22 +316,78 @@ int Wipe(const QCommandLineParser& parser, const AccountListing& listing, Accoun
 
 }  // namespace
 
-void DefineOptions(QCommandLineParser& parser) {
-  parser.addPositionalArgument(
-      "command",
-      "list: the account files, one listed name a line (the count on standard error).\n"
-      "show ACCOUNT: the account's three characters, their stats and inventories. ACCOUNT is "
-      "its file name or listed name, without regard to case; \".ini\" may be left off.\n"
-      "find TEXT: the accounts with a character whose name holds TEXT, without regard to "
-      "case; status 3 when some accounts could not be read.\n"
-      "wipe: empty every inventory of every account, after asking on the terminal (status 2 "
-      "when standard input is not one and --yes is not given; 1 when some accounts could not "
-      "be written, the answer was No, or this folder's server.exe is running without --force).",
-      "list|show ACCOUNT|find TEXT|wipe");
-  parser.addOption(kJson);
-  parser.addOption(kYes);
-  parser.addOption(kBackup);
-  parser.addOption(kForce);
+const cli::Manual& Manual() {
+  static const cli::Manual manual{
+      "Calmet",
+      "list a game server's accounts, show their characters and empty their inventories",
+      "Calmet lists the account files of a game server's folder, shows the three characters "
+      "of an account with their stats and inventories, finds accounts by their characters' "
+      "names, and can empty every inventory of every account. Without a command it opens its "
+      "window; with a command it does the same with no display at all.\n\n"
+      "ACCOUNT is an account's file name or its listed name, without regard to case; \".ini\" "
+      "may be left off. A name that fits several files only when case is ignored is refused.",
+      {"[--server-dir DIR]", "list [--json] [--server-dir DIR]",
+       "show ACCOUNT [--json] [--server-dir DIR]", "find TEXT [--json] [--server-dir DIR]",
+       "wipe [--yes] [--backup DIR] [--force] [--server-dir DIR]"},
+      {{"list", "", "Print the listed names of the account files, one a line (the count on "
+                    "standard error)."},
+       {"show", "ACCOUNT",
+        "Print the account's three characters, their stats and inventories, as the window "
+        "shows them.",
+        cli::Completion::kAccounts},
+       {"find", "TEXT",
+        "Print the accounts with a character whose name holds TEXT, without regard to case; "
+        "status 3 when some accounts could not be read."},
+       {"wipe", "",
+        "Empty every inventory of every account, after asking on the terminal (status 2 when "
+        "standard input is not one and --yes is not given; 1 when some accounts could not be "
+        "written, the answer was No, or this folder's server.exe is running without "
+        "--force)."}},
+      {{"json", nullptr,
+        "list, show, find: print JSON instead of text: the window's texts and beside them the "
+        "name, level and, per slot, {slot, item, name, value}.",
+        "list show find"},
+       {"yes", nullptr, "wipe: answer Yes to the question instead of asking.", "wipe"},
+       {"backup", "DIR",
+        "wipe: first copy every account file into DIR (relative to the current folder; made "
+        "private to its owner when new). A file of the same name with other content is never "
+        "replaced, and the wipe then does not start.",
+        "wipe", cli::Completion::kFolder},
+       {"force", nullptr,
+        "wipe: wipe even while this folder's server.exe is running (without it the wipe "
+        "refuses, status 1, and changes nothing).",
+        "wipe"}},
+      {},
+      {{0, "done"},
+       {1, "failed (an account not found or unreadable, a write that failed or an account left "
+           "alone, the answer No, this folder's server running)"},
+       {2, "bad usage (also a wipe with no terminal to ask on and no --yes)"},
+       {3, "done, but some accounts could not be read"}},
+      {{"Accounts/*.ini",
+        "The account files. Read by list, show and find. The wipe sets every inventory slot "
+        "of every character to empty and rewrites each file through a hidden temporary file "
+        "that is flushed and renamed over it, keeping the file's owner, group, permissions "
+        "and extended attributes; where the system does not allow that, the file is "
+        "rewritten in place. A file with more than one name is always rewritten in place."},
+       {"Items/ItemN.dat", "Read by show for the names of the items in the inventories."},
+       {"DIR (--backup)",
+        "A copy of every account file, flushed and compared with the original before the "
+        "first account is wiped; when that fails nothing is wiped. An entry there that is a "
+        "link, a FIFO or another account's file is refused. An account is wiped only when "
+        "what the wipe read is what was copied."}},
+      {},
+      {{"list --server-dir /srv/game", "List the accounts of the server in /srv/game:"},
+       {"show alice --json --server-dir /srv/game", "Show the account alice as JSON:"},
+       {"find thorn --server-dir /srv/game",
+        "Find the accounts with a character whose name holds thorn:"},
+       {"wipe --yes --backup /srv/backup/2026-12-07 --server-dir /srv/game",
+        "Back up every account, then empty every inventory without asking:"}},
+      {"Vostrel(1)", "Ruvane(1)"},
+      "calmet",
+      "Game Account Inspector",
+      "game;server;accounts;characters;inventory;",
+  };
+  return manual;
 }
 
 int RunCommand(QCommandLineParser& parser) {

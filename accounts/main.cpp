@@ -8,10 +8,7 @@
 
 int main(int argc, char** argv) {
   static const common::cli::Program program{
-      "Calmet",
-      "Lists the game server's accounts, shows the characters of an account with their "
-      "inventories, and can empty every inventory. Without a command it opens its window.",
-      calmet::DefineOptions, calmet::RunCommand, [] {
+      calmet::Manual, calmet::RunCommand, [] {
         calmet::frmMain window;
         window.show();
         return QApplication::exec();

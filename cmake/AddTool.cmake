@@ -23,4 +23,15 @@ function(add_tool prefix executable)
   add_executable(${executable} main.cpp)
   target_link_libraries(${executable} PRIVATE ${prefix}_ui ${prefix}_cli)
   install(TARGETS ${executable} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+  # A stripped install (the package's) also drops the compiler's version
+  # notes, as Debian's own packages do.
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      set(program \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${executable}\")
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                              \"\${program}\" RESULT_VARIABLE rc)
+      if(NOT rc EQUAL 0)
+        message(FATAL_ERROR \"objcopy could not drop the notes of \${program}\")
+      endif()
+    endif()" COMPONENT tools)
 endfunction()

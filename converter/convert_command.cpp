@@ -14,14 +14,9 @@ namespace {
 
 namespace cli = common::cli;
 
-const QCommandLineOption kMax("max",
-                              "Convert records 1 to N (default: 1000 for items and maps, 500 for "
-                              "the others, as in the window).",
-                              "N");
-const QCommandLineOption kWin98("win98", "Convert maps in the format for Windows 98 (maps only).");
-const QCommandLineOption kForce("force",
-                                "Convert even while this folder's server.exe is running (without "
-                                "it the command refuses, status 1, and converts nothing).");
+const QString kMax = QStringLiteral("max");
+const QString kWin98 = QStringLiteral("win98");
+const QString kForce = QStringLiteral("force");
 
 struct KindName {
   const char* name;
@@ -74,14 +69,68 @@ void OnInterrupt(int) { gInterrupted = 1; }
 
 }  // namespace
 
-void DefineOptions(QCommandLineParser& parser) {
-  parser.addPositionalArgument("convert", "convert KIND...: run the conversions named.", "convert");
-  parser.addPositionalArgument(
-      "KIND", "items, spells, npcs, shops, signs, maps, or all (every kind, in tab order).",
-      "KIND...");
-  parser.addOption(kMax);
-  parser.addOption(kWin98);
-  parser.addOption(kForce);
+const cli::Manual& Manual() {
+  static const cli::Manual manual{
+      "Vostrel",
+      "convert a game server's legacy world data into one file per record",
+      "Vostrel converts the legacy world data of a game server's folder (items.ini, "
+      "spells.ini, signs.ini, shops.ini, npcs.ini and the maps) into one file per record. "
+      "Without a command it opens its window, with a page for each kind of data; with a "
+      "command it runs the same jobs with no display at all.\n\n"
+      "Progress goes to standard error: on a terminal one line per job, redrawn with the count "
+      "and a bar; in a log a line at every tenth. Every message the window would show in a "
+      "box is printed as \"<title>: <text>\", and nothing waits for a click. An interrupt "
+      "(Ctrl-C, SIGTERM) stops a conversion after the record at hand, as closing the window "
+      "does.",
+      {"[--server-dir DIR]",
+       "convert KIND... [--max N] [--win98] [--force] [--server-dir DIR] [--quiet]"},
+      {{"convert", "KIND...",
+        "Run the conversions named: items, spells, signs, shops, npcs, maps, or all (every "
+        "kind, in the window's tab order).",
+        cli::Completion::kWords}},
+      {{"max", "N",
+        "Convert records 1 to N, read as the window's Max boxes read it (default: 1000 for "
+        "items and maps, 500 for the others). A refused maximum runs nothing.",
+        "convert"},
+       {"win98", nullptr, "Write the maps in the layout for Windows 98 (maps only).", "convert"},
+       {"force", nullptr,
+        "Convert even while this folder's server.exe is running (without it the command "
+        "refuses, status 1, and converts nothing).",
+        "convert"}},
+      [] {
+        std::vector<const char*> words;
+        for (const KindName& k : kKindNames) words.push_back(k.name);
+        words.push_back("all");
+        return words;
+      }(),
+      {{0, "done"},
+       {1, "failed (a file not found, a write that failed, a job that stopped, this folder's "
+           "server running)"},
+       {2, "bad usage"},
+       {3, "done with records skipped (a record that failed, or a file the tools refuse to "
+           "touch, such as a link the operator did not make)"}},
+      {{"items.ini, spells.ini, signs.ini, npcs.ini",
+        "Read; each record N becomes Items/ItemN.dat, Spells/SpellN.dat, Signs/SignN.dat or "
+        "NPCs/NPCN.dat, written over an older one. A missing folder is made."},
+       {"shops.ini",
+        "Read; each record N is written into Shops/ShopN.dat, a profile file that is edited "
+        "(other sections are kept) and replaced through a hidden temporary file, so that a "
+        "crash never leaves it half-written."},
+       {"maps/mapN.dat", "Read; each map N becomes newmaps/mapN.dat (in the Windows 98 layout "
+                         "with --win98)."}},
+      {{"NAMES",
+        "Every name in the server folder is found without regard to case (Items, items and "
+        "ITEMS are the same folder), as the server itself finds them."}},
+      {{"convert all --server-dir /srv/game",
+        "Convert every kind of data of the server in /srv/game:"},
+       {"convert maps --max 200 --win98 --server-dir /srv/game",
+        "Convert the first 200 maps in the layout for Windows 98:"}},
+      {"Calmet(1)", "Ruvane(1)"},
+      "vostrel",
+      "Game Data Converter",
+      "game;server;convert;items;maps;",
+  };
+  return manual;
 }
 
 int RunCommand(QCommandLineParser& parser) {

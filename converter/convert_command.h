@@ -4,9 +4,12 @@
 
 #include <QCommandLineParser>
 
+#include "common/cli/manual.h"
+
 namespace vostrel {
 
-void DefineOptions(QCommandLineParser& parser);
+// The program's options and help (common/cli/manual.h).
+const common::cli::Manual& Manual();
 // Runs the command in `parser` (already parsed); returns the exit status.
 int RunCommand(QCommandLineParser& parser);
 

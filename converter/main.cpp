@@ -7,11 +7,7 @@
 
 int main(int argc, char* argv[]) {
   static const common::cli::Program program{
-      "Vostrel",
-      "Converts the game server's legacy world data (items.ini, spells.ini, signs.ini, "
-      "shops.ini, npcs.ini, maps) into one file per record. Without a command it opens its "
-      "window.",
-      vostrel::DefineOptions, vostrel::RunCommand, [] {
+      vostrel::Manual, vostrel::RunCommand, [] {
         vostrel::frmMain window;
         window.show();
         return QApplication::exec();

@@ -19,10 +19,7 @@ namespace common::cli {
 
 namespace {
 
-const QCommandLineOption kServerDir(
-    "server-dir", "The game server's folder to work on (default: the folder the program lies in).",
-    "DIR");
-const QCommandLineOption kQuiet("quiet", "Print no progress, only results and errors.");
+const QCommandLineOption kServerDir("server-dir", "", "DIR");
 
 QStringList ArgumentList(int argc, char** argv) {
   QStringList list;
@@ -58,11 +55,15 @@ int64_t NowMs() {
 
 }  // namespace
 
-void AddCommonOptions(QCommandLineParser& parser) {
-  parser.addOption(kServerDir);
-  parser.addOption(kQuiet);
-  parser.addHelpOption();
-  parser.addVersionOption();
+void AddOptions(QCommandLineParser& parser, const Manual& manual) {
+  // The toolkit's own --help would add its options (--help-all) and -v.
+  for (const OptionDoc& o : AllOptions(manual)) {
+    QStringList names;
+    if (o.shortH) names << "h";
+    names << o.name;
+    parser.addOption(o.value ? QCommandLineOption(names, o.help, o.value)
+                             : QCommandLineOption(names, o.help));
+  }
 }
 
 bool WantsWindow(QCommandLineParser& parser, int argc, char** argv) {
@@ -87,11 +88,17 @@ Status ApplyServerDir(const QCommandLineParser& parser) {
   return Status::OK();
 }
 
-std::optional<int> ProcessCommonOptions(QCommandLineParser& parser, const QStringList& arguments) {
+std::optional<int> ProcessCommonOptions(QCommandLineParser& parser, const QStringList& arguments,
+                                        const Manual& manual) {
   if (!parser.parse(arguments)) return UsageError(parser.errorText());
-  // Both print and end the process with status 0.
-  if (parser.isSet("help")) parser.showHelp(kExitDone);
-  if (parser.isSet("version")) parser.showVersion();
+  if (parser.isSet("help")) {
+    std::fputs(HelpText(manual).c_str(), stdout);
+    return kExitDone;
+  }
+  if (parser.isSet("version")) {
+    std::printf("%s %s\n", manual.name, TOOLS_VERSION);
+    return kExitDone;
+  }
   if (Status s = ApplyServerDir(parser); !s.ok()) {
     PrintErr(QCoreApplication::applicationName().toStdString() + ": " + s.message());
     return kExitFailed;

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "common/cli/manual.h"
 #include "common/message_port.h"
 #include "common/status.h"
 
@@ -24,13 +25,8 @@ enum ExitStatus : int {
   kExitSkipped = 3,  // done, but some records were skipped
 };
 
-// The lines --help ends with.
-inline constexpr char kExitStatusHelp[] =
-    "Exit status: 0 done; 1 failed (a file not found, a write that failed, a job that "
-    "stopped, the server running); 2 bad usage; 3 done with records skipped.";
-
-// Adds --server-dir, --quiet, --help and --version to `parser`.
-void AddCommonOptions(QCommandLineParser& parser);
+// Adds every option of `manual` (the common ones first) to `parser`.
+void AddOptions(QCommandLineParser& parser, const Manual& manual);
 
 // True when the arguments ask for the window: nothing beyond --server-dir.
 // Parses with `parser`, which must hold every option of the program, and
@@ -42,12 +38,13 @@ bool WantsWindow(QCommandLineParser& parser, int argc, char** argv);
 // naming it, when it is not a folder that can be entered.
 Status ApplyServerDir(const QCommandLineParser& parser);
 
-// Runs the parse of a command: --help and --version print and end the
-// process with status 0; bad usage prints the parser's error and returns
-// kExitUsage; a --server-dir that is not a folder prints why and returns
-// kExitFailed. Returns nothing when the command may go on. The core
-// application must exist.
-std::optional<int> ProcessCommonOptions(QCommandLineParser& parser, const QStringList& arguments);
+// Runs the parse of a command: --help and --version print and return
+// kExitDone; bad usage prints the parser's error and returns kExitUsage; a
+// --server-dir that is not a folder prints why and returns kExitFailed.
+// Returns nothing when the command may go on. The core application must
+// exist.
+std::optional<int> ProcessCommonOptions(QCommandLineParser& parser, const QStringList& arguments,
+                                        const Manual& manual);
 
 // Prints "<program>: <text>" and a pointer to --help on standard error;
 // returns kExitUsage. What the user typed is shown escaped, as names are.

@@ -4,32 +4,27 @@
 #include <QCoreApplication>
 
 #include "common/cli/command_line.h"
+#include "common/qt/app_icon.h"
 
 namespace common::cli {
 
 namespace {
 
-void Describe(QCommandLineParser& parser, const Program& program) {
-  parser.setApplicationDescription(QString::fromUtf8(program.description) + "\n\n" +
-                                   kExitStatusHelp);
-  AddCommonOptions(parser);
-  program.defineOptions(parser);
-}
-
-void Name(const Program& program) {
-  QCoreApplication::setApplicationName(program.name);
+void Name(const Manual& manual) {
+  QCoreApplication::setApplicationName(manual.name);
   QCoreApplication::setApplicationVersion(TOOLS_VERSION);
 }
 
 }  // namespace
 
 int Main(int argc, char** argv, const Program& program) {
+  const Manual& manual = program.manual();
   {
     QCommandLineParser chooser;
-    Describe(chooser, program);
+    AddOptions(chooser, manual);
     if (WantsWindow(chooser, argc, argv)) {
       if (Status s = ApplyServerDir(chooser); !s.ok()) {
-        PrintErr(std::string(program.name) + ": " + s.message());
+        PrintErr(std::string(manual.name) + ": " + s.message());
         return kExitFailed;
       }
       // Without a display the toolkit would abort; a server with no screen
@@ -37,20 +32,23 @@ int Main(int argc, char** argv, const Program& program) {
       if (qEnvironmentVariableIsEmpty("DISPLAY") &&
           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        PrintErr(std::string(program.name) +
+        PrintErr(std::string(manual.name) +
                  ": there is no display to open the window on; give a command (see --help).");
         return kExitUsage;
       }
       QApplication app(argc, argv);
-      Name(program);
+      Name(manual);
+      QApplication::setWindowIcon(AppIcon(manual.icon));
       return program.runWindow();
     }
   }
   QCoreApplication app(argc, argv);
-  Name(program);
+  Name(manual);
   QCommandLineParser parser;
-  Describe(parser, program);
-  if (std::optional<int> status = ProcessCommonOptions(parser, app.arguments())) return *status;
+  AddOptions(parser, manual);
+  if (std::optional<int> status = ProcessCommonOptions(parser, app.arguments(), manual)) {
+    return *status;
+  }
   return program.runCommand(parser);
 }
 

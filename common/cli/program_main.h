@@ -5,19 +5,20 @@
 
 #include <QCommandLineParser>
 
+#include "common/cli/manual.h"
+
 namespace common::cli {
 
 struct Program {
-  const char* name;         // as --help and --version show it
-  const char* description;  // what --help says before the options
-  // Adds the program's own options and positional arguments.
-  void (*defineOptions)(QCommandLineParser& parser);
+  // Its name, options and help; the parser takes its options from there.
+  const Manual& (*manual)();
   // Runs the command; the core application exists and the common options
   // (--server-dir, --help, --version) have been handled. Returns the exit
   // status.
   int (*runCommand)(QCommandLineParser& parser);
-  // Opens the window and runs it; the widget application exists and the
-  // program folder is set. Returns the exit status.
+  // Opens the window and runs it; the widget application exists, its
+  // windows have the program's icon, and the program folder is set. Returns
+  // the exit status.
   int (*runWindow)();
 };
 

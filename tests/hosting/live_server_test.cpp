@@ -94,7 +94,7 @@ int LevelOf(const std::string& text) {
     if (how == Saving::kInPlace) {
       std::FILE* f = std::fopen(path.c_str(), "r+");
       if (f) {
-        ftruncate(fileno(f), 0);
+        if (ftruncate(fileno(f), 0) != 0) std::perror("saver");
         std::istringstream lines(text);
         for (std::string line; std::getline(lines, line);) {
           std::fputs((line + "\n").c_str(), f);
