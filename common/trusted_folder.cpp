@@ -312,22 +312,31 @@ class FolderWalker {
       return;
     }
     const std::vector<std::string_view> parts = Components(rest);
+    std::string path = cur.host_;
     int hops = 0;
     size_t i = 0;
-    // Every folder that can be walked, then the last name by the case rule.
-    for (; i + 1 < parts.size(); ++i) {
+    // Every component that can be walked, by the case rule ("." and ".."
+    // kept as written), then the rest as spelled.
+    for (; i < parts.size(); ++i) {
+      const std::string_view part = parts[i];
+      if (i + 1 == parts.size() && part != "." && part != "..") {
+        path = JoinHostPath(path, ResolveName(cur, part));
+        ++i;
+        break;
+      }
+      const bool dots = part == "." || part == "..";
       Folder next;
-      if (!cur.Duplicate(&next).ok() || !Step(&next, parts[i], &hops).ok()) break;
+      if (!cur.Duplicate(&next).ok() || !Step(&next, part, &hops).ok()) {
+        // No folder to go on in (missing, a file, a link that leads
+        // nowhere or may not be followed): its own name still resolves.
+        path = JoinHostPath(path, dots ? std::string(part) : ResolveName(cur, part));
+        ++i;
+        break;
+      }
+      path = JoinHostPath(path, dots ? std::string(part) : HostNameOf(next.host_));
       cur = std::move(next);
     }
-    std::string path = cur.host_;
-    if (i + 1 == parts.size()) {
-      const std::string_view final = parts.back();
-      path = JoinHostPath(path, final == "." || final == ".." ? std::string(final)
-                                                              : ResolveName(cur, final));
-    } else {
-      for (; i < parts.size(); ++i) path = JoinHostPath(path, std::string(parts[i]));
-    }
+    for (; i < parts.size(); ++i) path = JoinHostPath(path, std::string(parts[i]));
     *out = path.empty() ? "." : path;
   }
 };

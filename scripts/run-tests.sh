@@ -8,4 +8,6 @@ build="${BUILD_DIR:-$root/build}"
 # Only read by a sanitizer build (-DTOOLS_SANITIZE=ON).
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 600
+# Most tests spend their time waiting (timers, quiet periods, child
+# processes), so twice as many run at once as there are processors.
+ctest --test-dir "$build" --output-on-failure -j"$(( $(nproc) * 2 ))" --timeout 600
