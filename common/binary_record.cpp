@@ -216,6 +216,15 @@ Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* 
   return ReadRecordAt(folder, name, size, out, delivered);
 }
 
+Status FlushFileSystem(const Folder& folder) {
+  UniqueFd fd;
+  if (Status s = OpenFolderForReading(folder, &fd); !s.ok()) return s;
+  if (syncfs(fd.get()) != 0) {
+    return PosixError("cannot flush the files written under " + folder.host(), errno);
+  }
+  return Status::OK();
+}
+
 Status FlushFileSystem(std::string_view path) {
   Folder folder;
   Status s = OpenFolder(path, &folder);

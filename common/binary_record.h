@@ -94,5 +94,6 @@ Status ReadRecordFromOpenFile(int fd, const std::string& host, size_t size,
 // file: one flush for the whole job costs next to nothing more than the
 // records themselves.
 Status FlushFileSystem(std::string_view path);
+Status FlushFileSystem(const Folder& folder);
 
 }  // namespace common

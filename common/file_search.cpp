@@ -87,11 +87,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
-std::string FindFirstFile(std::string_view pattern) {
-  std::string_view folderPart, name;
-  SplitPattern(pattern, folderPart, name);
-  Folder folder;
-  if (!SearchFolder(folderPart, &folder).ok()) return "";
+std::string FindFirstFileIn(const Folder& folder, std::string_view name) {
+  if (name.empty()) name = "*";
   if (!HasWildcards(name)) {
     // A plain name: resolve it directly instead of listing the folder.
     if (name.front() == '.') return "";
@@ -114,6 +111,14 @@ std::string FindFirstFile(std::string_view pattern) {
   return found;
 }
 
+std::string FindFirstFile(std::string_view pattern) {
+  std::string_view folderPart, name;
+  SplitPattern(pattern, folderPart, name);
+  Folder folder;
+  if (!SearchFolder(folderPart, &folder).ok()) return "";
+  return FindFirstFileIn(folder, name);
+}
+
 bool FileIsPresent(std::string_view name, bool rawPath) {
   std::string path = rawPath ? std::string(name) : ProgramFolder() + "\\" + std::string(name);
   return !FindFirstFile(path).empty();
@@ -125,6 +130,12 @@ Status ListFolder(std::string_view pattern, std::vector<std::string>* listed) {
   SplitPattern(pattern, folderPart, name);
   Folder folder;
   if (Status s = SearchFolder(folderPart, &folder); !s.ok()) return s;
+  return ListFolderIn(folder, name, listed);
+}
+
+Status ListFolderIn(const Folder& folder, std::string_view name, std::vector<std::string>* listed) {
+  listed->clear();
+  if (name.empty()) name = "*";
   // The names side by side in one buffer, their upper-cased forms in
   // another: a folder of ten thousand accounts costs two growing buffers
   // rather than ten thousand strings moved about while it is read and sorted.

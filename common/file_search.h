@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "common/trusted_folder.h"
 
 namespace common {
 
@@ -26,6 +27,12 @@ bool FileIsPresent(std::string_view name, bool rawPath);
 // Folders and files alike. NotFound for a missing folder, and why for one
 // that cannot be read; `names` is then empty.
 Status ListFolder(std::string_view pattern, std::vector<std::string>* names);
+
+// The same three for a folder already open (common/trusted_folder.h):
+// `pattern` is a last component only ("*.ini", "server.exe", "*" for any).
+std::string FindFirstFileIn(const Folder& folder, std::string_view pattern);
+Status ListFolderIn(const Folder& folder, std::string_view pattern,
+                    std::vector<std::string>* names);
 
 // Wildcard match of one name against one pattern component, ignoring ASCII case.
 bool WildcardMatch(std::string_view pattern, std::string_view name);

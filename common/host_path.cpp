@@ -60,8 +60,12 @@ Status CreateFolder(std::string_view path) {
   if (Status s = LocateEntry(trimmed, &parent, &name); !s.ok()) {
     return s.WithContext("cannot create folder " + SpelledPath(path));
   }
+  return CreateFolderIn(parent, name);
+}
+
+Status CreateFolderIn(const Folder& parent, std::string_view wanted) {
   bool exists = false;
-  name = ResolveName(parent, name, &exists);
+  const std::string name = ResolveName(parent, wanted, &exists);
   const std::string host = parent.HostOf(name);
   if (exists) return PosixError("cannot create folder " + host, EEXIST);
   if (mkdirat(parent.fd(), name.c_str(), 0777) != 0) {

@@ -42,4 +42,8 @@ std::string SpelledPath(std::string_view path);
 // MkDir.
 Status CreateFolder(std::string_view path);
 
+class Folder;
+// The same for the folder `name` of an open folder.
+Status CreateFolderIn(const Folder& parent, std::string_view name);
+
 }  // namespace common

@@ -31,10 +31,21 @@ bool PlainName(std::string_view name) {
 
 RecordFolder::RecordFolder(std::string_view folder) : tool_(folder) {
   if (tool_.empty() || !IsSeparator(tool_.back())) tool_ += '\\';
-  root_ = geteuid() == 0;
   // Every record goes the general way, which says why, when the folder
   // cannot be reached or listed.
-  if (!OpenFolder(tool_, &folder_).ok()) return;
+  reached_ = OpenFolder(tool_, &folder_);
+  if (reached_.ok()) List();
+}
+
+RecordFolder::RecordFolder(const ServerFolder& server, std::string_view name)
+    : tool_(server.Path(name)) {
+  if (tool_.empty() || !IsSeparator(tool_.back())) tool_ += '\\';
+  reached_ = server.OpenFolder(name, &folder_);
+  if (reached_.ok()) List();
+}
+
+void RecordFolder::List() {
+  root_ = geteuid() == 0;
   UniqueFd listFd;
   if (!OpenFolderForReading(folder_, &listFd).ok()) return;
   DIR* dir = fdopendir(listFd.release());
@@ -58,13 +69,17 @@ void RecordFolder::CleanUp() {
 }
 
 Status RecordFolder::WriteGeneral(std::string_view name, const std::vector<uint8_t>& bytes) {
-  if (!folder_.valid()) return WriteRecordFile(ToolPath(name), bytes);
+  if (!folder_.valid()) return reached_.WithContext("cannot write " + SpelledPath(ToolPath(name)));
   return WriteRecordAt(folder_, ResolveName(folder_, name), bytes);
 }
 
 Status RecordFolder::ReadGeneral(std::string_view name, size_t size, std::vector<uint8_t>* out,
                                  size_t* delivered) {
-  if (!folder_.valid()) return ReadRecordFile(ToolPath(name), size, out, delivered);
+  if (!folder_.valid()) {
+    out->assign(size, 0);
+    if (delivered) *delivered = 0;
+    return reached_.WithContext("cannot read " + SpelledPath(ToolPath(name)));
+  }
   return ReadRecordAt(folder_, ResolveName(folder_, name), size, out, delivered);
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "common/server_folder.h"
 #include "common/trusted_folder.h"
 
 namespace common {
@@ -25,6 +26,8 @@ class RecordFolder {
  public:
   // `folder` is a tool path; a trailing separator is allowed.
   explicit RecordFolder(std::string_view folder);
+  // The folder `name` ("\\Items\\") of a job's server folder.
+  RecordFolder(const ServerFolder& server, std::string_view name);
   ~RecordFolder();
   RecordFolder(const RecordFolder&) = delete;
   RecordFolder& operator=(const RecordFolder&) = delete;
@@ -61,16 +64,19 @@ class RecordFolder {
   // What the listing says of `name`; `host` is then the file's host path.
   Known Look(std::string_view name, std::string* host) const;
 
-  // The general way: by name relative to the folder when it is open,
-  // otherwise by the tool path, whose walk says why it is not.
+  // The general way: by name relative to the folder when it is open;
+  // otherwise every record fails with the reason the folder could not be.
   Status WriteGeneral(std::string_view name, const std::vector<uint8_t>& bytes);
   Status ReadGeneral(std::string_view name, size_t size, std::vector<uint8_t>* out,
                      size_t* delivered);
+  // Lists the folder once it is open.
+  void List();
   // Removes the stale temporary files the listing found, once.
   void CleanUp();
 
   std::string tool_;  // the folder as given, ending in a separator
   Folder folder_;
+  Status reached_;    // why folder_ could not be opened, when it could not
   bool isListed_ = false;
   std::vector<std::string> temps_found_;  // names that look like temporary files
   bool cleaned_ = false;

@@ -155,6 +155,43 @@ class FolderWalker {
   // Opens where resolution of `path` starts and sets `rest` to the part to
   // walk: the program folder for a path built on it, the root or the
   // working folder (whose links are the caller's own) otherwise.
+  // The server folder `root` itself: the operator named it, so it is
+  // opened as the system resolves it, and everything below it is walked
+  // by the rule.
+  static Status Root(const std::string& root, Folder* out) {
+    const int fd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return PosixError("server folder " + root, errno);
+    out->fd_.reset(fd);
+    out->host_ = root;
+    out->trustAll_ = false;
+    return Status::OK();
+  }
+
+  static Status Below(const Folder& from, std::string_view relative, bool toParent, Folder* out,
+                      std::string* name) {
+    Folder cur;
+    if (Status s = from.Duplicate(&cur); !s.ok()) return s;
+    std::vector<std::string_view> parts = Components(relative);
+    std::string_view last;
+    if (toParent) {
+      if (parts.empty()) return Status::InvalidArgument(from.host() + " names no file");
+      last = parts.back();
+      parts.pop_back();
+    }
+    int hops = 0;
+    for (std::string_view part : parts) {
+      if (Status s = Step(&cur, part, &hops); !s.ok()) return s;
+    }
+    if (toParent) {
+      if (last == "." || last == "..") {
+        return Status::InvalidArgument(cur.HostOf(last) + " names a folder, not a file");
+      }
+      *name = ResolveName(cur, last);
+    }
+    *out = std::move(cur);
+    return Status::OK();
+  }
+
   static Status Start(std::string_view path, Folder* out, std::string_view* rest) {
     const std::string base = ProgramFolder();
     std::string anchor;
@@ -360,6 +397,19 @@ Status Folder::Duplicate(Folder* out) const {
 
 Status OpenFolder(std::string_view toolPath, Folder* out) {
   return FolderWalker::Walk(toolPath, false, out, nullptr);
+}
+
+Status OpenServerRoot(const std::string& root, Folder* out) {
+  return FolderWalker::Root(root, out);
+}
+
+Status OpenFolderBelow(const Folder& from, std::string_view relative, Folder* out) {
+  return FolderWalker::Below(from, relative, false, out, nullptr);
+}
+
+Status LocateBelow(const Folder& from, std::string_view relative, Folder* folder,
+                   std::string* name) {
+  return FolderWalker::Below(from, relative, true, folder, name);
 }
 
 Status OpenSubFolder(const Folder& parent, std::string_view name, Folder* out) {

@@ -89,6 +89,18 @@ class Folder {
 // when a component is missing; the refusal of a link; IOError otherwise.
 Status OpenFolder(std::string_view toolPath, Folder* out);
 
+// The server folder `root` itself (a host path): the operator named it, so
+// it is opened as the system resolves it; what is walked from it follows
+// the rule.
+Status OpenServerRoot(const std::string& root, Folder* out);
+
+// The folder at `relative` ("\"- or "/"-separated, "\Items\" say) below
+// `from`, and the folder and name of the entry at `relative`, walked by
+// the rules above.
+Status OpenFolderBelow(const Folder& from, std::string_view relative, Folder* out);
+Status LocateBelow(const Folder& from, std::string_view relative, Folder* folder,
+                   std::string* name);
+
 // The sub-folder `name` of `parent`, by the same rules.
 Status OpenSubFolder(const Folder& parent, std::string_view name, Folder* out);
 

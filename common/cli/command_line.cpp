@@ -39,20 +39,6 @@ void PrintBox(const std::string& title, const char* between, const std::string& 
   PrintTo(stderr, VisibleName(title) + between + prompt, LineBreaks::kKeep);
 }
 
-// A single-byte text for the progress line, in the terminal's encoding.
-std::string Shown(const std::string& text) {
-  return VisibleText(AnsiToQString(text)).toLocal8Bit().toStdString();
-}
-
-int64_t NowMs() {
-  static QElapsedTimer clock = [] {
-    QElapsedTimer t;
-    t.start();
-    return t;
-  }();
-  return clock.elapsed();
-}
-
 }  // namespace
 
 void AddOptions(QCommandLineParser& parser, const Manual& manual) {
@@ -168,65 +154,6 @@ MsgAnswer ConsoleMessages::Show(const std::string& prompt, const std::string& ti
     if (answer == "Y" || answer == "YES") return MsgAnswer::Yes;
     if (answer == "N" || answer == "NO") return MsgAnswer::No;
   }
-}
-
-ProgressLine::ProgressLine(bool quiet) : quiet_(quiet), terminal_(isatty(STDERR_FILENO) == 1) {}
-
-ProgressLine::~ProgressLine() {
-  if (open_) End("stopped");
-}
-
-void ProgressLine::Begin(const std::string& label) {
-  if (open_) End("stopped");
-  label_ = Shown(label);
-  done_ = total_ = 0;
-  lastTenth_ = -1;
-  lastDrawMs_ = 0;
-  open_ = true;
-}
-
-void ProgressLine::Update(int32_t done, int32_t total) {
-  done_ = done;
-  total_ = total;
-  Draw();
-}
-
-void ProgressLine::End(const std::string& outcome) {
-  if (!open_) return;
-  open_ = false;
-  if (quiet_) return;
-  const std::string counted = label_ + ": " + Dec(done_) + "/" + Dec(total_) + " " + Shown(outcome);
-  if (terminal_) {
-    std::fprintf(stderr, "\r\033[K%s\n", counted.c_str());
-  } else {
-    std::fprintf(stderr, "%s\n", counted.c_str());
-  }
-  std::fflush(stderr);
-}
-
-void ProgressLine::Draw() {
-  if (quiet_ || !open_ || total_ <= 0) return;
-  const int tenth = static_cast<int>(int64_t{done_} * 10 / total_);
-  if (!terminal_) {
-    // A log gets a line at every tenth, not one per record.
-    if (tenth == lastTenth_) return;
-    lastTenth_ = tenth;
-    std::fprintf(stderr, "%s: %d/%d (%d%%)\n", label_.c_str(), done_, total_,
-                 static_cast<int>(int64_t{done_} * 100 / total_));
-    std::fflush(stderr);
-    return;
-  }
-  // Redrawn at most every 50 ms: a terminal need not see each record.
-  const int64_t now = NowMs();
-  if (done_ != total_ && now - lastDrawMs_ < 50) return;
-  lastDrawMs_ = now;
-  constexpr int kWidth = 30;
-  const int filled = static_cast<int>(int64_t{done_} * kWidth / total_);
-  std::string bar(static_cast<size_t>(filled), '#');
-  bar.append(static_cast<size_t>(kWidth - filled), '.');
-  std::fprintf(stderr, "\r\033[K%s: %d/%d [%s] %d%%", label_.c_str(), done_, total_, bar.c_str(),
-               static_cast<int>(int64_t{done_} * 100 / total_));
-  std::fflush(stderr);
 }
 
 }  // namespace common::cli

@@ -14,6 +14,7 @@
 #include "common/cli/manual.h"
 #include "common/message_port.h"
 #include "common/status.h"
+#include "common/cli/progress_line.h"
 
 namespace common::cli {
 
@@ -88,28 +89,5 @@ class ConsoleMessages : public MessagePort {
 
 // True when standard input is a terminal someone can answer on.
 bool InputIsTerminal();
-
-// Progress on standard error: on a terminal one line per job, redrawn in
-// place with the count and a bar; otherwise a plain line at every tenth
-// and at the end. Prints nothing when quiet.
-class ProgressLine {
- public:
-  explicit ProgressLine(bool quiet);
-  ~ProgressLine();
-  void Begin(const std::string& label);
-  void Update(int32_t done, int32_t total);
-  // Ends the line with `outcome` ("done", "stopped", ...).
-  void End(const std::string& outcome);
-
- private:
-  void Draw();
-  bool quiet_;
-  bool terminal_;
-  std::string label_;
-  int32_t done_ = 0, total_ = 0;
-  int lastTenth_ = -1;
-  int64_t lastDrawMs_ = 0;
-  bool open_ = false;
-};
 
 }  // namespace common::cli

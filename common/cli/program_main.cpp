@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <cerrno>
+#include <cstdio>
 
 #include "common/cli/command_line.h"
 #include "common/qt/app_icon.h"
@@ -13,6 +15,20 @@ namespace {
 void Name(const Manual& manual) {
   QCoreApplication::setApplicationName(manual.name);
   QCoreApplication::setApplicationVersion(TOOLS_VERSION);
+}
+
+// A command's results are worth nothing to a script if they did not reach
+// standard output whole (a full disk, a closed pipe, /dev/full): that is a
+// failure of the command, said on standard error.
+int CheckOutputWritten(const char* program, int status) {
+  const bool flushed = std::fflush(stdout) == 0 && !std::ferror(stdout);
+  const int flushError = errno;
+  const bool closed = std::fclose(stdout) == 0;
+  const int closeError = errno;
+  if (flushed && closed) return status;
+  PrintErr(std::string(program) + ": the output could not be written: " +
+           ErrnoText(flushed ? closeError : flushError));
+  return status == kExitDone || status == kExitSkipped ? kExitFailed : status;
 }
 
 }  // namespace
@@ -49,7 +65,8 @@ int Main(int argc, char** argv, const Program& program) {
   if (std::optional<int> status = ProcessCommonOptions(parser, app.arguments(), manual)) {
     return *status;
   }
-  return program.runCommand(parser);
+  const int status = program.runCommand(parser);
+  return CheckOutputWritten(manual.name, status);
 }
 
 }  // namespace common::cli
