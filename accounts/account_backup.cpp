@@ -31,7 +31,7 @@ using common::UniqueFd;
 Status SyncFolder(const Folder& dir) {
   UniqueFd fd;
   if (Status s = common::OpenFolderForReading(dir, &fd); !s.ok()) return s;
-  if (::fsync(fd.get()) != 0) return common::PosixError(dir.host(), errno);
+  if (dir.fs().Fsync(fd.get()) != 0) return common::PosixError(dir.host(), errno);
   return Status::OK();
 }
 
@@ -62,42 +62,24 @@ Status MakeFolder(const std::string& dir) {
 // a link and without waiting.
 Status ReadCopy(const Folder& dir, const std::string& name, std::string* bytes,
                 struct stat* st) {
-  UniqueFd fd(::openat(dir.fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  common::FileSystem& fs = dir.fs();
+  UniqueFd fd(fs.OpenAt(dir.fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0));
   if (!fd.valid()) return common::PosixError(dir.HostOf(name), errno);
-  if (::fstat(fd.get(), st) != 0) return common::PosixError(dir.HostOf(name), errno);
+  if (fs.Fstat(fd.get(), st) != 0) return common::PosixError(dir.HostOf(name), errno);
   if (!S_ISREG(st->st_mode)) return common::NotOrdinaryFile(dir.HostOf(name));
   bool complete = false;
-  return common::ReadAllAt(fd.get(), dir.HostOf(name), static_cast<size_t>(st->st_size), bytes,
-                           &complete);
+  return common::ReadAllAt(fs, fd.get(), dir.HostOf(name), static_cast<size_t>(st->st_size),
+                           bytes, &complete);
 }
 
-// One copy on its way: written to `temp`, to be renamed to `target`.
+// One copy on its way: written to its temporary file, to be renamed to
+// `target` once all are flushed.
 struct Pending {
-  std::string temp, target;
+  common::TempFile temp;
+  std::string target;
   std::string hash;  // of the bytes read from the account, to check the copy
+  size_t position = 0;  // in the listing
 };
-
-// Writes the copy of `bytes` (an account of mode `mode`) to a hidden
-// temporary file of `dir`, unflushed: the whole backup is flushed at once.
-Status Stage(const Folder& dir, const std::string& target, const std::string& bytes, mode_t mode,
-             unsigned* counter, Pending* copy) {
-  copy->target = target;
-  const int fd = common::CreateHiddenTemp(dir, target, dir.NameLimit(), "b", counter, 0600,
-                                          &copy->temp);
-  if (fd < 0) return common::PosixError("cannot create " + dir.HostOf(copy->temp), errno);
-  UniqueFd owned(fd);
-  Status s;
-  if (!common::WriteAll(fd, bytes)) s = common::PosixError(dir.HostOf(copy->temp), errno);
-  if (s.ok() && ::fchmod(fd, mode & 0777) != 0) {
-    s = common::PosixError(dir.HostOf(copy->temp), errno);
-  }
-  if (s.ok() && owned.Close() != 0) s = common::PosixError(dir.HostOf(copy->temp), errno);
-  if (!s.ok()) {
-    owned.reset();
-    ::unlinkat(dir.fd(), copy->temp.c_str(), 0);
-  }
-  return s;
-}
 
 }  // namespace
 
@@ -144,17 +126,9 @@ Status BackUpAccounts(const AccountListing& listing, const std::string& hostDir,
     common::RemoveStaleTemps(backup, names);
   }
 
+  // Temporary files not renamed yet are removed however the backup ends
+  // (TempFile); renamed copies stay.
   std::vector<Pending> pending;
-  std::vector<size_t> pendingAt;  // listing position of each pending copy
-  // Temporary files left by a failure are removed; renamed copies stay.
-  size_t renamed = 0;
-  auto fail = [&](Status s) {
-    for (size_t i = renamed; i < pending.size(); ++i) {
-      ::unlinkat(backup.fd(), pending[i].temp.c_str(), 0);
-    }
-    return s;
-  };
-  unsigned counter = 0;
   const int32_t total = static_cast<int32_t>(listing.files.size());
   for (int32_t p = 0; p < total; ++p) {
     const std::string& file = listing.files[static_cast<size_t>(p)];
@@ -174,33 +148,38 @@ Status BackUpAccounts(const AccountListing& listing, const std::string& hostDir,
     if (::fstatat(backup.fd(), file.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
       const std::string target = backup.HostOf(file);
       if (!S_ISREG(there.st_mode)) {
-        return fail(Status::InvalidArgument(
+        return Status::InvalidArgument(
             target + " is not an ordinary file (a link, a FIFO or a folder); a backup holds "
-                     "real copies only (choose an empty backup folder)"));
+                     "real copies only (choose an empty backup folder)");
       }
       if (there.st_dev == read.st.st_dev && there.st_ino == read.st.st_ino) {
-        return fail(Status::InvalidArgument(target + ": is the account file itself"));
+        return Status::InvalidArgument(target + ": is the account file itself");
       }
       std::string copy;
       struct stat copySt;
-      if (Status s = ReadCopy(backup, file, &copy, &copySt); !s.ok()) return fail(s);
+      if (Status s = ReadCopy(backup, file, &copy, &copySt); !s.ok()) return s;
       if (copySt.st_ino != there.st_ino || copy != read.bytes) {
-        return fail(Status::InvalidArgument(
+        return Status::InvalidArgument(
             target +
             ": a different file of that name is there already; it is kept (choose an "
-            "empty backup folder)"));
+            "empty backup folder)");
       }
       account.copied = true;
     } else if (errno != ENOENT) {
-      return fail(common::PosixError(backup.HostOf(file), errno));
+      return common::PosixError(backup.HostOf(file), errno);
     } else {
+      // Unflushed: the whole backup is flushed at once below.
       Pending copy;
-      if (Status s = Stage(backup, file, read.bytes, read.st.st_mode, &counter, &copy); !s.ok()) {
-        return fail(s);
+      if (Status s = common::TempFile::Write(backup, file, read.bytes, read.st.st_mode & 0777, "b",
+                                             &copy.temp);
+          !s.ok()) {
+        return s;
       }
+      if (Status s = copy.temp.Close(); !s.ok()) return s;
+      copy.target = file;
       copy.hash = account.hash;
+      copy.position = static_cast<size_t>(p);
       pending.push_back(std::move(copy));
-      pendingAt.push_back(static_cast<size_t>(p));
     }
     if (progress) progress(p + 1, total);
   }
@@ -208,27 +187,26 @@ Status BackUpAccounts(const AccountListing& listing, const std::string& hostDir,
   // hidden temporary file, never a short copy under an account's name.
   {
     UniqueFd fd;
-    if (Status s = common::OpenFolderForReading(backup, &fd); !s.ok()) return fail(s);
-    if (::syncfs(fd.get()) != 0) return fail(common::PosixError(backup.host(), errno));
+    if (Status s = common::OpenFolderForReading(backup, &fd); !s.ok()) return s;
+    if (backup.fs().SyncFs(fd.get()) != 0) return common::PosixError(backup.host(), errno);
   }
-  for (; renamed < pending.size(); ++renamed) {
-    const Pending& copy = pending[renamed];
+  for (Pending& copy : pending) {
     // Never over anything that appeared meanwhile.
-    if (common::RenameWithoutReplacing(backup.fd(), copy.temp, backup.fd(), copy.target) != 0) {
-      return fail(common::PosixError(backup.HostOf(copy.target), errno));
+    if (Status s = copy.temp.Publish(copy.target, common::TempFile::Over::kNothing); !s.ok()) {
+      return s;
     }
   }
   // The renames are on disk only once the folder is.
   if (Status s = SyncFolder(backup); !s.ok()) return s;
-  for (size_t i = 0; i < pending.size(); ++i) {
+  for (const Pending& copy : pending) {
     std::string bytes;
     struct stat st;
-    if (Status s = ReadCopy(backup, pending[i].target, &bytes, &st); !s.ok()) return s;
-    if (ContentHash(bytes) != pending[i].hash) {
-      return Status::IOError(backup.HostOf(pending[i].target) +
+    if (Status s = ReadCopy(backup, copy.target, &bytes, &st); !s.ok()) return s;
+    if (ContentHash(bytes) != copy.hash) {
+      return Status::IOError(backup.HostOf(copy.target) +
                              ": the copy read back differs from the account");
     }
-    result->accounts[pendingAt[i]].copied = true;
+    result->accounts[copy.position].copied = true;
   }
   return Status::OK();
 }

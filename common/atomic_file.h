@@ -1,8 +1,10 @@
-// Replacing a whole file so that a crash or a full disk never leaves it
-// half-written, and never over a version the caller did not read: the new
-// bytes go to a hidden temporary file beside it, which is flushed to disk
-// and then renamed over the old one, if the old one is still the file that
-// was read.
+// Writing whole files so that a crash or a full disk never leaves one
+// half-written, and never over a version the caller did not read. This is
+// the one place where the tools put a file's content on disk through a
+// temporary file: ReplaceFile for a file that may exist, CreateFile for a
+// new one, and TempFile beneath both (the backup stages many at once with
+// it). Every call goes through the folder's FileSystem
+// (common/file_system.h).
 #pragma once
 
 #include <sys/stat.h>
@@ -15,8 +17,48 @@
 #include "common/file_stamp.h"
 #include "common/status.h"
 #include "common/trusted_folder.h"
+#include "common/unique_fd.h"
 
 namespace common {
+
+// A hidden temporary file beside the file it is for, holding new content
+// until it is renamed to that file's name. Named ".<name>.tmp-<pid>-<tag><n>"
+// (the name cut to fit the folder's limit), so the tools' searches, which
+// skip hidden names, never see it, and a later run knows it as its own
+// (IsStaleTemp). Removed again when it is dropped before Publish.
+class TempFile {
+ public:
+  TempFile() = default;
+  ~TempFile();
+  TempFile(TempFile&& other) noexcept;
+  TempFile& operator=(TempFile&& other) noexcept;
+
+  // Makes a temporary file for `name` in `folder` with `mode` and writes
+  // `bytes` to it; it stays open (for Adopt, Flush) until Close or Publish.
+  static Status Write(const Folder& folder, std::string_view name, std::string_view bytes,
+                      mode_t mode, std::string_view tag, TempFile* out);
+
+  int fd() const { return fd_.get(); }
+  const std::string& name() const { return name_; }
+  std::string host() const;
+  // Flushes its content to the disk (one file at a time; a caller with
+  // many flushes the file system once instead).
+  Status Flush();
+  Status Close();
+
+  enum class Over { kNothing, kOldFile };
+  // Renames it to `target` in its folder: only where nothing is there
+  // (kNothing: EEXIST, reported as Changed, when something appeared), or
+  // over the old file (kOldFile). Closes it first.
+  Status Publish(const std::string& target, Over over);
+
+ private:
+  const Folder* folder_ = nullptr;
+  UniqueFd fd_;
+  std::string name_;
+  bool published_ = false;
+  void Drop();
+};
 
 struct ReplaceOptions {
   // The file as the caller read it: it is replaced only while it still is
@@ -49,9 +91,6 @@ struct ReplaceOptions {
 // (hard links), it is rewritten in place instead: the file never changes
 // hands and every name sees the new content, at the price of that write not
 // being safe against a crash half way.
-// The temporary file is named ".<name>.tmp-<pid>-<n>" in the same folder
-// (the name cut to fit the folder's limit), so the tools' searches, which
-// skip hidden names, never see it.
 // Fails, leaving the old file as it was and removing the temporary file,
 // when the path is not an ordinary file, the file changed (see `expected`),
 // or any step fails; the status then says why.
@@ -61,19 +100,25 @@ Status ReplaceFile(const Folder& folder, std::string_view name, std::string_view
 // ReplaceFile for the file at tool path `path`, found by the trusted walk.
 Status ReplaceFileAtomically(const std::string& path, std::string_view bytes);
 
-// Creates a new temporary file for `name` in `folder` and returns its
-// descriptor, open for writing, with its name in *temp; -1 with errno set
-// when none could be made. The name is ".<name>.tmp-<pid>-<tag><n>" with n
-// counted up in *counter, and <name> cut so that the whole fits `nameMax`
-// (255 when unknown): hidden, so the tools' searches never see it. A name
-// that is taken is passed over.
-int CreateHiddenTemp(const Folder& folder, std::string_view name, long nameMax,
-                     std::string_view tag, unsigned* counter, mode_t mode, std::string* temp);
+// Makes the new file `name` of `folder` holding `bytes`, crash-safely: its
+// temporary file is written, flushed and renamed to the name, never over a
+// file that appeared meanwhile (Changed then). The rename itself reaches
+// the disk with the caller's flush of the file system (or the folder's).
+Status CreateFile(const Folder& folder, std::string_view name, std::string_view bytes,
+                  mode_t mode = 0666);
 
-// True for a temporary name of the tools (CreateHiddenTemp's, and the
-// backup's of earlier versions) whose process no longer runs, or that is
-// older than a day whatever its process: a run that was killed left it.
-// `st` is the entry's lstat.
+// Writes `bytes` from the first byte of the open file `fd` (its size now
+// `size`), claiming the room a longer content needs first, so that a full
+// disk fails before a byte has changed; with `truncate` the file ends
+// where the content does, otherwise a longer old file keeps its tail.
+// The write in place of records and of files a replacement cannot keep.
+Status WriteFromStart(FileSystem& fs, int fd, const std::string& host, std::string_view bytes,
+                      off_t size, bool truncate);
+
+// True for a temporary name of the tools (TempFile's, and the backup's of
+// earlier versions) whose process no longer runs, or that is older than a
+// day whatever its process: a run that was killed left it. `st` is the
+// entry's lstat.
 bool IsStaleTemp(std::string_view name, const struct stat& st);
 
 // Removes the stale temporary files (IsStaleTemp) among `names` of
@@ -87,14 +132,9 @@ void RemoveStaleTempsIn(const Folder& folder);
 // cheap test a listing makes before IsStaleTemp.
 bool LooksLikeTemp(std::string_view name);
 
-// Renames `from` of folder `fromDir` to `to` of `toDir`, but never over
-// anything already there (EEXIST), on file systems without that flag too.
-// 0, or -1 with errno set.
-int RenameWithoutReplacing(int fromDir, const std::string& from, int toDir, const std::string& to);
-
 // Writes all of `bytes` to `fd`, going on after interruptions and short
 // writes. False, with errno set, when a write fails.
-bool WriteAll(int fd, std::string_view bytes);
+bool WriteAll(FileSystem& fs, int fd, std::string_view bytes);
 
 // Whether the tools may write the existing file `name` of `folder` (`st` is
 // its lstat, not a link): as an ordinary user, when the system would open it

@@ -92,77 +92,52 @@ Status OpenOrdinary(const Folder& folder, std::string_view name, int flags, bool
 
 }  // namespace
 
-Status WriteRecordToOpenFile(int fd, const std::string& host, int createdIn,
+Status WriteRecordToOpenFile(FileSystem& fs, int fd, const std::string& host, int createdIn,
                              const std::string& createdName, const struct stat* opened,
                              const std::vector<uint8_t>& bytes) {
+  UniqueFd owned(fd);
   const bool created = createdIn >= 0;
-  int err = 0;
+  const std::string_view content(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   // The record is written in place, so a write that ran out of space half
-  // way would leave a record that is part new, part old. The room a longer
-  // record needs is claimed first: a full disk then fails the call before a
-  // byte of the old record has changed.
+  // way would leave a record that is part new, part old: WriteFromStart
+  // claims the room first. A file this call made holds no old record, and a
+  // failed write removes it again.
   struct stat st;
+  Status s;
   if (created) {
-    // A file this call made holds no old record to keep whole, and a failed
-    // write removes it again: nothing to claim first.
-    if (WriteFaultInjected(host)) err = ENOSPC;
-  } else if (!opened && fstat(fd, &st) != 0) {
-    err = errno;
-  } else if (WriteFaultInjected(host)) {
-    err = ENOSPC;
+    s = WriteFromStart(fs, fd, host, content, static_cast<off_t>(bytes.size()), false);
+  } else if (!opened && fs.Fstat(fd, &st) != 0) {
+    s = PosixError("cannot write " + host, errno);
   } else {
-    if (opened) st = *opened;
-    if (static_cast<off_t>(bytes.size()) > st.st_size) {
-      err = posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
-      // A claim that failed may have lengthened the file; the old bytes all
-      // lie below the old size.
-      if (err != 0 && err != EINVAL && err != EOPNOTSUPP) {
-        [[maybe_unused]] int ignored = ftruncate(fd, st.st_size);
-      } else {
-        err = 0;  // nothing to claim on this file system; write as it comes
-      }
-    }
-  }
-  size_t done = 0;
-  while (err == 0 && done < bytes.size()) {
-    ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      err = n < 0 ? errno : EIO;
-      break;
-    }
-    done += static_cast<size_t>(n);
+    s = WriteFromStart(fs, fd, host, content, opened ? opened->st_size : st.st_size, false);
   }
   struct stat mine;
-  const bool known = created && err != 0 && fstat(fd, &mine) == 0;
-  if (close(fd) != 0 && err == 0) err = errno;
-  if (err != 0) {
+  const bool known = created && !s.ok() && fs.Fstat(fd, &mine) == 0;
+  if (owned.Close() != 0 && s.ok()) s = PosixError("cannot write " + host, errno);
+  if (!s.ok() && known) {
     // Removed only while the name is still the file this call made.
     struct stat there;
-    if (known && fstatat(createdIn, createdName.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+    if (fs.FstatAt(createdIn, createdName.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
         there.st_ino == mine.st_ino && there.st_dev == mine.st_dev) {
-      unlinkat(createdIn, createdName.c_str(), 0);
+      fs.UnlinkAt(createdIn, createdName.c_str(), 0);
     }
-    return PosixError("cannot write " + host, err);
   }
-  return Status::OK();
+  return s;
 }
 
-Status ReadRecordFromOpenFile(int fd, const std::string& host, size_t size,
+Status ReadRecordFromOpenFile(FileSystem& fs, int fd, const std::string& host, size_t size,
                               std::vector<uint8_t>* out, size_t* delivered) {
+  UniqueFd owned(fd);
   out->assign(size, 0);
   if (delivered) *delivered = 0;
   size_t done = 0;
-  int err = 0;
   while (done < size) {
-    ssize_t n = pread(fd, out->data() + done, size - done, static_cast<off_t>(done));
+    const ssize_t n = fs.PRead(fd, out->data() + done, size - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) err = errno;
-    if (n <= 0) break;
+    if (n < 0) return PosixError("cannot read " + host, errno);
+    if (n == 0) break;
     done += static_cast<size_t>(n);
   }
-  close(fd);
-  if (err != 0) return PosixError("cannot read " + host, err);
   if (delivered) *delivered = done;
   return Status::OK();
 }
@@ -176,8 +151,9 @@ Status WriteRecordAt(const Folder& folder, std::string_view name,
   if (Status s = OpenOrdinary(folder, name, O_RDWR, true, &fd, &st, &created, &where); !s.ok()) {
     return s;
   }
-  return WriteRecordToOpenFile(fd.release(), where.host(), created ? where.folder().fd() : -1,
-                               where.name(), created ? nullptr : &st, bytes);
+  return WriteRecordToOpenFile(folder.fs(), fd.release(), where.host(),
+                               created ? where.folder().fd() : -1, where.name(),
+                               created ? nullptr : &st, bytes);
 }
 
 Status ReadRecordAt(const Folder& folder, std::string_view name, size_t size,
@@ -192,7 +168,7 @@ Status ReadRecordAt(const Folder& folder, std::string_view name, size_t size,
       !s.ok()) {
     return s;
   }
-  return ReadRecordFromOpenFile(fd.release(), where.host(), size, out, delivered);
+  return ReadRecordFromOpenFile(folder.fs(), fd.release(), where.host(), size, out, delivered);
 }
 
 Status WriteRecordFile(std::string_view path, const std::vector<uint8_t>& bytes) {
@@ -219,7 +195,7 @@ Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* 
 Status FlushFileSystem(const Folder& folder) {
   UniqueFd fd;
   if (Status s = OpenFolderForReading(folder, &fd); !s.ok()) return s;
-  if (syncfs(fd.get()) != 0) {
+  if (folder.fs().SyncFs(fd.get()) != 0) {
     return PosixError("cannot flush the files written under " + folder.host(), errno);
   }
   return Status::OK();

@@ -77,15 +77,15 @@ Status ReadRecordAt(const Folder& folder, std::string_view name, size_t size,
                     std::vector<uint8_t>* out, size_t* delivered = nullptr);
 
 // The parts of the calls above after the file is open, for a caller that
-// opened it itself (common/record_folder.h). Both close `fd`. `host` names
+// opened it itself (common/record_folder.h), through `fs`. Both close `fd`. `host` names
 // the file in messages; `createdIn`, when not -1, is the folder descriptor
 // in which the caller just made the file as `createdName` (a failed write
 // removes it again); `opened` is the file's fstat when the caller took one,
 // null to take it here.
-Status WriteRecordToOpenFile(int fd, const std::string& host, int createdIn,
+Status WriteRecordToOpenFile(FileSystem& fs, int fd, const std::string& host, int createdIn,
                              const std::string& createdName, const struct stat* opened,
                              const std::vector<uint8_t>& bytes);
-Status ReadRecordFromOpenFile(int fd, const std::string& host, size_t size,
+Status ReadRecordFromOpenFile(FileSystem& fs, int fd, const std::string& host, size_t size,
                               std::vector<uint8_t>* out, size_t* delivered);
 
 // Flushes to disk everything written on the file system that holds `path`

@@ -100,8 +100,9 @@ Status ReadOrdinaryAt(const Folder& folder, const std::string& name, std::string
   // Through a buffer that stays in the processor's cache: reading straight
   // into the text would first need it filled with zeros.
   static char buf[1 << 18];
+  FileSystem& fs = where.folder().fs();
   for (;;) {
-    ssize_t n = read(fd.get(), buf, sizeof buf);
+    ssize_t n = fs.PRead(fd.get(), buf, sizeof buf, static_cast<off_t>(bytes->size()));
     if (n < 0) {
       if (errno == EINTR) continue;
       return PosixError(*host, errno);

@@ -179,29 +179,32 @@ Status RecordFolder::Write(std::string_view name, const std::vector<uint8_t>& by
   if (known == Known::kUnusual) return WriteGeneral(name, bytes);
   constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   if (known == Known::kNew) {
-    const int fd = openat(folder_.fd(), entry.c_str(), O_RDWR | O_CREAT | O_EXCL | kFlags, 0666);
+    FileSystem& fs = folder_.fs();
+    const int fd = fs.OpenAt(folder_.fd(), entry.c_str(), O_RDWR | O_CREAT | O_EXCL | kFlags, 0666);
     if (fd < 0) {
       // Made meanwhile by someone else, or a link: the general way finds it.
       if (errno == EEXIST) return WriteGeneral(name, bytes);
       return PosixError("cannot create " + folder_.HostOf(entry), errno);
     }
     NoteMade(NameHash(name));
-    return WriteRecordToOpenFile(fd, folder_.HostOf(entry), folder_.fd(), entry, nullptr, bytes);
+    return WriteRecordToOpenFile(fs, fd, folder_.HostOf(entry), folder_.fd(), entry, nullptr,
+                                 bytes);
   }
   // Opened without blocking, so that a FIFO put there meanwhile cannot hang
   // the job, and without following a link; anything but an ordinary file
   // the caller may write goes the general way, which follows a trusted link
   // and refuses the rest with its reason.
-  const int fd = openat(folder_.fd(), entry.c_str(), O_RDWR | kFlags);
+  FileSystem& fs = folder_.fs();
+  const int fd = fs.OpenAt(folder_.fd(), entry.c_str(), O_RDWR | kFlags, 0);
   if (fd < 0) return WriteGeneral(name, bytes);
   struct stat st;
   // Opening for writing has shown that the system lets the caller write it;
   // root, whom it lets write anything, honours the owner write bit.
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (root_ && (st.st_mode & S_IWUSR) == 0)) {
+  if (fs.Fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (root_ && (st.st_mode & S_IWUSR) == 0)) {
     close(fd);
     return WriteGeneral(name, bytes);
   }
-  return WriteRecordToOpenFile(fd, folder_.HostOf(entry), -1, entry, &st, bytes);
+  return WriteRecordToOpenFile(fs, fd, folder_.HostOf(entry), -1, entry, &st, bytes);
 }
 
 Status RecordFolder::Read(std::string_view name, size_t size, std::vector<uint8_t>* out,
@@ -212,14 +215,16 @@ Status RecordFolder::Read(std::string_view name, size_t size, std::vector<uint8_
   if (known == Known::kUnusual || known == Known::kNew) {
     return ReadGeneral(name, size, out, delivered);
   }
-  const int fd = openat(folder_.fd(), entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  FileSystem& fs = folder_.fs();
+  const int fd =
+      fs.OpenAt(folder_.fd(), entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
   if (fd < 0) return ReadGeneral(name, size, out, delivered);
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fs.Fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     return ReadGeneral(name, size, out, delivered);
   }
-  return ReadRecordFromOpenFile(fd, folder_.HostOf(entry), size, out, delivered);
+  return ReadRecordFromOpenFile(fs, fd, folder_.HostOf(entry), size, out, delivered);
 }
 
 Status RecordFolder::CreateNew(std::string_view name, std::string_view bytes, bool* notDone) {
@@ -227,41 +232,16 @@ Status RecordFolder::CreateNew(std::string_view name, std::string_view bytes, bo
   std::string target;
   if (Look(name, &target) != Known::kNew) return Status::OK();
   CleanUp();
-  if (nameMax_ == 0) nameMax_ = folder_.NameLimit();
-  std::string temp;
-  const int tempFd = CreateHiddenTemp(folder_, name, nameMax_, "r", &temps_, 0666, &temp);
   *notDone = false;
-  if (tempFd < 0) return PosixError("cannot create " + folder_.HostOf(temp), errno);
-  UniqueFd fd(tempFd);
-  auto fail = [&](const std::string& what, int err) {
-    fd.reset();
-    unlinkat(folder_.fd(), temp.c_str(), 0);
-    return PosixError(what, err);
-  };
-  const std::string host = folder_.HostOf(target);
-  if (WriteFaultInjected(host)) return fail("cannot write " + folder_.HostOf(temp), ENOSPC);
-  if (!WriteAll(fd.get(), bytes)) return fail("cannot write " + folder_.HostOf(temp), errno);
-  if (fsync(fd.get()) != 0) return fail("cannot flush " + folder_.HostOf(temp), errno);
-  if (fd.Close() != 0) {
-    const int err = errno;
-    unlinkat(folder_.fd(), temp.c_str(), 0);
-    return PosixError("cannot close " + folder_.HostOf(temp), err);
-  }
-  // Never over a file that appeared since the listing: that one is edited,
+  const Status s = CreateFile(folder_, target, bytes);
+  // A file of that name appeared since the listing: that one is edited,
   // not replaced.
-  if (RenameWithoutReplacing(folder_.fd(), temp, folder_.fd(), target) != 0) {
-    const int err = errno;
-    unlinkat(folder_.fd(), temp.c_str(), 0);
-    if (err == EEXIST) {
-      *notDone = true;
-      return Status::OK();
-    }
-    return PosixError("cannot replace " + host, err);
+  if (s.IsChanged()) {
+    *notDone = true;
+    return Status::OK();
   }
-  // The rename is made durable by the job's flush of the file system, which
-  // comes before it reports completion.
-  NoteMade(NameHash(name));
-  return Status::OK();
+  if (s.ok()) NoteMade(NameHash(name));
+  return s;
 }
 
 }  // namespace common

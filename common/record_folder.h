@@ -99,8 +99,6 @@ class RecordFolder {
   // name, in any spelling, goes the general way, which finds the file.
   std::vector<uint64_t> made_;
   size_t madeCount_ = 0;
-  long nameMax_ = 0;
-  unsigned temps_ = 0;
   std::string path_;  // the host path of the record at hand
 };
 

@@ -7,7 +7,7 @@
 
 namespace common {
 
-ServerFolder::ServerFolder(std::string root) : root_(std::move(root)) {}
+ServerFolder::ServerFolder(std::string root, FileSystem& fs) : root_(std::move(root)), fs_(&fs) {}
 
 ServerFolder ServerFolder::Program() { return ServerFolder(ProgramFolder()); }
 
@@ -22,7 +22,7 @@ std::string ServerFolder::HostPath(std::string_view name) const {
   return folder.HostOf(entry);
 }
 
-Status ServerFolder::OpenRoot(Folder* out) const { return OpenServerRoot(root_, out); }
+Status ServerFolder::OpenRoot(Folder* out) const { return OpenServerRoot(root_, out, *fs_); }
 
 Status ServerFolder::OpenFolder(std::string_view name, Folder* out) const {
   Folder root;

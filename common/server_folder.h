@@ -14,13 +14,16 @@ namespace common {
 
 class ServerFolder {
  public:
-  // `root` is a host path with no trailing separator (but "/" itself).
-  explicit ServerFolder(std::string root);
+  // `root` is a host path with no trailing separator (but "/" itself);
+  // every file below it is reached through `fs` (tests pass one that fails
+  // chosen calls).
+  explicit ServerFolder(std::string root, FileSystem& fs = FileSystem::Posix());
   // The program folder (common/program_folder.h), as the windows and
   // commands start from it.
   static ServerFolder Program();
 
   const std::string& root() const { return root_; }
+  FileSystem& fs() const { return *fs_; }
   // The tool path of `name` (which mostly begins with "\"): the root and
   // `name` joined by plain concatenation, as the server's tools build paths.
   std::string Path(std::string_view name) const;
@@ -35,6 +38,7 @@ class ServerFolder {
 
  private:
   std::string root_;
+  FileSystem* fs_;
 };
 
 }  // namespace common

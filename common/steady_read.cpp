@@ -20,12 +20,12 @@ void SleepNs(long long ns) {
 
 }  // namespace
 
-Status ReadAllAt(int fd, const std::string& host, size_t size, std::string* bytes,
-                 bool* complete) {
+Status ReadAllAt(FileSystem& fs, int fd, const std::string& host, size_t size,
+                 std::string* bytes, bool* complete) {
   bytes->resize(size);
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = pread(fd, bytes->data() + done, size - done, static_cast<off_t>(done));
+    const ssize_t n = fs.PRead(fd, bytes->data() + done, size - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return PosixError("cannot read " + host, errno);
     if (n == 0) break;
@@ -56,13 +56,14 @@ Status ReadSteady(const Folder& folder, std::string_view name, size_t limit, Ste
       continue;
     }
     bool complete = false;
-    if (Status s = ReadAllAt(out->fd.get(), host, static_cast<size_t>(out->st.st_size),
+    FileSystem& fs = out->where.folder().fs();
+    if (Status s = ReadAllAt(fs, out->fd.get(), host, static_cast<size_t>(out->st.st_size),
                              &out->bytes, &complete);
         !s.ok()) {
       return s;
     }
     struct stat after;
-    if (fstat(out->fd.get(), &after) != 0) return PosixError("cannot examine " + host, errno);
+    if (fs.Fstat(out->fd.get(), &after) != 0) return PosixError("cannot examine " + host, errno);
     if (complete && FileStamp::Of(after) == before) return Status::OK();
   }
   return Status::Changed(out->where.host() + " kept changing while it was read");

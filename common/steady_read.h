@@ -40,7 +40,7 @@ Status ReadSteady(const Folder& folder, std::string_view name, size_t limit, Ste
 // Reads the rest of `fd` from offset 0, expecting `size` bytes; a file that
 // turns out shorter or longer is reported through `complete` (false), so
 // that the caller reads it again.
-Status ReadAllAt(int fd, const std::string& host, size_t size, std::string* bytes,
-                 bool* complete);
+Status ReadAllAt(FileSystem& fs, int fd, const std::string& host, size_t size,
+                 std::string* bytes, bool* complete);
 
 }  // namespace common

@@ -64,16 +64,17 @@ void AddName(FolderIndex& ix, const std::string& name) {
 
 // The index of the folder open at `dirFd`, read again when the folder
 // changed; null when it cannot be listed.
-const FolderIndex* IndexOf(int dirFd) {
+const FolderIndex* IndexOf(const Folder& folder) {
+  const int dirFd = folder.fd();
   struct stat st;
-  if (fstat(dirFd, &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+  if (folder.fs().Fstat(dirFd, &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
   auto& indexes = Indexes();
   const FolderKey key{st.st_dev, st.st_ino};
   auto it = indexes.find(key);
   if (it != indexes.end() && it->second.stamp == FileStamp::Of(st) && !it->second.racy) {
     return &it->second;
   }
-  const int listFd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int listFd = folder.fs().OpenAt(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (listFd < 0) return nullptr;
   DIR* dir = fdopendir(listFd);
   if (!dir) {
@@ -158,10 +159,11 @@ class FolderWalker {
   // The server folder `root` itself: the operator named it, so it is
   // opened as the system resolves it, and everything below it is walked
   // by the rule.
-  static Status Root(const std::string& root, Folder* out) {
-    const int fd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  static Status Root(const std::string& root, Folder* out, FileSystem& fs) {
+    const int fd = fs.OpenAt(AT_FDCWD, root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd < 0) return PosixError("server folder " + root, errno);
     out->fd_.reset(fd);
+    out->fs_ = &fs;
     out->host_ = root;
     out->trustAll_ = false;
     return Status::OK();
@@ -221,7 +223,7 @@ class FolderWalker {
   static Status Step(Folder* cur, std::string_view component, int* hops) {
     if (component == ".") return Status::OK();
     if (component == "..") {
-      const int fd = openat(cur->fd(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+      const int fd = cur->fs().OpenAt(cur->fd(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
       if (fd < 0) return PosixError(cur->HostOf(".."), errno);
       cur->fd_.reset(fd);
       cur->host_ = cur->host_.empty() ? ".." : HostFolderOf(cur->host_);
@@ -232,7 +234,7 @@ class FolderWalker {
     const std::string host = cur->HostOf(name);
     if (!exists) return Status::NotFound(host + ": no such folder", ENOENT);
     for (int attempt = 0; attempt < 3; ++attempt) {
-      const int fd = openat(cur->fd(), name.c_str(), kWalkFlags);
+      const int fd = cur->fs().OpenAt(cur->fd(), name.c_str(), kWalkFlags, 0);
       if (fd >= 0) {
         cur->fd_.reset(fd);
         cur->host_ = host;
@@ -241,7 +243,7 @@ class FolderWalker {
       const int err = errno;
       if (err != ENOTDIR && err != ELOOP) return PosixError(host, err);
       struct stat st;
-      if (fstatat(cur->fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (cur->fs().FstatAt(cur->fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return PosixError(host, errno);
       }
       if (S_ISDIR(st.st_mode)) continue;  // replaced meanwhile: look again
@@ -269,11 +271,12 @@ class FolderWalker {
     if (err != 0) return PosixError("cannot read the link " + host, err);
     Folder from;
     if (!target.empty() && target[0] == '/') {
-      const int fd = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+      const int fd = dir.fs().OpenAt(AT_FDCWD, "/", O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
       if (fd < 0) return PosixError("/", errno);
       from.fd_.reset(fd);
       from.host_ = "/";
       from.trustAll_ = dir.trustAll_;
+      from.fs_ = dir.fs_;
     } else {
       if (Status s = dir.Duplicate(&from); !s.ok()) return s;
     }
@@ -392,6 +395,7 @@ Status Folder::Duplicate(Folder* out) const {
   out->fd_.reset(fd);
   out->host_ = host_;
   out->trustAll_ = trustAll_;
+  out->fs_ = fs_;
   return Status::OK();
 }
 
@@ -399,8 +403,8 @@ Status OpenFolder(std::string_view toolPath, Folder* out) {
   return FolderWalker::Walk(toolPath, false, out, nullptr);
 }
 
-Status OpenServerRoot(const std::string& root, Folder* out) {
-  return FolderWalker::Root(root, out);
+Status OpenServerRoot(const std::string& root, Folder* out, FileSystem& fs) {
+  return FolderWalker::Root(root, out, fs);
 }
 
 Status OpenFolderBelow(const Folder& from, std::string_view relative, Folder* out) {
@@ -430,7 +434,7 @@ std::string ResolveName(const Folder& folder, std::string_view name, bool* exist
   std::string spelled(name);
   struct stat own;
   struct stat& st = found ? *found : own;
-  if (fstatat(folder.fd(), spelled.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+  if (folder.fs().FstatAt(folder.fd(), spelled.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
     if (exists) *exists = true;
     return spelled;
   }
@@ -440,11 +444,11 @@ std::string ResolveName(const Folder& folder, std::string_view name, bool* exist
   // A match the listing remembers that is gone (another program removed it
   // within one timestamp step) makes the folder be listed again.
   for (int attempt = 0; attempt < 2; ++attempt) {
-    const FolderIndex* ix = IndexOf(folder.fd());
+    const FolderIndex* ix = IndexOf(folder);
     if (!ix) return spelled;
     auto hit = ix->byUpper.find(key);
     if (hit == ix->byUpper.end()) return spelled;
-    if (fstatat(folder.fd(), hit->second.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (folder.fs().FstatAt(folder.fd(), hit->second.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
       if (exists) *exists = true;
       return hit->second;
     }
@@ -475,7 +479,8 @@ Status FollowLinks(const Folder& folder, std::string_view name, Target* target, 
                    bool* exists) {
   FolderWalker::Reset(target, &folder, name);
   for (int hops = 0;;) {
-    if (fstatat(target->folder().fd(), target->name().c_str(), st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (target->folder().fs().FstatAt(target->folder().fd(), target->name().c_str(), st,
+                                      AT_SYMLINK_NOFOLLOW) != 0) {
       const int err = errno;
       if (err != ENOENT) return PosixError(target->host(), err);
       *exists = false;
@@ -505,23 +510,24 @@ Status OpenFile(const Folder& folder, std::string_view name, int flags, mode_t m
   int hops = 0;
   for (int round = 0; round < 3 * kMaxLinks; ++round) {
     const int dirFd = t.folder().fd();
+    FileSystem& fs = t.folder().fs();
     const char* entry = t.name().c_str();
     bool made = false;
     int f;
     if (exclusive) {
-      f = openat(dirFd, entry, base | O_CREAT | O_EXCL, mode);
+      f = fs.OpenAt(dirFd, entry, base | O_CREAT | O_EXCL, mode);
       made = f >= 0;
     } else {
-      f = openat(dirFd, entry, base);
+      f = fs.OpenAt(dirFd, entry, base, 0);
       if (f < 0 && errno == ENOENT && create) {
-        f = openat(dirFd, entry, base | O_CREAT | O_EXCL, mode);
+        f = fs.OpenAt(dirFd, entry, base | O_CREAT | O_EXCL, mode);
         made = f >= 0;
         if (f < 0 && errno == EEXIST) continue;  // made meanwhile: open that one
       }
     }
     if (f >= 0) {
       UniqueFd owned(f);
-      if (fstat(f, st) != 0) return PosixError("cannot examine " + t.host(), errno);
+      if (fs.Fstat(f, st) != 0) return PosixError("cannot examine " + t.host(), errno);
       if (!S_ISREG(st->st_mode)) return NotOrdinaryFile(t.host());
       if (made) NoteCreated(t.folder(), t.name());
       *fd = std::move(owned);
@@ -537,7 +543,7 @@ Status OpenFile(const Folder& folder, std::string_view name, int flags, mode_t m
       return PosixError(create ? "cannot open or create " + t.host() : "cannot open " + t.host(),
                         err);
     }
-    if (fstatat(dirFd, entry, &lst, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (fs.FstatAt(dirFd, entry, &lst, AT_SYMLINK_NOFOLLOW) != 0) {
       return PosixError("cannot open " + t.host(), errno);
     }
     if (!S_ISLNK(lst.st_mode)) {
@@ -554,7 +560,7 @@ Status OpenFile(const Folder& folder, std::string_view name, int flags, mode_t m
 }
 
 Status OpenFolderForReading(const Folder& folder, UniqueFd* fd) {
-  const int f = openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int f = folder.fs().OpenAt(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (f < 0) return PosixError("cannot open the folder " + folder.host(), errno);
   fd->reset(f);
   return Status::OK();

@@ -31,6 +31,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/file_system.h"
 #include "common/status.h"
 #include "common/unique_fd.h"
 
@@ -69,6 +70,8 @@ class Folder {
   // Links found below this folder are followed as the system follows them
   // (a folder outside the server folder, which the caller named).
   bool trustsEveryLink() const { return trustAll_; }
+  // The file system every operation on the folder goes through.
+  FileSystem& fs() const { return *fs_; }
 
   // Another descriptor of the same folder.
   Status Duplicate(Folder* out) const;
@@ -81,6 +84,7 @@ class Folder {
   UniqueFd fd_;
   std::string host_;
   bool trustAll_ = false;
+  FileSystem* fs_ = &FileSystem::Posix();
   mutable long nameMax_ = 0;
 };
 
@@ -92,7 +96,8 @@ Status OpenFolder(std::string_view toolPath, Folder* out);
 // The server folder `root` itself (a host path): the operator named it, so
 // it is opened as the system resolves it; what is walked from it follows
 // the rule.
-Status OpenServerRoot(const std::string& root, Folder* out);
+Status OpenServerRoot(const std::string& root, Folder* out,
+                      FileSystem& fs = FileSystem::Posix());
 
 // The folder at `relative` ("\"- or "/"-separated, "\Items\" say) below
 // `from`, and the folder and name of the entry at `relative`, walked by
