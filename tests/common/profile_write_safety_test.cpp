@@ -12,7 +12,9 @@
 #include "common/atomic_file.h"
 #include "common/profile.h"
 #include "common/program_folder.h"
+#include "common/server_folder.h"
 #include "tests/common/status_assert.h"
+#include "tests/support/fault_file_system.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tool_paths.h"
 
@@ -28,14 +30,6 @@ std::string Names(const std::string& folder) {
   for (const auto& e : fs::directory_iterator(folder)) out += e.path().filename().string() + " ";
   return out;
 }
-
-class FaultGuard {
- public:
-  explicit FaultGuard(std::function<bool(const std::string&)> f) {
-    SetWriteFaultForTesting(std::move(f));
-  }
-  ~FaultGuard() { SetWriteFaultForTesting(nullptr); }
-};
 
 TEST(ProfileWriteFailure, ReadOnlyFileIsLeftAlone) {
   ScratchFolder server;
@@ -69,21 +63,26 @@ TEST(ProfileWriteFailure, MissingFolderAndFolderPathCreateNothing) {
 TEST(ProfileWriteFailure, FullDiskKeepsTheOldFileAndLeavesNoTemporary) {
   ScratchFolder server;
   server.Write("Shops/Shop1.dat", "[SHOP1]\r\nName=Old\r\n");
-  std::string seen;
-  FaultGuard fault([&](const std::string& path) {
-    seen = path;
-    return true;
-  });
-  const Status full = WriteIniKey(Tool("Shops\\Shop1.dat"), "SHOP1", "Name", "New");
-  EXPECT_FALSE(full.ok());
-  EXPECT_EQ(full.sysError(), ENOSPC);
-  EXPECT_NE(full.message().find("No space"), std::string::npos) << full.ToString();
-  EXPECT_EQ(seen, server.At("Shops/Shop1.dat"));
+  tests::FaultFileSystem full;
+  full.writesFail = [](std::string_view) { return true; };
+  Folder shops;
+  ASSERT_TRUE(IsOk(ServerFolder(server.path(), full).OpenFolder("\\Shops", &shops)));
+  ProfileEdit edit(shops, "Shop1.dat");
+  edit.Set("SHOP1", "Name", "New");
+  const Status failed = edit.Commit();
+  EXPECT_FALSE(failed.ok());
+  EXPECT_EQ(failed.sysError(), ENOSPC);
+  EXPECT_NE(failed.message().find("No space"), std::string::npos) << failed.ToString();
+  EXPECT_NE(failed.message().find("Shop1.dat"), std::string::npos) << failed.ToString();
   EXPECT_EQ(server.Read("Shops/Shop1.dat"), "[SHOP1]\r\nName=Old\r\n");
   EXPECT_EQ(ReadIniKey(Tool("Shops\\Shop1.dat"), "SHOP1", "Name"), "Old");
   // A new file that cannot be written is not created either.
-  EXPECT_FALSE(WriteIniKey(Tool("Shops\\Shop2.dat"), "SHOP2", "Name", "x").ok());
+  ProfileEdit fresh(shops, "Shop2.dat");
+  fresh.Set("SHOP2", "Name", "x");
+  EXPECT_FALSE(fresh.Commit().ok());
   EXPECT_EQ(Names(server.At("Shops")), "Shop1.dat ");
+  // Only this folder's files met the fault: the rest of the process writes.
+  EXPECT_TRUE(IsOk(WriteIniKey(Tool("Shops\\Shop3.dat"), "SHOP3", "Name", "y")));
 }
 
 TEST(ProfileWriteFailure, Utf16FileIsNotGarbled) {
