@@ -156,9 +156,9 @@ int RunCommand(QCommandLineParser& parser) {
            say("The server was started; ending in " + common::Dec(intervals.end / 1000) + " s.");
          }
        },
-       [&](int code) {
-         exitStatus = code;
-         QCoreApplication::exit(code);
+       [&](const RestartResult& result) {
+         exitStatus = ExitCodeOf(result);
+         QCoreApplication::exit(exitStatus);
        }});
   if (!sequence.Load()) return exitStatus;
   say(std::string(kStatusPreparing) + " (announcing it in " + common::Dec(intervals.wait / 1000) +

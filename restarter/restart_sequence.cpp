@@ -22,8 +22,18 @@ QTimer* MakeTimer(QObject* owner, const char* name, int interval) {
 
 }  // namespace
 
+int ExitCodeOf(const RestartResult& result) {
+  const common::JobResult& job = result.job;
+  if (job.done == 1) return 0;
+  // Closed by the operator before the start: a restart called off, not a
+  // failure.
+  return job.started && job.stopped && job.problems.empty() ? 0 : 1;
+}
+
 RestartSequence::RestartSequence(QObject* owner, Intervals intervals, Hooks hooks)
     : hooks_(std::move(hooks)) {
+  result_.job.job = "restart";
+  result_.job.first = result_.job.last = 1;
   wait_ = MakeTimer(owner, "tmrWait", intervals.wait);
   activate_ = MakeTimer(owner, "tmrActivate", intervals.activate);
   end_ = MakeTimer(owner, "tmrEnd", intervals.end);
@@ -38,15 +48,18 @@ bool RestartSequence::Load() {
   // no server, however long the box stays open.
   wait_->stop();
   if (!CheckServerPresent(*hooks_.messages)) {
-    EndProgram(1);
+    result_.job.status = common::Status::NotFound(kServerMissingPrompt);
+    EndProgram();
     return false;
   }
   if (const common::Status s = lock_.Take(common::ProgramFolder()); !s.ok()) {
     hooks_.messages->Show(s.sysError() == EWOULDBLOCK ? std::string(kRestartUnderWay) : s.message(),
                           kProgramTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
-    EndProgram(1);
+    result_.job.status = s.sysError() == EWOULDBLOCK ? common::Status::Aborted(kRestartUnderWay) : s;
+    EndProgram();
     return false;
   }
+  result_.job.started = true;
   wait_->start();
   return true;
 }
@@ -66,21 +79,23 @@ void RestartSequence::OnActivate() {
       !running.empty()) {
     ended_ = true;
     StopTimers();
-    hooks_.messages->Show(
-        std::string(kServerStillRunning) + "\n(" + common::DescribeServerProcesses(running) + ")",
-        kProgramTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
-    EndProgram(1);
+    const std::string why =
+        std::string(kServerStillRunning) + "\n(" + common::DescribeServerProcesses(running) + ")";
+    hooks_.messages->Show(why, kProgramTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
+    Failed(common::Status::Aborted(why));
     return;
   }
-  const common::Status result = hooks_.starter->StartServer();
-  if (!result.ok()) {
+  const common::Status started = hooks_.starter->StartServer();
+  if (!started.ok()) {
     // No tick may start anything while the report waits for the user.
     ended_ = true;
     StopTimers();
-    ReportStartError(*hooks_.messages, result);
-    EndProgram(1);
+    ReportStartError(*hooks_.messages, started);
+    Failed(started);
     return;
   }
+  ++result_.job.done;
+  result_.server = hooks_.starter->started();
   end_->start();
   activate_->stop();
   hooks_.step(Step::kStarted);
@@ -88,12 +103,19 @@ void RestartSequence::OnActivate() {
 
 void RestartSequence::OnEnd() {
   if (ended_) return;
-  EndProgram(0);
+  EndProgram();
 }
 
 void RestartSequence::Unload() {
   if (ended_) return;
-  EndProgram(0);
+  // Closed before the start: called off.
+  result_.job.stopped = result_.job.done == 0;
+  EndProgram();
+}
+
+void RestartSequence::Failed(common::Status why) {
+  result_.job.problems.push_back({1, "server.exe", why, common::ItemProblem::Kind::kFailed});
+  EndProgram();
 }
 
 void RestartSequence::StopTimers() {
@@ -102,11 +124,12 @@ void RestartSequence::StopTimers() {
   end_->stop();
 }
 
-void RestartSequence::EndProgram(int code) {
+void RestartSequence::EndProgram() {
   ended_ = true;
   StopTimers();
   lock_.Release();
-  hooks_.end(code);
+  result_.job.elapsed = std::chrono::steady_clock::now() - begun_;
+  hooks_.end(result_);
 }
 
 }  // namespace ruvane

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <string>
 
+#include "common/job.h"
 #include "common/message_port.h"
 #include "restarter/restart_lock.h"
 #include "restarter/server_launcher.h"
@@ -27,6 +29,20 @@ inline constexpr char kStatusRestarting[] = "Restarting the server...";
 
 enum class Step { kAnnounced, kStarted };
 
+// How a restart ended. Its one item is the server's start: done when the
+// server was started (`server` its process id), a problem when it could
+// not be or must not be (still running, missing), not tried when the
+// window was closed first (`job.stopped`) or another restart held the
+// folder (`job.started` false).
+struct RestartResult {
+  common::JobResult job;
+  pid_t server = 0;
+};
+
+// The program's exit status for a restart that ended so: 0 when the server
+// was started or the operator closed the window first, 1 otherwise.
+int ExitCodeOf(const RestartResult& result);
+
 class RestartSequence {
  public:
   struct Hooks {
@@ -34,8 +50,8 @@ class RestartSequence {
     ServerStarter* starter;
     // Each step as it is reached.
     std::function<void(Step)> step;
-    // The end of the program, with its exit code; called once.
-    std::function<void(int)> end;
+    // The end of the program, with how the restart ended; called once.
+    std::function<void(const RestartResult&)> end;
   };
 
   // The timers (tmrWait, tmrActivate, tmrEnd) become children of `owner`;
@@ -57,8 +73,11 @@ class RestartSequence {
 
  private:
   void StopTimers();
-  // Stops every timer so no later tick can act, then ends the program.
-  void EndProgram(int code);
+  // Stops every timer so no later tick can act, then ends the program with
+  // the result so far.
+  void EndProgram();
+  // The start failed or was refused for `why`: said in a box by the caller.
+  void Failed(common::Status why);
 
   Hooks hooks_;
   FolderLock lock_;
@@ -66,6 +85,8 @@ class RestartSequence {
   QTimer* activate_;
   QTimer* end_;
   bool ended_ = false;
+  RestartResult result_;
+  std::chrono::steady_clock::time_point begun_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace ruvane

@@ -43,9 +43,9 @@ frmMain::frmMain(frmMainDeps deps, QWidget* parent) : QWidget(parent), deps_(std
                                  if (step == Step::kAnnounced)
                                    lblStatus_->setText(kStatusRestarting);
                                },
-                               [this](int code) {
+                               [this](const RestartResult& result) {
                                  hide();
-                                 deps_.endProgram(code);
+                                 deps_.endProgram(ExitCodeOf(result));
                                }};
   sequence_.emplace(this, deps_.intervals, std::move(hooks));
 }

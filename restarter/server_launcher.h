@@ -72,6 +72,9 @@ class ServerStarter {
  public:
   virtual ~ServerStarter() = default;
   virtual common::Status StartServer() = 0;
+  // The process id of the server the last successful start started; 0 when
+  // unknown.
+  virtual pid_t started() const { return 0; }
 };
 
 // Starts ServerPath() as planned from the file's facts and the PATH, in the
@@ -79,8 +82,7 @@ class ServerStarter {
 class ProcessServerStarter : public ServerStarter {
  public:
   common::Status StartServer() override;
-  // The process id of the server the last successful start started.
-  pid_t started() const { return started_; }
+  pid_t started() const override { return started_; }
 
  private:
   pid_t started_ = 0;
