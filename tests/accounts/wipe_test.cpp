@@ -378,46 +378,5 @@ TEST(WipeTest, AStopEndsItBetweenTwoAccounts) {
             "The wipe was stopped before account 3 of 4; accounts 3 to 4 were not wiped.");
 }
 
-// The button's flow: the question, the step before, the wipe, and the box
-// each outcome ends with.
-TEST(WipeClickTest, EachOutcomeEndsWithItsBox) {
-  ScratchFolder s;
-  s.Write("Accounts/a.ini", Section("CHAR1", {{"InvItemNum1", "5"}}));
-  AccountsState state;
-  const AccountListing l = ListScratch(s, state);
-  const std::string before = s.Read("Accounts/a.ini");
-  RecordingMessages messages;
-  RecordingEvents events;
-  messages.answers = {common::MsgAnswer::No};
-  WipeClickResult click = WipeClick(Server(s), l, messages, events);
-  EXPECT_EQ(click.outcome, WipeClickOutcome::kDeclined);
-  EXPECT_FALSE(ClickBox(click, l));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].title, kWipeQuestionTitle);
-
-  messages.answers = {common::MsgAnswer::Yes};
-  click = WipeClick(Server(s), l, messages, events,
-                    [] { return common::Status::Aborted("the server runs"); });
-  EXPECT_EQ(click.outcome, WipeClickOutcome::kNotStarted);
-  EXPECT_EQ(ClickBox(click, l)->prompt, std::string(kWipeNotStarted) + "\nthe server runs");
-  EXPECT_EQ(s.Read("Accounts/a.ini"), before);
-  EXPECT_TRUE(events.log.empty());
-
-  messages.answers = {common::MsgAnswer::Yes};
-  click = WipeClick(Server(s), l, messages, events);
-  EXPECT_EQ(click.outcome, WipeClickOutcome::kWiped);
-  EXPECT_EQ(ClickBox(click, l)->prompt, kWipeDone);
-  ExpectWiped("a.ini");
-
-  ScratchFolder empty;
-  const AccountListing none = ListScratch(empty, state);
-  messages.answers = {common::MsgAnswer::Yes};
-  click = WipeClick(Server(empty), none, messages, events);
-  EXPECT_EQ(click.outcome, WipeClickOutcome::kNothing);
-  const std::optional<Box> nothing = ClickBox(click, none);
-  EXPECT_EQ(nothing->prompt, kWipeNothing);
-  EXPECT_EQ(nothing->about, empty.At("Accounts"));
-}
-
 }  // namespace
 }  // namespace calmet

@@ -72,25 +72,23 @@ QJsonObject ParseObject(const std::string& out) {
 
 QString Q(const std::string& bytes) { return common::AnsiToQString(bytes); }
 
-// Calmet run with its standard output on `outFd` (a pipe read into
-// result.out when -1), and `signal` sent once `ready()` holds, as an operator
-// pressing Ctrl-C or a service manager stopping it would.
+// Calmet run with its standard output on `outFd` (/dev/null when -1), and
+// `signal` sent once `ready()` holds, as an operator pressing Ctrl-C or a
+// service manager stopping it would. Returns its status and standard error.
 tests::CommandResult RunCalmet(const std::vector<std::string>& args, int outFd = -1,
                                const std::function<bool()>& ready = {}, int signal = 0) {
   tests::CommandResult result;
   const std::string path = std::string(TOOLS_BIN_DIR) + "/Calmet";
-  int out[2] = {-1, -1}, err[2];
-  if ((outFd < 0 && pipe(out) != 0) || pipe(err) != 0) return result;
+  int err[2];
+  if (pipe(err) != 0) return result;
   const pid_t pid = fork();
   if (pid == 0) {
-    const int null = open("/dev/null", O_RDONLY);
+    const int null = open("/dev/null", O_RDWR);
     dup2(null, STDIN_FILENO);
-    dup2(outFd < 0 ? out[1] : outFd, STDOUT_FILENO);
+    dup2(outFd < 0 ? null : outFd, STDOUT_FILENO);
     dup2(err[1], STDERR_FILENO);
     for (int fd = 3; fd < 1024; ++fd) close(fd);
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    unsetenv("QT_QPA_PLATFORM");
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
     std::vector<char*> argv{const_cast<char*>(path.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -98,35 +96,20 @@ tests::CommandResult RunCalmet(const std::vector<std::string>& args, int outFd =
     _exit(127);
   }
   close(err[1]);
-  if (outFd < 0) close(out[1]);
   bool signalled = signal == 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  std::vector<pollfd> fds = {{err[0], POLLIN, 0}};
-  if (outFd < 0) fds.push_back({out[0], POLLIN, 0});
-  size_t remaining = fds.size();
-  while (remaining > 0 && std::chrono::steady_clock::now() < deadline) {
-    if (!signalled && ready()) {
-      kill(pid, signal);
-      signalled = true;
-    }
-    if (poll(fds.data(), fds.size(), signalled ? 100 : 1) <= 0) continue;
-    for (size_t i = 0; i < fds.size(); ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buf[4096];
-      const ssize_t n = read(fds[i].fd, buf, sizeof buf);
-      if (n > 0) {
-        (i == 0 ? result.err : result.out).append(buf, static_cast<size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --remaining;
-      }
-    }
+  pollfd fd = {err[0], POLLIN, 0};
+  bool ended = false;
+  while (!ended && std::chrono::steady_clock::now() < deadline) {
+    if (!signalled && ready()) signalled = kill(pid, signal) == 0;
+    if (poll(&fd, 1, signalled ? 100 : 1) <= 0) continue;
+    char buf[4096];
+    const ssize_t n = read(err[0], buf, sizeof buf);
+    if (n > 0) result.err.append(buf, static_cast<size_t>(n));
+    ended = n == 0 || (n < 0 && errno != EINTR);
   }
-  if (remaining > 0) kill(pid, SIGKILL);
-  for (const pollfd& p : fds) {
-    if (p.fd >= 0) close(p.fd);
-  }
+  close(err[0]);
+  if (!ended) kill(pid, SIGKILL);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
@@ -183,11 +166,6 @@ TEST(CalmetCommand, ListShowAndFindPrintWhatTheViewShows) {
     ASSERT_EQ(got["slots"].toArray().size(), kSlots);
   }
   EXPECT_EQ(characters[0]["caption"].toString(), "Bobby - Moderator - 7");
-  EXPECT_EQ(characters[0]["level"], QJsonValue(7));
-  EXPECT_EQ(characters[0]["strength"], QJsonValue(10));
-  EXPECT_EQ(characters[0]["access"], QJsonValue(1));
-  EXPECT_EQ(characters[1]["level"], QJsonValue(QJsonValue::Null));
-  EXPECT_EQ(characters[2]["name"], QJsonValue(QJsonValue::Null));
   EXPECT_EQ(characters[1]["name"].toString(), QString::fromUtf8("\xC3\x89lise"));
   const QJsonArray bobSlots = characters[0]["slots"].toArray();
   EXPECT_EQ(bobSlots[0].toObject(), (QJsonObject{{"slot", 1},
