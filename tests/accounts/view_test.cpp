@@ -225,12 +225,6 @@ TEST(ViewOfAServerFolderTest, ReadsThatFolderOnly) {
   EXPECT_EQ(reader.Show("b.ini").characters[0].name, "Other");
   // Characters only: no item file read, no inventory.
   EXPECT_TRUE(reader.Show("a.ini", ViewDepth::kCharactersOnly).characters[0].inventory.empty());
-  // The raw texts behind the values the JSON gives as numbers.
-  given.Write("Accounts/c.ini", Section("CHAR2", {{"Access", "4x"}, {"InvItemNum3", "12abc"}}));
-  const AccountView c = reader.Show("c.ini");
-  EXPECT_EQ(c.characters[1].access, "4x");
-  EXPECT_EQ(c.characters[1].slotValues[2].itemText, "12abc");
-  EXPECT_EQ(c.characters[1].slotValues[2].item, 0);
 }
 
 TEST(ConversionTest, StrictDecimalNumbers) {
