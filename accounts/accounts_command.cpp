@@ -243,7 +243,6 @@ int Find(const common::ServerFolder& server, const AccountListing& listing, cons
   if (json) {
     const AccountReader reader(server);
     QJsonArray accounts, problems;
-    std::vector<int> shown;
     for (int p : matches) {
       const AccountView view = reader.Show(listing.files[static_cast<size_t>(p)]);
       if (!view.status.ok()) {
