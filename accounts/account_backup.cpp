@@ -17,6 +17,7 @@
 #include "common/profile.h"
 #include "common/server_layout.h"
 #include "common/steady_read.h"
+#include "common/text_util.h"
 #include "common/trusted_folder.h"
 #include "common/unique_fd.h"
 
@@ -90,26 +91,32 @@ std::string ContentHash(std::string_view bytes) {
   return hash.toStdString();
 }
 
-Status BackUpAccounts(const AccountListing& listing, const std::string& hostDir,
-                      BackupResult* result,
-                      const std::function<void(int32_t, int32_t)>& progress) {
-  result->accounts.assign(listing.files.size(), BackedUpAccount{});
-  if (hostDir.empty()) return Status::InvalidArgument("no backup folder given");
-  if (Status s = MakeFolder(hostDir); !s.ok()) return s.WithContext("backup folder");
+common::JobResult BackUpAccounts(const common::ServerFolder& server, const AccountListing& listing,
+                                 const std::string& hostDir, BackupResult* copies,
+                                 common::JobEvents& events) {
+  const int32_t total = static_cast<int32_t>(listing.files.size());
+  common::JobRun run(events, kBackupJob, 1, total);
+  common::JobResult& result = run.result();
+  copies->accounts.assign(listing.files.size(), BackedUpAccount{});
+  auto notStarted = [&](Status s) {
+    result.status = std::move(s);
+    return run.Finish();
+  };
+  if (hostDir.empty()) return notStarted(Status::InvalidArgument("no backup folder given"));
+  if (Status s = MakeFolder(hostDir); !s.ok()) return notStarted(s.WithContext("backup folder"));
   Folder backup;
   if (Status s = common::OpenFolder(hostDir, &backup); !s.ok()) {
-    return s.WithContext("backup folder");
+    return notStarted(s.WithContext("backup folder"));
   }
   Folder accounts;
-  if (Status s = common::OpenFolder(common::layout::ServerPath(common::layout::kAccountsFolder),
-                                    &accounts);
-      !s.ok()) {
-    return s.WithContext("accounts folder");
+  if (Status s = server.OpenFolder(common::layout::kAccountsFolder, &accounts); !s.ok()) {
+    return notStarted(s.WithContext("accounts folder"));
   }
   struct stat a, b;
   if (::fstat(accounts.fd(), &a) == 0 && ::fstat(backup.fd(), &b) == 0 && a.st_dev == b.st_dev &&
       a.st_ino == b.st_ino) {
-    return Status::InvalidArgument(hostDir + ": the backup folder is the accounts folder");
+    return notStarted(
+        Status::InvalidArgument(hostDir + ": the backup folder is the accounts folder"));
   }
   // What a killed backup left behind.
   {
@@ -125,89 +132,128 @@ Status BackUpAccounts(const AccountListing& listing, const std::string& hostDir,
     }
     common::RemoveStaleTemps(backup, names);
   }
+  run.Start();
 
   // Temporary files not renamed yet are removed however the backup ends
   // (TempFile); renamed copies stay.
   std::vector<Pending> pending;
-  const int32_t total = static_cast<int32_t>(listing.files.size());
+  auto removeTemps = [&] { pending.clear(); };
+  auto fail = [&](Status s, Status* into) {
+    removeTemps();
+    *into = std::move(s);
+    return run.Finish();
+  };
   for (int32_t p = 0; p < total; ++p) {
+    const int32_t item = p + 1;
+    run.Before(item);
     const std::string& file = listing.files[static_cast<size_t>(p)];
-    BackedUpAccount& account = result->accounts[static_cast<size_t>(p)];
+    BackedUpAccount& account = copies->accounts[static_cast<size_t>(p)];
     common::SteadyFile read;
     // An account that cannot be read is not one the wipe could write: it is
     // left out of both, and named by the wipe.
     if (Status s = common::ReadSteady(accounts, file, common::kMaxProfileFileBytes, &read);
         !s.ok()) {
       account.skipped = s;
-      if (progress) progress(p + 1, total);
-      continue;
-    }
-    account.hash = ContentHash(read.bytes);
-
-    struct stat there;
-    if (::fstatat(backup.fd(), file.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
-      const std::string target = backup.HostOf(file);
-      if (!S_ISREG(there.st_mode)) {
-        return Status::InvalidArgument(
-            target + " is not an ordinary file (a link, a FIFO or a folder); a backup holds "
-                     "real copies only (choose an empty backup folder)");
-      }
-      if (there.st_dev == read.st.st_dev && there.st_ino == read.st.st_ino) {
-        return Status::InvalidArgument(target + ": is the account file itself");
-      }
-      std::string copy;
-      struct stat copySt;
-      if (Status s = ReadCopy(backup, file, &copy, &copySt); !s.ok()) return s;
-      if (copySt.st_ino != there.st_ino || copy != read.bytes) {
-        return Status::InvalidArgument(
-            target +
-            ": a different file of that name is there already; it is kept (choose an "
-            "empty backup folder)");
-      }
-      account.copied = true;
-    } else if (errno != ENOENT) {
-      return common::PosixError(backup.HostOf(file), errno);
+      run.Problem({item, listing.lines[static_cast<size_t>(p)], std::move(s),
+                   common::ItemProblem::Kind::kSkipped});
     } else {
-      // Unflushed: the whole backup is flushed at once below.
-      Pending copy;
-      if (Status s = common::TempFile::Write(backup, file, read.bytes, read.st.st_mode & 0777, "b",
-                                             &copy.temp);
-          !s.ok()) {
-        return s;
+      account.hash = ContentHash(read.bytes);
+      struct stat there;
+      if (::fstatat(backup.fd(), file.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
+        const std::string target = backup.HostOf(file);
+        if (!S_ISREG(there.st_mode)) {
+          return fail(Status::InvalidArgument(
+                          target +
+                          " is not an ordinary file (a link, a FIFO or a folder); a backup "
+                          "holds real copies only (choose an empty backup folder)"),
+                      &result.status);
+        }
+        if (there.st_dev == read.st.st_dev && there.st_ino == read.st.st_ino) {
+          return fail(Status::InvalidArgument(target + ": is the account file itself"),
+                      &result.status);
+        }
+        std::string copy;
+        struct stat copySt;
+        if (Status s = ReadCopy(backup, file, &copy, &copySt); !s.ok()) {
+          return fail(s, &result.status);
+        }
+        if (copySt.st_ino != there.st_ino || copy != read.bytes) {
+          return fail(Status::InvalidArgument(
+                          target +
+                          ": a different file of that name is there already; it is kept "
+                          "(choose an empty backup folder)"),
+                      &result.status);
+        }
+        account.copied = true;
+      } else if (errno != ENOENT) {
+        return fail(common::PosixError(backup.HostOf(file), errno), &result.status);
+      } else {
+        // Unflushed: the whole backup is flushed at once below.
+        Pending copy;
+        if (Status s = common::TempFile::Write(backup, file, read.bytes, read.st.st_mode & 0777,
+                                               "b", &copy.temp);
+            !s.ok()) {
+          return fail(s, &result.status);
+        }
+        if (Status s = copy.temp.Close(); !s.ok()) return fail(s, &result.status);
+        copy.target = file;
+        copy.hash = account.hash;
+        copy.position = static_cast<size_t>(p);
+        pending.push_back(std::move(copy));
       }
-      if (Status s = copy.temp.Close(); !s.ok()) return s;
-      copy.target = file;
-      copy.hash = account.hash;
-      copy.position = static_cast<size_t>(p);
-      pending.push_back(std::move(copy));
+      run.Done(item);
     }
-    if (progress) progress(p + 1, total);
+    if (item < total && run.StopNow()) {
+      // A backup cut short holds no copy the wipe may rely on.
+      removeTemps();
+      for (BackedUpAccount& a : copies->accounts) a.copied = false;
+      return run.Finish();
+    }
   }
   // Each copy is on disk before it takes its name, so a crash leaves a
   // hidden temporary file, never a short copy under an account's name.
   {
     UniqueFd fd;
-    if (Status s = common::OpenFolderForReading(backup, &fd); !s.ok()) return s;
-    if (backup.fs().SyncFs(fd.get()) != 0) return common::PosixError(backup.host(), errno);
+    if (Status s = common::OpenFolderForReading(backup, &fd); !s.ok()) {
+      return fail(s, &result.flushed);
+    }
+    if (backup.fs().SyncFs(fd.get()) != 0) {
+      return fail(common::PosixError(backup.host(), errno), &result.flushed);
+    }
   }
   for (Pending& copy : pending) {
     // Never over anything that appeared meanwhile.
     if (Status s = copy.temp.Publish(copy.target, common::TempFile::Over::kNothing); !s.ok()) {
-      return s;
+      return fail(s, &result.status);
     }
   }
   // The renames are on disk only once the folder is.
-  if (Status s = SyncFolder(backup); !s.ok()) return s;
+  if (Status s = SyncFolder(backup); !s.ok()) {
+    result.flushed = s;
+    return run.Finish();
+  }
   for (const Pending& copy : pending) {
     std::string bytes;
     struct stat st;
-    if (Status s = ReadCopy(backup, copy.target, &bytes, &st); !s.ok()) return s;
-    if (ContentHash(bytes) != copy.hash) {
-      return Status::IOError(backup.HostOf(copy.target) +
-                             ": the copy read back differs from the account");
+    if (Status s = ReadCopy(backup, copy.target, &bytes, &st); !s.ok()) {
+      result.status = s;
+      return run.Finish();
     }
-    result->accounts[copy.position].copied = true;
+    if (ContentHash(bytes) != copy.hash) {
+      result.status = Status::IOError(backup.HostOf(copy.target) +
+                                      ": the copy read back differs from the account");
+      return run.Finish();
+    }
+    copies->accounts[copy.position].copied = true;
   }
+  return run.Finish();
+}
+
+Status BackupFailure(const common::JobResult& backup) {
+  if (!backup.status.ok()) return backup.status;
+  if (!backup.flushed.ok()) return backup.flushed.WithContext("the backup is not on disk");
+  if (backup.stopped) return Status::Aborted("the backup was stopped before its end");
+  if (!backup.started) return Status::Aborted("the backup did not start");
   return Status::OK();
 }
 

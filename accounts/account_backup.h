@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "accounts/account_list.h"
+#include "common/job.h"
+#include "common/server_folder.h"
 #include "common/status.h"
 
 namespace calmet {
@@ -30,15 +32,23 @@ struct BackupResult {
   std::vector<BackedUpAccount> accounts;
 };
 
+// The job's name in its result.
+inline constexpr char kBackupJob[] = "backup";
+
 // Copies each file of `listing` (its real entry names) from the accounts
-// folder into the host folder `hostDir`, byte for byte and under the same
-// name, and makes sure the copies are on disk: each account is read as it
-// stands between the server's writes, written to a hidden temporary file,
-// all are flushed, then renamed to their names, the folder is flushed, and
-// each copy is read back and compared with what was read from its account.
-// `result` tells, per account, what was copied (with the hash the wipe
-// compares its own read with) or why it was not. `progress`, when set,
-// hears (copied, total) after each.
+// folder of `server` into the host folder `hostDir`, byte for byte and under
+// the same name, and makes sure the copies are on disk: each account is read
+// as it stands between the server's writes, written to a hidden temporary
+// file, all are flushed, then renamed to their names, the folder is flushed,
+// and each copy is read back and compared with what was read from its
+// account. `copies` tells, per account, what was copied (with the hash the
+// wipe compares its own read with) or why it was not.
+//
+// Items are list positions + 1. An account that cannot be read is an
+// ItemProblem (kSkipped), and the backup goes on: the wipe cannot write
+// such an account either, it leaves it and names it. The job asks
+// events.StopRequested() after each account and, told to stop, removes its
+// temporary files and ends (stopped): then nothing counts as copied.
 //
 // - `hostDir` and its missing parents are created; a new `hostDir` is
 //   readable by its owner only, since account files hold passwords. Each
@@ -52,11 +62,17 @@ struct BackupResult {
 // - `hostDir` may not be the accounts folder itself.
 // - Temporary files a killed backup left in `hostDir` are removed first.
 //
-// The first failure of the backup's own writes ends it and names the file
-// and the reason; no temporary file is left, and copies already renamed
-// stay. The wipe must not start then.
-common::Status BackUpAccounts(
-    const AccountListing& listing, const std::string& hostDir, BackupResult* result,
-    const std::function<void(int32_t done, int32_t total)>& progress = {});
+// The first failure of the backup's own writes ends it: result.status (or
+// result.flushed, for a flush) names the file and the reason; no temporary
+// file is left, and copies already renamed stay. The wipe must not start
+// then (BackupFailure).
+common::JobResult BackUpAccounts(const common::ServerFolder& server, const AccountListing& listing,
+                                 const std::string& hostDir, BackupResult* copies,
+                                 common::JobEvents& events);
+
+// Why the wipe may not rely on a backup's result: it did not start, failed,
+// was not flushed or was stopped. OK otherwise (accounts left out are named
+// by the wipe, which does not wipe them).
+common::Status BackupFailure(const common::JobResult& backup);
 
 }  // namespace calmet

@@ -28,12 +28,17 @@ std::string RecaseName(std::string_view name) {
   return out;
 }
 
-AccountListing ListAccounts(std::string_view folder, AccountsState& state) {
+AccountListing ListAccounts(const common::ServerFolder& server, AccountsState& state) {
   AccountListing listing;
-  std::string base(folder);
-  if (!EndsWith(base, "\\")) base += "\\";
   std::vector<std::string> entries;
-  listing.status = common::ListFolder(base + "*.*", &entries);
+  common::Folder folder;
+  listing.status = server.OpenFolder(common::layout::kAccountsFolder, &folder);
+  if (listing.status.ok()) {
+    listing.folder = folder.host();
+    listing.status = common::ListFolderIn(folder, "*.*", &entries);
+  } else {
+    listing.folder = server.HostPath(common::layout::kAccountsFolder);
+  }
   // A server that never had an account has no folder for them yet.
   if (listing.status.IsNotFound()) listing.status = common::Status::OK();
   int32_t count = 0;
@@ -56,19 +61,27 @@ AccountListing ListAccounts(std::string_view folder, AccountsState& state) {
   return listing;
 }
 
-AccountListing StartListing(AccountsState& state, common::MessagePort& messages) {
-  AccountListing listing =
-      ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
-  if (!listing.status.ok()) {
+bool HoldsAFile(const common::ServerFolder& server, std::string_view name) {
+  common::Folder folder;
+  if (!server.OpenFolder(name, &folder).ok()) return false;
+  return !common::FindFirstFileIn(folder, "*").empty();
+}
+
+AccountsStart StartListing(const common::ServerFolder& server, AccountsState& state) {
+  AccountsStart start;
+  start.listing = ListAccounts(server, state);
+  if (!start.listing.status.ok()) {
     // The folder is there but could not be read: "No accounts found." alone
     // would hide that the accounts exist.
-    messages.Show(std::string(kListFailed) + "\n" + common::VisibleName(listing.status.message()),
-                  kListFailedTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
+    start.boxes.push_back(
+        {std::string(kListFailed) + "\n" + common::VisibleName(start.listing.status.message()),
+         kListFailedTitle, common::MsgIcon::Stop, start.listing.folder});
   }
-  if (!common::FileIsPresent(common::layout::kItemsFolder, false)) {
-    messages.Show(kItemsMissing, kItemsMissingTitle, common::MsgButtons::Ok, common::MsgIcon::None);
+  if (!HoldsAFile(server, common::layout::kItemsFolder)) {
+    start.boxes.push_back({kItemsMissing, kItemsMissingTitle, common::MsgIcon::None,
+                           server.HostPath(common::layout::kItemsFolder)});
   }
-  return listing;
+  return start;
 }
 
 }  // namespace calmet

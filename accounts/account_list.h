@@ -6,8 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "accounts/account_boxes.h"
 #include "accounts/accounts_state.h"
-#include "common/message_port.h"
+#include "common/server_folder.h"
 #include "common/status.h"
 
 namespace calmet {
@@ -20,6 +21,8 @@ struct AccountListing {
   std::vector<std::string> lines;
   std::vector<std::string> files;
   std::string label;  // "No accounts found." or "Total Accounts: <n>"
+  // The accounts folder's host path, for messages.
+  std::string folder;
   // OK, also for a missing folder (it holds no accounts); otherwise why the
   // folder could not be listed, and the listing is empty.
   common::Status status;
@@ -34,11 +37,11 @@ inline constexpr char kListFailedTitle[] = "Accounts not listed.";
 // each character after a space, tab, LF, VT, FF, CR or NUL raised. ASCII only.
 std::string RecaseName(std::string_view name);
 
-// Lists `folder` (a tool path; a trailing "\" is added when missing) in the
-// host's order and keeps the entries whose re-cased name ends in ".ini".
-// Sets state.TotalAccounts to the number kept. Entries whose names hold a "\"
-// cannot be reached through a tool path and are passed over.
-AccountListing ListAccounts(std::string_view folder, AccountsState& state);
+// Lists the accounts folder of `server` in the host's order and keeps the
+// entries whose re-cased name ends in ".ini". Sets state.TotalAccounts to
+// the number kept. Entries whose names hold a "\" cannot be reached through
+// a tool path and are passed over.
+AccountListing ListAccounts(const common::ServerFolder& server, AccountsState& state);
 
 // The box when the server folder has no items folder: the inventories then
 // show no item names.
@@ -47,8 +50,16 @@ inline constexpr char kItemsMissing[] =
 inline constexpr char kItemsMissingTitle[] = "Warning";
 
 // What the program does at start, window or command: lists the server's
-// accounts folder, shows the kListFailed box when it cannot be read and the
-// kItemsMissing box when there is no items folder.
-AccountListing StartListing(AccountsState& state, common::MessagePort& messages);
+// accounts folder; the kListFailed box when it cannot be read and the
+// kItemsMissing box when there is no items folder, in that order.
+struct AccountsStart {
+  AccountListing listing;
+  std::vector<Box> boxes;
+};
+AccountsStart StartListing(const common::ServerFolder& server, AccountsState& state);
+
+// True when the folder `name` of `server` holds an ordinary file (the
+// server's tools test the items and accounts folders so).
+bool HoldsAFile(const common::ServerFolder& server, std::string_view name);
 
 }  // namespace calmet

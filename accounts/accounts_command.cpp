@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonValue>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -12,15 +14,15 @@
 #include <vector>
 
 #include "accounts/account_backup.h"
+#include "accounts/account_find.h"
 #include "accounts/account_list.h"
 #include "accounts/accounts_state.h"
 #include "accounts/character_view.h"
 #include "accounts/inventory_wipe.h"
 #include "common/cli/command_line.h"
-#include "common/file_search.h"
-#include "common/host_path.h"
+#include "common/cli/job_console.h"
 #include "common/qt/ansi_text.h"
-#include "common/server_layout.h"
+#include "common/server_folder.h"
 #include "common/server_process.h"
 #include "common/text_util.h"
 #include "common/visible_text.h"
@@ -36,6 +38,10 @@ const QString kYes = QStringLiteral("yes");
 const QString kBackup = QStringLiteral("backup");
 const QString kForce = QStringLiteral("force");
 
+// The version of the JSON shape `list`, `show` and `find` print
+// (docs/json.md): raised whenever a key changes its meaning or type or goes.
+constexpr int kJsonVersion = 1;
+
 QString Text(const std::string& bytes) { return common::AnsiToQString(bytes); }
 
 void PrintJson(const QJsonObject& object) { cli::PrintJson(QJsonDocument(object)); }
@@ -44,11 +50,14 @@ void PrintError(const std::string& text) {
   cli::PrintErr(QCoreApplication::applicationName().toStdString() + ": " + text);
 }
 
-// The window's start; nothing when the accounts folder cannot be read.
-std::optional<AccountListing> Start(AccountsState& state, common::MessagePort& messages) {
-  AccountListing listing = StartListing(state, messages);
-  if (!listing.status.ok()) return std::nullopt;
-  return listing;
+// The window's start, its boxes printed with the folder they are about;
+// nothing when the accounts folder cannot be read.
+std::optional<AccountListing> Start(const common::ServerFolder& server, AccountsState& state,
+                                    common::MessagePort& messages) {
+  AccountsStart start = StartListing(server, state);
+  for (const Box& box : start.boxes) ShowBox(messages, box, true);
+  if (!start.listing.status.ok()) return std::nullopt;
+  return std::move(start.listing);
 }
 
 // Where ACCOUNT is in the listing: the file of exactly that name (".ini" may
@@ -102,20 +111,48 @@ Lookup FindAccount(const AccountListing& listing, const QString& account) {
   return found;
 }
 
+// JSON values of the shape in docs/json.md. A number is read from the
+// account file by the view's rule (ConvertLong, ConvertByte); a value that
+// is missing, empty or no number there is null, and its text as the file
+// holds it stays in "texts", so that a player's "12abc" neither breaks the
+// shape nor is lost.
+QJsonValue Number(std::optional<int32_t> n) {
+  return n ? QJsonValue(static_cast<qint64>(*n)) : QJsonValue(QJsonValue::Null);
+}
+QJsonValue Number(std::optional<uint8_t> n) {
+  return n ? QJsonValue(static_cast<int>(*n)) : QJsonValue(QJsonValue::Null);
+}
+QJsonValue TextOrNull(const std::string& bytes) {
+  return bytes.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(Text(bytes));
+}
+QString HostText(const std::string& path) { return QString::fromLocal8Bit(path); }
+
 QJsonObject CharacterJson(int position, const CharacterView& ch) {
   QJsonArray inventory, slotArray;
   for (const std::string& line : ch.inventory) inventory.append(Text(line));
   for (const SlotView& slot : ch.slotValues) {
-    slotArray.append(QJsonObject{{"slot", slot.slot},
-                                 {"item", static_cast<qint64>(slot.item)},
-                                 {"name", Text(slot.name)},
-                                 {"value", Text(slot.value)}});
+    slotArray.append(QJsonObject{
+        {"slot", slot.slot},
+        {"item", static_cast<qint64>(slot.item)},
+        {"name", slot.item == 0 ? QJsonValue(QJsonValue::Null) : TextOrNull(slot.name)},
+        {"value", Number(ConvertLong(slot.value))},
+        {"texts", QJsonObject{{"item", Text(slot.itemText)}, {"value", Text(slot.value)}}}});
   }
-  return QJsonObject{{"position", position},     {"caption", Text(ch.caption)},
-                     {"name", Text(ch.name)},    {"level", Text(ch.level)},
-                     {"strength", Text(ch.str)}, {"defense", Text(ch.def)},
-                     {"speed", Text(ch.spd)},    {"magic", Text(ch.magi)},
-                     {"inventory", inventory},   {"slots", slotArray}};
+  const QJsonObject texts{{"access", Text(ch.access)}, {"level", Text(ch.level)},
+                          {"strength", Text(ch.str)},  {"defense", Text(ch.def)},
+                          {"speed", Text(ch.spd)},     {"magic", Text(ch.magi)}};
+  return QJsonObject{{"position", position},
+                     {"caption", Text(ch.caption)},
+                     {"name", TextOrNull(ch.name)},
+                     {"access", Number(ConvertByte(ch.access))},
+                     {"level", Number(ConvertLong(ch.level))},
+                     {"strength", Number(ConvertLong(ch.str))},
+                     {"defense", Number(ConvertLong(ch.def))},
+                     {"speed", Number(ConvertLong(ch.spd))},
+                     {"magic", Number(ConvertLong(ch.magi))},
+                     {"texts", texts},
+                     {"inventory", inventory},
+                     {"slots", slotArray}};
 }
 
 QJsonObject AccountJson(const AccountListing& listing, int position, const AccountView& view) {
@@ -139,12 +176,6 @@ void PrintView(const AccountView& view) {
   }
 }
 
-// Reports an account the view could not read, as the window's box does.
-void ShowUnreadable(const AccountView& view, common::MessagePort& messages) {
-  messages.Show(std::string(kAccountUnreadable) + "\n" + common::VisibleName(view.status.message()),
-                kAccountUnreadableTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
-}
-
 int List(const AccountListing& listing, bool json, bool quiet) {
   if (json) {
     QJsonArray accounts;
@@ -152,7 +183,11 @@ int List(const AccountListing& listing, bool json, bool quiet) {
       accounts.append(
           QJsonObject{{"name", Text(listing.lines[p])}, {"file", Text(listing.files[p])}});
     }
-    PrintJson(QJsonObject{{"label", Text(listing.label)}, {"accounts", accounts}});
+    PrintJson(QJsonObject{{"version", kJsonVersion},
+                          {"folder", HostText(listing.folder)},
+                          {"count", static_cast<qint64>(listing.files.size())},
+                          {"label", Text(listing.label)},
+                          {"accounts", accounts}});
   } else {
     for (const std::string& line : listing.lines) cli::PrintOut(line);
   }
@@ -160,8 +195,8 @@ int List(const AccountListing& listing, bool json, bool quiet) {
   return cli::kExitDone;
 }
 
-int Show(const AccountListing& listing, const AccountsState& state, const QString& account,
-         bool json, common::MessagePort& messages) {
+int Show(const common::ServerFolder& server, const AccountListing& listing,
+         const QString& account, bool json, common::MessagePort& messages) {
   const Lookup found = FindAccount(listing, account);
   if (!found.candidates.empty()) {
     std::string names;
@@ -170,67 +205,68 @@ int Show(const AccountListing& listing, const AccountsState& state, const QStrin
                            " fits several account files; give one of:" + Text(names));
   }
   if (found.position < 0) {
-    PrintError("no account " + common::QStringToAnsi(account) + " in " +
-               common::ResolvePath(common::layout::ServerPath(common::layout::kAccountsFolder)));
+    PrintError("no account " + common::QStringToAnsi(account) + " in " + listing.folder);
     return cli::kExitFailed;
   }
-  // Nothing sets WipeInProgress here, so there is always a view.
-  const std::optional<AccountView> view =
-      ShowAccount(listing.files[static_cast<size_t>(found.position)], state);
-  if (!view || !view->status.ok()) {
-    if (view) ShowUnreadable(*view, messages);
+  const AccountView view = ShowAccount(server, listing.files[static_cast<size_t>(found.position)]);
+  if (!view.status.ok()) {
+    ShowBox(messages, UnreadableBox(view.status), true);
     return cli::kExitFailed;
   }
   if (json) {
-    PrintJson(AccountJson(listing, found.position, *view));
+    QJsonObject object = AccountJson(listing, found.position, view);
+    object.insert("version", kJsonVersion);
+    object.insert("folder", HostText(listing.folder));
+    PrintJson(object);
   } else {
-    PrintView(*view);
+    PrintView(view);
   }
   return cli::kExitDone;
 }
 
-int Find(const AccountListing& listing, const AccountsState& state, const QString& text, bool json,
-         bool quiet, common::MessagePort& messages) {
-  cli::ProgressLine progress(quiet);
-  progress.Begin("Accounts searched");
-  const int total = static_cast<int>(listing.files.size());
+int Find(const common::ServerFolder& server, const AccountListing& listing, const QString& text,
+         bool json, bool quiet, common::MessagePort& messages) {
+  cli::ConsoleJob events(quiet, {"account", "accounts", "searched"});
+  events.Label("Search");
   std::vector<int> matches;
+  common::JobResult search = FindAccounts(
+      server, listing,
+      [&text](std::string_view name) {
+        return Text(std::string(name)).contains(text, Qt::CaseInsensitive);
+      },
+      events, &matches);
   // Shown once the progress line has ended, so that they do not break it.
-  std::vector<AccountView> unreadable;
-  for (int p = 0; p < total; ++p) {
-    // Names only: a search reads no item file.
-    std::optional<AccountView> view =
-        ShowAccount(listing.files[static_cast<size_t>(p)], state, ViewDepth::kCharactersOnly);
-    if (view && !view->status.ok()) {
-      unreadable.push_back(std::move(*view));
-    } else if (view) {
-      for (const CharacterView& ch : view->characters) {
-        if (!ch.name.empty() && Text(ch.name).contains(text, Qt::CaseInsensitive)) {
-          matches.push_back(p);
-          break;
-        }
-      }
-    }
-    progress.Update(p + 1, total);
+  for (const common::ItemProblem& problem : search.problems) {
+    ShowBox(messages, UnreadableBox(problem.why), true);
   }
-  progress.End("done");
-  for (const AccountView& view : unreadable) ShowUnreadable(view, messages);
-  bool skipped = !unreadable.empty();
 
   if (json) {
-    QJsonArray accounts;
+    const AccountReader reader(server);
+    QJsonArray accounts, problems;
     for (int p : matches) {
-      const std::optional<AccountView> view =
-          ShowAccount(listing.files[static_cast<size_t>(p)], state);
-      if (!view || !view->status.ok()) {
+      const AccountView view = reader.Show(listing.files[static_cast<size_t>(p)]);
+      if (!view.status.ok()) {
         // Changed since it was searched.
-        if (view) ShowUnreadable(*view, messages);
-        skipped = true;
+        ShowBox(messages, UnreadableBox(view.status), true);
+        search.problems.push_back({p + 1, listing.lines[static_cast<size_t>(p)], view.status,
+                                   common::ItemProblem::Kind::kSkipped});
         continue;
       }
-      accounts.append(AccountJson(listing, p, *view));
+      accounts.append(AccountJson(listing, p, view));
     }
-    PrintJson(QJsonObject{{"text", text}, {"accounts", accounts}});
+    for (const common::ItemProblem& problem : search.problems) {
+      problems.append(QJsonObject{
+          {"name", Text(problem.name)},
+          {"file", Text(listing.files[static_cast<size_t>(problem.item - 1)])},
+          {"reason", Text(problem.why.message())}});
+    }
+    PrintJson(QJsonObject{{"version", kJsonVersion},
+                          {"folder", HostText(listing.folder)},
+                          {"text", text},
+                          {"searched", static_cast<qint64>(search.done)},
+                          {"count", static_cast<qint64>(accounts.size())},
+                          {"accounts", accounts},
+                          {"problems", problems}});
   } else {
     for (int p : matches) cli::PrintOut(listing.lines[static_cast<size_t>(p)]);
   }
@@ -239,79 +275,69 @@ int Find(const AccountListing& listing, const AccountsState& state, const QStrin
                       ? std::string("No accounts found.")
                       : "Accounts found: " + common::Dec(static_cast<int32_t>(matches.size())));
   }
-  return skipped ? cli::kExitSkipped : cli::kExitDone;
+  return cli::ExitStatusOf({search});
 }
 
-// The wipe's window on a console: the bar becomes a progress line, which
-// ends before any box is printed.
-class ConsoleWipeUi : public WipeUi, public common::MessagePort {
- public:
-  ConsoleWipeUi(bool quiet, int total, std::optional<common::MsgAnswer> preset)
-      : progress_(quiet), messages_(preset), total_(total) {}
-  void SelectAccount(int position) override { position_ = position; }
-  void SetProgress(float) override {
-    if (!begun_) {
-      progress_.Begin("Accounts wiped");
-      begun_ = true;
-    }
-    progress_.Update(position_ + 1, total_);
-  }
-  common::MessagePort& Messages() override { return *this; }
-  common::MsgAnswer Show(const std::string& prompt, const std::string& title,
-                         common::MsgButtons buttons, common::MsgIcon icon) override {
-    progress_.End(icon == common::MsgIcon::Stop ? "not all written" : "done");
-    return messages_.Show(prompt, title, buttons, icon);
-  }
+// The status of an interrupted command: 128 + the signal.
+std::optional<int> Interrupted() {
+  if (!cli::Interrupts::Requested()) return std::nullopt;
+  return 128 + cli::Interrupts::Signal();
+}
 
- private:
-  cli::ProgressLine progress_;
-  cli::ConsoleMessages messages_;
-  int total_;
-  int position_ = 0;
-  bool begun_ = false;
-};
-
-int Wipe(const QCommandLineParser& parser, const AccountListing& listing, AccountsState& state) {
+int Wipe(const QCommandLineParser& parser, const common::ServerFolder& server,
+         const AccountListing& listing) {
   const bool yes = parser.isSet(kYes);
-  ConsoleWipeUi ui(parser.isSet("quiet"), state.TotalAccounts,
-                   yes ? std::optional(common::MsgAnswer::Yes) : std::nullopt);
-  std::function<common::Status()> backup;
-  BackupResult backedUp;
-  if (parser.isSet(kBackup)) {
-    const QString dir = QDir::cleanPath(QDir::current().absoluteFilePath(parser.value(kBackup)));
-    backup = [&listing, &backedUp, dir, quiet = parser.isSet("quiet")] {
-      cli::ProgressLine progress(quiet);
-      progress.Begin("Accounts backed up");
-      const common::Status s = BackUpAccounts(
-          listing, dir.toLocal8Bit().toStdString(), &backedUp,
-          [&progress](int32_t done, int32_t total) { progress.Update(done, total); });
-      progress.End(s.ok() ? "done" : "failed");
-      return s;
-    };
-  }
+  const bool quiet = parser.isSet("quiet");
+  // From here an interrupt stops the backup or the wipe between two
+  // accounts, and the command says what was done.
+  cli::Interrupts::Watch();
+  cli::ConsoleMessages messages(yes ? std::optional(common::MsgAnswer::Yes) : std::nullopt);
+  cli::ConsoleJob wipeEvents(quiet, {"account", "accounts", "wiped"});
+  wipeEvents.Label("Wipe");
+  const bool withBackup = parser.isSet(kBackup);
+  const std::string backupDir =
+      withBackup ? QDir::cleanPath(QDir::current().absoluteFilePath(parser.value(kBackup)))
+                       .toLocal8Bit()
+                       .toStdString()
+                 : std::string();
+  BackupResult copies;
   // The server check comes first, before the backup and the first write.
   const common::ServerCheck serverCheck =
       parser.isSet(kForce) ? common::ServerCheck::kForce : common::ServerCheck::kRefuse;
   const WipeClickResult click = WipeClick(
-      listing, state, ui,
+      server, listing, messages, wipeEvents,
       [&] {
-        common::Status s = common::CheckServerBeforeWrite(ui.Messages(), serverCheck);
-        if (s.ok() && backup) s = backup();
+        common::Status s = common::CheckServerBeforeWrite(messages, serverCheck);
+        if (s.ok() && withBackup) {
+          cli::ConsoleJob backupEvents(quiet, {"account", "accounts", "backed up"});
+          backupEvents.Label("Backup");
+          s = BackupFailure(BackUpAccounts(server, listing, backupDir, &copies, backupEvents));
+        }
+        if (s.ok() && cli::Interrupts::Requested()) {
+          s = common::Status::Aborted(std::string("stopped by ") +
+                                      (cli::Interrupts::Signal() == SIGINT ? "SIGINT" : "SIGTERM") +
+                                      " before the first account");
+        }
         return s;
       },
-      parser.isSet(kBackup) ? &backedUp : nullptr);
+      withBackup ? &copies : nullptr);
+  if (const std::optional<Box> box = ClickBox(click, listing)) ShowBox(messages, *box, true);
   switch (click.outcome) {
     case WipeClickOutcome::kDeclined:
       PrintError("nothing was wiped.");
-      return cli::kExitFailed;
+      return Interrupted().value_or(cli::kExitFailed);
     case WipeClickOutcome::kNotStarted:
-    case WipeClickOutcome::kIncomplete:
-      return cli::kExitFailed;
+      return Interrupted().value_or(cli::kExitFailed);
     case WipeClickOutcome::kNothing:
+      return cli::kExitDone;
     case WipeClickOutcome::kWiped:
+    case WipeClickOutcome::kIncomplete:
       break;
   }
-  return cli::kExitDone;
+  // Every account the wipe left alone fails the command: the operator asked
+  // for all of them.
+  const int status = cli::ExitStatusOf({click.wipe});
+  return status == cli::kExitSkipped ? cli::kExitFailed : status;
 }
 
 }  // namespace
@@ -337,15 +363,18 @@ const cli::Manual& Manual() {
         cli::Completion::kAccounts},
        {"find", "TEXT",
         "Print the accounts with a character whose name holds TEXT, without regard to case; "
-        "status 3 when some accounts could not be read."},
+        "status 3 when some accounts could not be read, 1 when none could."},
        {"wipe", "",
         "Empty every inventory of every account, after asking on the terminal (status 2 when "
         "standard input is not one and --yes is not given; 1 when some accounts could not be "
         "written, the answer was No, or this folder's server.exe is running without "
-        "--force)."}},
+        "--force). Progress and a final line with the counts and the time go to standard "
+        "error. SIGINT (Ctrl-C) or SIGTERM stops the backup or the wipe after the account at "
+        "hand, leaves no temporary file, prints what was wiped and what was not (also with "
+        "--quiet) and ends with status 130 or 143; a second one ends it at once."}},
       {{"json", nullptr,
-        "list, show, find: print JSON instead of text: the window's texts and beside them the "
-        "name, level and, per slot, {slot, item, name, value}.",
+        "list, show, find: print JSON instead of text: the window's texts and beside them "
+        "their values, numbers as numbers and a missing value as null (see JSON in the manual page).",
         "list show find"},
        {"yes", nullptr, "wipe: answer Yes to the question instead of asking.", "wipe"},
        {"backup", "DIR",
@@ -358,11 +387,15 @@ const cli::Manual& Manual() {
         "refuses, status 1, and changes nothing).",
         "wipe"}},
       {},
-      {{0, "done"},
-       {1, "failed (an account not found or unreadable, a write that failed or an account left "
-           "alone, the answer No, this folder's server running)"},
+      {{0, "done (also a wipe with no account file to wipe)"},
+       {1, "failed: an account not found or unreadable (show), no account readable (find), a "
+           "write that failed or an account left alone (wipe), the answer No, this folder's "
+           "server running, a backup that could not be made, or standard output that could not "
+           "be written whole (a full disk)"},
        {2, "bad usage (also a wipe with no terminal to ask on and no --yes)"},
-       {3, "done, but some accounts could not be read"}},
+       {3, "find: done, but some accounts could not be read"},
+       {130, "stopped by SIGINT (Ctrl-C) after the account at hand; what was done is printed"},
+       {143, "stopped by SIGTERM after the account at hand; what was done is printed"}},
       {{"Accounts/*.ini",
         "The account files. Read by list, show and find. The wipe sets every inventory slot "
         "of every character to empty and rewrites each file through a hidden temporary file "
@@ -375,7 +408,19 @@ const cli::Manual& Manual() {
         "first account is wiped; when that fails nothing is wiped. An entry there that is a "
         "link, a FIFO or another account's file is refused. An account is wiped only when "
         "what the wipe read is what was copied."}},
-      {},
+      {{"JSON",
+        "With --json, list, show and find print one JSON object with \"version\" (the "
+        "version of its shape, now 1) and \"folder\" (the accounts folder). list adds "
+        "\"count\", \"label\" and \"accounts\" ({name, file}); show the account's \"name\", "
+        "\"file\" and three \"characters\"; find \"text\", \"searched\", \"count\", the "
+        "\"accounts\" found (as show prints them) and the \"problems\" ({name, file, "
+        "reason}) of the accounts it could not read.\n\n"
+        "A character holds the window's \"caption\" and \"inventory\" lines, and \"name\", "
+        "\"access\", \"level\", \"strength\", \"defense\", \"speed\", \"magic\" and, per "
+        "slot, {slot, item, name, value}. Numbers are JSON numbers, read as the window reads "
+        "them (a decimal number, rounded to a whole one); a value that is missing, empty or "
+        "no number is null, and \"texts\" holds every such value exactly as the account "
+        "file has it (\"12abc\"). A free slot has item 0 and name null."}},
       {{"list --server-dir /srv/game", "List the accounts of the server in /srv/game:"},
        {"show alice --json --server-dir /srv/game", "Show the account alice as JSON:"},
        {"find thorn --server-dir /srv/game",
@@ -421,14 +466,17 @@ int RunCommand(QCommandLineParser& parser) {
         "not a terminal to answer on; give --yes to wipe without asking");
   }
 
+  // The server folder, fixed here for the whole command (--server-dir has
+  // made it the program folder).
+  const common::ServerFolder server = common::ServerFolder::Program();
   AccountsState state;
   cli::ConsoleMessages messages;
-  const std::optional<AccountListing> listing = Start(state, messages);
+  const std::optional<AccountListing> listing = Start(server, state, messages);
   if (!listing) return cli::kExitFailed;
   if (command == "list") return List(*listing, json, quiet);
-  if (command == "show") return Show(*listing, state, args.first(), json, messages);
-  if (command == "find") return Find(*listing, state, args.first(), json, quiet, messages);
-  return Wipe(parser, *listing, state);
+  if (command == "show") return Show(server, *listing, args.first(), json, messages);
+  if (command == "find") return Find(server, *listing, args.first(), json, quiet, messages);
+  return Wipe(parser, server, *listing);
 }
 
 }  // namespace calmet

@@ -9,7 +9,8 @@ namespace calmet {
 struct AccountsState {
   // Number of accounts the last listing found; 0 before the first listing.
   int32_t TotalAccounts = 0;
-  // True only while WipeInventories runs; the character view does nothing then.
+  // True only while the window's wipe runs: the window then moves its list's
+  // selection to each account the wipe reaches without showing it.
   bool WipeInProgress = false;
 };
 

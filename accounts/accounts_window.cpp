@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <cmath>
 
 #include "common/file_search.h"
@@ -42,24 +43,34 @@ const char* const kCharacterObjectSuffix[kCharacters] = {"1", "2", "3"};
 
 }  // namespace
 
-// Lets the wipe move the selection and the bar of this window.
-class frmMain::WindowWipeUi : public WipeUi {
+// The wipe's events in this window: the list's selection follows the
+// account the wipe is at, without showing it, and the bar its progress.
+class frmMain::WipeEvents : public common::JobEvents {
  public:
-  explicit WindowWipeUi(frmMain& w) : w_(w) {}
-  void SelectAccount(int position) override { w_.lstAccounts_->setCurrentRow(position); }
-  void SetProgress(float percent) override {
+  explicit WipeEvents(frmMain& w) : w_(w) {}
+  void Started(const common::JobResult& result) override {
+    w_.state_.WipeInProgress = true;
+    total_ = result.last - result.first + 1;
+  }
+  void BeforeItem(int32_t item) override { w_.SelectWithoutShowing(item - 1); }
+  void ItemDone(int32_t item) override { Progress(item); }
+  void ItemProblem(const common::ItemProblem& problem) override { Progress(problem.item); }
+
+ private:
+  void Progress(int32_t item) {
+    const float percent = static_cast<float>(static_cast<double>(item) / total_ * 100.0);
     w_.prgbarProgress_->setValue(static_cast<int>(std::lround(percent)));
     // The wipe keeps the event loop waiting, so paint the bar now.
     w_.prgbarProgress_->repaint();
     if (w_.wipeObserver_) w_.wipeObserver_(percent);
   }
-  common::MessagePort& Messages() override { return *w_.messages_; }
 
- private:
   frmMain& w_;
+  int32_t total_ = 1;
 };
 
-frmMain::frmMain(common::MessagePort* messages, QWidget* parent) : QMainWindow(parent) {
+frmMain::frmMain(common::MessagePort* messages, QWidget* parent)
+    : QMainWindow(parent), server_(common::ServerFolder::Program()) {
   if (messages) {
     messages_ = messages;
   } else {
@@ -171,7 +182,9 @@ void frmMain::BuildControls() {
 }
 
 void frmMain::Form_Load() {
-  listing_ = StartListing(state_, *messages_);
+  AccountsStart start = StartListing(server_, state_);
+  for (const Box& box : start.boxes) ShowBox(*messages_, box, false);
+  listing_ = std::move(start.listing);
   for (const std::string& line : listing_.lines) lstAccounts_->addItem(common::AnsiToQString(line));
   lblTAccounts_->setText(common::AnsiToQString(listing_.label));
 }
@@ -192,14 +205,14 @@ void frmMain::lstAccounts_Click() {
   const int row = SelectedRow();
   if (row < 0 || static_cast<size_t>(row) >= listing_.files.size()) return;
   // Each position reaches its own file, whatever case the list shows.
-  std::optional<AccountView> view = ShowAccount(listing_.files[row], state_);
-  if (!view) return;
-  ShowView(*view);
-  if (!view->status.ok()) {
-    messages_->Show(
-        std::string(kAccountUnreadable) + "\n" + common::VisibleName(view->status.message()),
-        kAccountUnreadableTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
-  }
+  const AccountView view = ShowAccount(server_, listing_.files[row]);
+  ShowView(view);
+  if (!view.status.ok()) ShowBox(*messages_, UnreadableBox(view.status), false);
+}
+
+void frmMain::SelectWithoutShowing(int row) {
+  const QSignalBlocker quiet(lstAccounts_);
+  lstAccounts_->setCurrentRow(row);
 }
 
 void frmMain::ShowView(const AccountView& view) {
@@ -219,10 +232,10 @@ void frmMain::ShowView(const AccountView& view) {
 }
 
 void frmMain::cmdClear_Click() {
-  WindowWipeUi ui(*this);
-  const WipeClickResult click = WipeClick(listing_, state_, ui, [this, &ui] {
+  WipeEvents events(*this);
+  const WipeClickResult click = WipeClick(server_, listing_, *messages_, events, [this] {
     // Asked after the wipe's own question, right before the first write.
-    if (common::Status s = common::CheckServerBeforeWrite(ui.Messages(), common::ServerCheck::kAsk);
+    if (common::Status s = common::CheckServerBeforeWrite(*messages_, common::ServerCheck::kAsk);
         !s.ok()) {
       return s;
     }
@@ -230,7 +243,11 @@ void frmMain::cmdClear_Click() {
     return common::Status::OK();
   });
   if (click.outcome == WipeClickOutcome::kDeclined) return;
-  if (click.wipe.ran) {
+  if (const std::optional<Box> box = ClickBox(click, listing_)) ShowBox(*messages_, *box, false);
+  if (click.wipe.started) {
+    // Still frozen: this selection must not redraw the view.
+    SelectWithoutShowing(0);
+    state_.WipeInProgress = false;
     lstAccounts_Click();
     prgbarProgress_->setValue(0);
   }

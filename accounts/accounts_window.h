@@ -13,6 +13,7 @@
 #include "accounts/character_view.h"
 #include "accounts/inventory_wipe.h"
 #include "common/message_port.h"
+#include "common/server_folder.h"
 
 class QGroupBox;
 class QLabel;
@@ -27,7 +28,8 @@ class frmMain : public QMainWindow {
 
  public:
   // Builds the window and runs its start (list, then the items-folder
-  // warning). `messages` answers the boxes; null means real message boxes.
+  // warning) on the program folder. `messages` answers the boxes; null means
+  // real message boxes.
   explicit frmMain(common::MessagePort* messages = nullptr, QWidget* parent = nullptr);
   ~frmMain() override;
 
@@ -49,15 +51,20 @@ class frmMain : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  class WindowWipeUi;
+  class WipeEvents;
 
   void BuildControls();
   void Form_Load();
   int SelectedRow() const;
   void ShowView(const AccountView& view);
+  // Moves the list's selection without showing the account (the wipe's
+  // walk through the list).
+  void SelectWithoutShowing(int row);
 
   std::unique_ptr<common::MessagePort> ownMessages_;
   common::MessagePort* messages_;
+  // The server folder the window works on, fixed at its start.
+  common::ServerFolder server_;
   AccountsState state_;
   AccountListing listing_;
   std::function<void(float)> wipeObserver_;

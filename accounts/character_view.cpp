@@ -9,6 +9,7 @@
 #include "common/server_layout.h"
 #include "common/text_util.h"
 #include "common/trusted_folder.h"
+#include "common/visible_text.h"
 
 namespace calmet {
 
@@ -105,29 +106,60 @@ std::string DefaultCaption(int position) {
   }
 }
 
-std::optional<AccountView> ShowAccount(std::string_view fileName, const AccountsState& state,
-                                       ViewDepth depth) {
-  if (state.WipeInProgress) return std::nullopt;
+Box UnreadableBox(const common::Status& why) {
+  return {std::string(kAccountUnreadable) + "\n" + common::VisibleName(why.message()),
+          kAccountUnreadableTitle, common::MsgIcon::Stop, ""};
+}
+
+AccountReader::AccountReader(const common::ServerFolder& server) {
+  common::Folder root;
+  accountsStatus_ = server.OpenRoot(&root);
+  if (accountsStatus_.ok()) {
+    accountsStatus_ = common::OpenFolderBelow(root, common::layout::kAccountsFolder, &accounts_);
+  }
+  // An items folder without an ordinary file names no item: the view then
+  // shows no inventory lines at all.
+  if (root.valid() &&
+      common::OpenFolderBelow(root, common::layout::kItemsFolder, &items_).ok() &&
+      common::FindFirstFileIn(items_, "*").empty()) {
+    items_ = common::Folder();
+  }
+}
+
+AccountView AccountReader::Show(std::string_view fileName, ViewDepth depth) const {
   AccountView view;
   // One version of the account for the whole view, checked once rather than
-  // once for each of its several hundred keys.
-  const common::ProfileReader accountFile(common::layout::AccountFile(fileName));
-  if (!accountFile.status().ok() && !accountFile.status().IsNotFound()) {
-    view.status = accountFile.status();
+  // once for each of its several hundred keys. With no accounts folder the
+  // account reads as a missing file: empty values.
+  std::optional<common::ProfileReader> reader;
+  common::Status status = accountsStatus_;
+  if (accounts_.valid()) {
+    reader.emplace(accounts_, fileName);
+    status = reader->status();
+  }
+  if (!status.ok() && !status.IsNotFound()) {
+    view.status = status;
     for (int c = 1; c <= kCharacters; ++c) view.characters[c - 1].caption = DefaultCaption(c);
     return view;
+  }
+  // Each character's section is found once for all of its keys; a section
+  // of a missing file reads every key as "".
+  std::array<common::ProfileReader::Section, kCharacters> sections{};
+  if (reader) {
+    for (int c = 1; c <= kCharacters; ++c) sections[c - 1] = reader->InSection("CHAR" + common::Dec(c));
   }
 
   for (int c = 1; c <= kCharacters; ++c) {
     CharacterView& ch = view.characters[c - 1];
-    const std::string section = "CHAR" + common::Dec(c);
-    ch.str = accountFile.Get(section, "STR");
-    ch.def = accountFile.Get(section, "DEF");
-    ch.spd = accountFile.Get(section, "SPEED");
-    ch.magi = accountFile.Get(section, "MAGI");
-    std::optional<uint8_t> access = ConvertByte(accountFile.Get(section, "Access"));
-    ch.name = accountFile.Get(section, "Name");
-    ch.level = accountFile.Get(section, "Level");
+    const common::ProfileReader::Section& section = sections[c - 1];
+    ch.str = section.Get("STR");
+    ch.def = section.Get("DEF");
+    ch.spd = section.Get("SPEED");
+    ch.magi = section.Get("MAGI");
+    ch.access = section.Get("Access");
+    std::optional<uint8_t> access = ConvertByte(ch.access);
+    ch.name = section.Get("Name");
+    ch.level = section.Get("Level");
     if (ch.name.empty()) {
       ch.caption = DefaultCaption(c);
     } else {
@@ -136,31 +168,26 @@ std::optional<AccountView> ShowAccount(std::string_view fileName, const Accounts
     }
   }
 
-  if (depth == ViewDepth::kCharactersOnly) return view;
-  if (!common::FileIsPresent(common::layout::kItemsFolder, false)) return view;
-  // The item files are read relative to their folder, walked to once.
-  common::Folder items;
-  if (!common::OpenFolder(common::layout::ServerPath(common::layout::kItemsFolder), &items).ok()) {
-    return view;
-  }
+  if (depth == ViewDepth::kCharactersOnly || !items_.valid()) return view;
 
   std::unordered_map<int32_t, ItemInfo> itemCache;
   for (int c = 1; c <= kCharacters; ++c) {
     CharacterView& ch = view.characters[c - 1];
-    const std::string section = "CHAR" + common::Dec(c);
+    const common::ProfileReader::Section& section = sections[c - 1];
     ch.inventory.reserve(kSlots);
     ch.slotValues.reserve(kSlots);
     for (int slot = 1; slot <= kSlots; ++slot) {
       const std::string s = common::Dec(slot);
       SlotView& values = ch.slotValues.emplace_back();
       values.slot = slot;
-      values.value = accountFile.Get(section, "InvItemVal" + s);
-      std::optional<int32_t> number = ConvertLong(accountFile.Get(section, "InvItemNum" + s));
+      values.value = section.Get("InvItemVal" + s);
+      values.itemText = section.Get("InvItemNum" + s);
+      std::optional<int32_t> number = ConvertLong(values.itemText);
       if (!number || *number == 0) {
         ch.inventory.push_back(s + ": <free item slot>");
         continue;
       }
-      const ItemInfo& item = LookUpItem(items, *number, itemCache);
+      const ItemInfo& item = LookUpItem(items_, *number, itemCache);
       values.item = *number;
       values.name = item.name;
       if (item.bracketed) {
@@ -171,6 +198,11 @@ std::optional<AccountView> ShowAccount(std::string_view fileName, const Accounts
     }
   }
   return view;
+}
+
+AccountView ShowAccount(const common::ServerFolder& server, std::string_view fileName,
+                        ViewDepth depth) {
+  return AccountReader(server).Show(fileName, depth);
 }
 
 }  // namespace calmet

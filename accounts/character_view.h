@@ -9,8 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "accounts/accounts_state.h"
+#include "accounts/account_boxes.h"
+#include "common/server_folder.h"
 #include "common/status.h"
+#include "common/trusted_folder.h"
 
 namespace calmet {
 
@@ -31,6 +33,7 @@ struct SlotView {
   int32_t item = 0;   // 0: a free slot (also for a number that does not convert)
   std::string name;   // the item's name, "" for a free slot
   std::string value;  // the InvItemVal text as the file holds it
+  std::string itemText;  // the InvItemNum text as the file holds it
 };
 
 // What one character frame shows.
@@ -39,9 +42,9 @@ struct CharacterView {
   std::string str, def, spd, magi;
   // 100 lines in slot order, or none when the items folder has no file.
   std::vector<std::string> inventory;
-  // The values behind the caption and each line: the Name and Level keys,
-  // and one entry per inventory line, at the same positions.
-  std::string name, level;
+  // The values behind the caption and each line: the Name, Level and
+  // Access keys, and one entry per inventory line, at the same positions.
+  std::string name, level, access;
   std::vector<SlotView> slotValues;
 };
 
@@ -55,6 +58,8 @@ struct AccountView {
 // The box the window shows for an account it cannot read, above the reason.
 inline constexpr char kAccountUnreadable[] = "This account could not be read:";
 inline constexpr char kAccountUnreadableTitle[] = "Account not shown.";
+// That box, for the reason `why` (which names the file).
+Box UnreadableBox(const common::Status& why);
 
 // The caption of character position `position` (1..3) when it holds no one.
 std::string DefaultCaption(int position);
@@ -63,13 +68,29 @@ std::string DefaultCaption(int position);
 // only, which reads no item file (a search over every account needs no more).
 enum class ViewDepth { kFull, kCharactersOnly };
 
-// Reads the account file `fileName` in the accounts folder (a real entry name
-// from ListAccounts) and the item files its slots name. Returns nullopt, and
-// reads nothing, while state.WipeInProgress is set. Never shows a value that
-// belongs to another slot, character or account: an unreadable item number
-// is a free slot, an unreadable item type is not type 12, an unreadable
-// access level has no word.
-std::optional<AccountView> ShowAccount(std::string_view fileName, const AccountsState& state,
-                                       ViewDepth depth = ViewDepth::kFull);
+// Reads the accounts of one server folder: the accounts and items folders
+// are walked to once, when it is made, for all the accounts it then reads
+// (a search reads thousands).
+class AccountReader {
+ public:
+  explicit AccountReader(const common::ServerFolder& server);
+  AccountReader(AccountReader&&) = default;
+
+  // Reads the account file `fileName` (a real entry name from ListAccounts)
+  // and the item files its slots name. Never shows a value that belongs to
+  // another slot, character or account: an unreadable item number is a free
+  // slot, an unreadable item type is not type 12, an unreadable access
+  // level has no word.
+  AccountView Show(std::string_view fileName, ViewDepth depth = ViewDepth::kFull) const;
+
+ private:
+  common::Folder accounts_;
+  common::Status accountsStatus_;  // why accounts_ could not be opened
+  common::Folder items_;           // not valid: no item file to name the items by
+};
+
+// One account, as AccountReader(server).Show does.
+AccountView ShowAccount(const common::ServerFolder& server, std::string_view fileName,
+                        ViewDepth depth = ViewDepth::kFull);
 
 }  // namespace calmet

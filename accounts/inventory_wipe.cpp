@@ -17,18 +17,6 @@ namespace calmet {
 
 namespace {
 
-// Sets WipeInProgress for as long as it lives, however the wipe ends.
-class WipeFlag {
- public:
-  explicit WipeFlag(AccountsState& state) : state_(state) { state_.WipeInProgress = true; }
-  ~WipeFlag() { state_.WipeInProgress = false; }
-  WipeFlag(const WipeFlag&) = delete;
-  WipeFlag& operator=(const WipeFlag&) = delete;
-
- private:
-  AccountsState& state_;
-};
-
 // The wipe's edit of one account: every inventory key of every character
 // section set to "0", slot by slot (number, value, durability), in the
 // order the keys have always been written.
@@ -47,18 +35,35 @@ const common::KeyFiller& InventoryFill() {
   return fill;
 }
 
+// Why one account was not wiped, and whether it was left alone on purpose
+// or the system failed the write.
+struct NotWiped {
+  common::Status why;
+  common::ItemProblem::Kind kind = common::ItemProblem::Kind::kSkipped;
+};
+
+common::ItemProblem::Kind KindOf(const common::Status& s) {
+  // A refusal, an account the server changed or removed: left alone. The
+  // rest are the system's failures (a read-only file, a full disk).
+  return common::IsRefusal(s) || s.IsChanged() || s.IsNotFound()
+             ? common::ItemProblem::Kind::kSkipped
+             : common::ItemProblem::Kind::kFailed;
+}
+
 // One account's 900 inventory keys in one write. When the file cannot be
-// written it is left as it was and the status says why.
-common::Status WipeAccount(const common::Folder& folder, const std::string& file,
-                           const BackedUpAccount* backup) {
+// written it is left as it was and the result says why.
+NotWiped WipeAccount(const common::Folder& folder, const std::string& file,
+                     const BackedUpAccount* backup) {
   // The only exceptions here are the standard library's (out of memory);
   // one account failing that way must not end the wipe of the others.
   try {
     common::ProfileEdit edit(folder, file);
     edit.DeferFlush();
+    bool backupDiffers = false;
     if (backup) {
       edit.Require([&](std::string_view read) {
         if (ContentHash(read) == backup->hash) return common::Status::OK();
+        backupDiffers = true;
         return common::Status::IOError(folder.HostOf(file) +
                                        ": changed since it was backed up, so not wiped (the "
                                        "backup must hold what the wipe removes)");
@@ -67,16 +72,18 @@ common::Status WipeAccount(const common::Folder& folder, const std::string& file
     // An account removed since the listing stays removed: the wipe would
     // otherwise make a new file of nothing but inventory keys.
     if (edit.status().IsNotFound()) {
-      return common::Status::NotFound(folder.HostOf(file) + ": the account file is gone");
+      return {common::Status::NotFound(folder.HostOf(file) + ": the account file is gone")};
     }
     edit.SetAll(InventoryFill());
     common::Status s = edit.Commit();
     if (s.IsChanged()) {
-      return common::Status::Changed(folder.HostOf(file) + ": " + kChangedWhileWiped);
+      return {common::Status::Changed(folder.HostOf(file) + ": " + kChangedWhileWiped)};
     }
-    return s;
+    if (backupDiffers) return {std::move(s), common::ItemProblem::Kind::kSkipped};
+    const common::ItemProblem::Kind kind = KindOf(s);
+    return {std::move(s), kind};
   } catch (const std::exception& e) {
-    return common::Status::IOError(file + ": " + e.what());
+    return {common::Status::IOError(file + ": " + e.what()), common::ItemProblem::Kind::kFailed};
   }
 }
 
@@ -90,104 +97,126 @@ common::Status NotBackedUp(const std::string& file, const BackedUpAccount* backu
 
 }  // namespace
 
-WipeResult WipeInventories(const AccountListing& accounts, AccountsState& state, WipeUi& ui,
-                           const BackupResult* backup) {
-  WipeResult result;
-  if (!common::FileIsPresent(common::layout::kAccountsFolder, false) || state.TotalAccounts < 1) {
+common::JobResult WipeInventories(const common::ServerFolder& server,
+                                  const AccountListing& accounts, common::JobEvents& events,
+                                  const BackupResult* backup) {
+  const int32_t total = static_cast<int32_t>(accounts.files.size());
+  common::JobRun run(events, kWipeJob, 1, total);
+  common::JobResult& result = run.result();
+  // The folder is walked to once; every account is then opened relative to
+  // it.
+  common::Folder folder;
+  common::Status reached = server.OpenFolder(common::layout::kAccountsFolder, &folder);
+  if (reached.ok() && common::FindFirstFileIn(folder, "*").empty()) {
+    reached = common::Status::NotFound(folder.host() + ": no account file");
+  }
+  if (!reached.ok() || total < 1) {
+    // Nothing to wipe: no event, the caller says so.
+    result.status = reached.ok() ? common::Status::NotFound(folder.host() + ": no account listed")
+                                 : reached;
     return result;
   }
-  result.ran = true;
-  {
-    WipeFlag flag(state);
-    // The folder is walked to once; every account is then opened relative
-    // to it. A folder that cannot be reached fails every account with why.
-    common::Folder folder;
-    const common::Status reached = common::OpenFolder(
-        common::layout::ServerPath(common::layout::kAccountsFolder), &folder);
-    if (reached.ok()) common::RemoveStaleTempsIn(folder);
-    const int total = state.TotalAccounts;
-    for (int p = 0; p < total; ++p) {
-      ui.SelectAccount(p);
-      if (static_cast<size_t>(p) < accounts.files.size()) {
-        const std::string& file = accounts.files[static_cast<size_t>(p)];
-        const BackedUpAccount* copy =
-            backup && static_cast<size_t>(p) < backup->accounts.size()
-                ? &backup->accounts[static_cast<size_t>(p)]
-                : nullptr;
-        common::Status s;
-        if (!reached.ok()) {
-          s = reached;
-        } else if (backup && (!copy || !copy->copied)) {
-          s = NotBackedUp(file, copy);
-        } else {
-          s = WipeAccount(folder, file, copy);
-        }
-        if (!s.ok()) result.failed.push_back({accounts.lines[static_cast<size_t>(p)], std::move(s)});
-      }
-      ui.SetProgress(static_cast<float>(static_cast<double>(p + 1) / total * 100.0));
-    }
-    // The accounts were replaced without flushing their folder each time:
-    // one flush for the whole wipe makes every rename durable.
-    if (reached.ok()) {
-      result.flushed =
-          common::FlushFileSystem(common::layout::ServerPath(common::layout::kAccountsFolder));
-    }
-
-    if (result.failed.empty() && result.flushed.ok()) {
-      ui.Messages().Show(kWipeDone, kWipeDoneTitle, common::MsgButtons::Ok, common::MsgIcon::None);
+  common::RemoveStaleTempsIn(folder);
+  run.Start();
+  for (int32_t p = 0; p < total; ++p) {
+    const int32_t item = p + 1;
+    run.Before(item);
+    const size_t at = static_cast<size_t>(p);
+    const std::string& file = accounts.files[at];
+    const BackedUpAccount* copy =
+        backup && at < backup->accounts.size() ? &backup->accounts[at] : nullptr;
+    NotWiped outcome;
+    if (backup && (!copy || !copy->copied)) {
+      outcome.why = NotBackedUp(file, copy);
     } else {
-      std::string text;
-      if (!result.failed.empty()) {
-        text = kWipeFailed;
-        for (const AccountNotWiped& account : result.failed) {
-          text += "\n" + common::VisibleName(account.name) + " (" +
-                  common::VisibleName(account.status.message()) + ")";
-        }
-      }
-      if (!result.flushed.ok()) {
-        if (!text.empty()) text += "\n\n";
-        text += kWipeNotFlushed + common::VisibleName(result.flushed.message());
-      }
-      ui.Messages().Show(text, kWipeFailedTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
+      outcome = WipeAccount(folder, file, copy);
     }
-    // Still frozen: this selection must not redraw the view.
-    ui.SelectAccount(0);
+    if (outcome.why.ok()) {
+      run.Done(item);
+    } else {
+      run.Problem({item, accounts.lines[at], std::move(outcome.why), outcome.kind});
+    }
+    if (item < total && run.StopNow()) break;
   }
-  return result;
+  // The accounts were replaced without flushing their folder each time: one
+  // flush for the whole wipe makes every rename durable.
+  result.flushed = common::FlushFileSystem(folder);
+  return run.Finish();
+}
+
+Box WipeReport(const common::JobResult& wipe, const std::string& folder) {
+  if (wipe.problems.empty() && wipe.flushed.ok() && !wipe.stopped) {
+    return {kWipeDone, kWipeDoneTitle, common::MsgIcon::None, folder};
+  }
+  std::string text;
+  if (!wipe.problems.empty()) {
+    text = kWipeFailed;
+    for (const common::ItemProblem& account : wipe.problems) {
+      text += "\n" + common::VisibleName(account.name) + " (" +
+              common::VisibleName(account.why.message()) + ")";
+    }
+  }
+  if (wipe.stopped) {
+    // Only a command stops a wipe (an interrupt); the window has no way to.
+    const int32_t next = wipe.first + wipe.done + static_cast<int32_t>(wipe.problems.size());
+    if (!text.empty()) text += "\n\n";
+    text += "The wipe was stopped before account " + common::Dec(next) + " of " +
+            common::Dec(wipe.last) + "; accounts " + common::Dec(next) + " to " +
+            common::Dec(wipe.last) + " were not wiped.";
+  }
+  if (!wipe.flushed.ok()) {
+    if (!text.empty()) text += "\n\n";
+    text += kWipeNotFlushed + common::VisibleName(wipe.flushed.message());
+  }
+  return {text, kWipeFailedTitle, common::MsgIcon::Stop, folder};
 }
 
 }  // namespace calmet
 
 namespace calmet {
 
-WipeClickResult WipeClick(const AccountListing& accounts, AccountsState& state, WipeUi& ui,
+WipeClickResult WipeClick(const common::ServerFolder& server, const AccountListing& accounts,
+                          common::MessagePort& messages, common::JobEvents& events,
                           const std::function<common::Status()>& beforeWipe,
                           const BackupResult* backup) {
   WipeClickResult result;
-  common::MessagePort& messages = ui.Messages();
   if (messages.Show(kWipeQuestion, kWipeQuestionTitle, common::MsgButtons::YesNo,
                     common::MsgIcon::None) != common::MsgAnswer::Yes) {
     return result;
   }
   if (beforeWipe) {
     if (common::Status s = beforeWipe(); !s.ok()) {
-      messages.Show(std::string(kWipeNotStarted) + "\n" + common::VisibleName(s.message()),
-                    kWipeNotStartedTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
       result.outcome = WipeClickOutcome::kNotStarted;
+      result.notStarted = std::move(s);
       return result;
     }
   }
-  result.wipe = WipeInventories(accounts, state, ui, backup);
-  if (!result.wipe.ran) {
-    // Say so rather than end with no word.
-    messages.Show(kWipeNothing, kWipeNothingTitle, common::MsgButtons::Ok, common::MsgIcon::None);
+  result.wipe = WipeInventories(server, accounts, events, backup);
+  if (!result.wipe.started) {
     result.outcome = WipeClickOutcome::kNothing;
   } else {
-    result.outcome =
-        result.wipe.failed.empty() && result.wipe.flushed.ok() ? WipeClickOutcome::kWiped
-                                                               : WipeClickOutcome::kIncomplete;
+    result.outcome = result.wipe.complete() ? WipeClickOutcome::kWiped
+                                            : WipeClickOutcome::kIncomplete;
   }
   return result;
+}
+
+std::optional<Box> ClickBox(const WipeClickResult& click, const AccountListing& accounts) {
+  switch (click.outcome) {
+    case WipeClickOutcome::kDeclined:
+      return std::nullopt;
+    case WipeClickOutcome::kNotStarted:
+      return Box{std::string(kWipeNotStarted) + "\n" +
+                     common::VisibleName(click.notStarted.message()),
+                 kWipeNotStartedTitle, common::MsgIcon::Stop, accounts.folder};
+    case WipeClickOutcome::kNothing:
+      // Say so rather than end with no word.
+      return Box{kWipeNothing, kWipeNothingTitle, common::MsgIcon::None, accounts.folder};
+    case WipeClickOutcome::kWiped:
+    case WipeClickOutcome::kIncomplete:
+      break;
+  }
+  return WipeReport(click.wipe, accounts.folder);
 }
 
 }  // namespace calmet

@@ -1,30 +1,21 @@
 // The inventory wipe: every inventory slot of every listed account emptied,
-// one account file at a time, with the window kept up to date as it goes.
+// one account file at a time, told as it goes through the job's events.
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "accounts/account_backup.h"
+#include "accounts/account_boxes.h"
 #include "accounts/account_list.h"
-#include "accounts/accounts_state.h"
+#include "common/job.h"
 #include "common/message_port.h"
+#include "common/server_folder.h"
 #include "common/status.h"
 
 namespace calmet {
-
-// What the wipe needs from the window.
-class WipeUi {
- public:
-  virtual ~WipeUi() = default;
-  // Selects list position `position` as the wipe reaches it (its click
-  // handler runs and finds WipeInProgress set).
-  virtual void SelectAccount(int position) = 0;
-  // The bar's new value, 0 to 100; shown at once (the wipe never yields).
-  virtual void SetProgress(float percent) = 0;
-  virtual common::MessagePort& Messages() = 0;
-};
 
 inline constexpr char kWipeQuestion[] =
     "If you continue all players will lose everything in their inventory. This also will "
@@ -43,32 +34,30 @@ inline constexpr char kWipeNotFlushed[] =
 inline constexpr char kWipeNothing[] = "There are no account files to wipe in the Accounts folder.";
 inline constexpr char kWipeNothingTitle[] = "Nothing to wipe.";
 
-// One account the wipe could not write; its file is as it was.
-struct AccountNotWiped {
-  std::string name;       // the listed name, as the failure box shows it
-  common::Status status;  // why its file could not be written
-};
-
-struct WipeResult {
-  bool ran = false;  // false: nothing listed or no account file
-  std::vector<AccountNotWiped> failed;
-  // The one flush of the accounts' file system after the last write; the
-  // wipe is on disk only when it is OK.
-  common::Status flushed;
-};
-
 // The reason an account was left alone because another program (the game
 // server) kept writing it while the wipe tried to.
 inline constexpr char kChangedWhileWiped[] = "changed while being wiped";
 
+// The job's name in its result.
+inline constexpr char kWipeJob[] = "wipe";
+
 // Sets every inventory key ("InvItemNum", "InvItemVal", "InvItemDur", slots
-// 1..100, sections CHAR1..CHAR3) of every listed account to "0", one file
-// write per account, leaving every other byte of the file as it was. Stops
-// at once, changing nothing, when the accounts folder holds no file or
-// state.TotalAccounts < 1. Otherwise sets state.WipeInProgress, reports
-// progress after each account, flushes what it wrote, shows the completion
-// box (naming the accounts that could not be written, if any, and why),
-// selects position 0 and clears state.WipeInProgress before returning.
+// 1..100, sections CHAR1..CHAR3) of every listed account of `server` to
+// "0", one file write per account, leaving every other byte of the file as
+// it was, and flushes what it wrote once at the end.
+//
+// Items are list positions + 1: the result covers 1..accounts.files.size().
+// An account not wiped is an ItemProblem named by its listed name, with why
+// (kFailed when the system failed the write, kSkipped when the account was
+// left alone on purpose); the wipe goes on with the next. The job asks
+// events.StopRequested() after each account and stops there, between two
+// accounts, when told to. It selects nothing and shows nothing: its caller
+// turns the events and the result into a window's list and bar or a
+// console's progress (WipeReport gives the box).
+//
+// Not started (result.started false, status why, no event told) when the
+// accounts folder cannot be reached or holds no file, or nothing is listed:
+// nothing to wipe, and nothing written.
 //
 // The game server may save an account at any moment: each account is read
 // as it stands between the server's writes and replaced only while it is
@@ -78,27 +67,33 @@ inline constexpr char kChangedWhileWiped[] = "changed while being wiped";
 // With `backup`, an account is wiped only when the bytes the wipe read are
 // the bytes its backup holds (the same hash); otherwise it is left as it
 // was and named, so that the backup always holds what the wipe removed.
-WipeResult WipeInventories(const AccountListing& accounts, AccountsState& state, WipeUi& ui,
-                           const BackupResult* backup = nullptr);
+common::JobResult WipeInventories(const common::ServerFolder& server,
+                                  const AccountListing& accounts, common::JobEvents& events,
+                                  const BackupResult* backup = nullptr);
+
+// The box that ends a wipe that ran: kWipeDone, or kWipeFailed naming each
+// account not wiped with why (and the flush that failed, and where a
+// stopped wipe stopped). `folder` is the accounts folder it is about.
+Box WipeReport(const common::JobResult& wipe, const std::string& folder);
 
 }  // namespace calmet
 
 namespace calmet {
 
 // The wipe button, for the window and the command alike: asks kWipeQuestion
-// and, on Yes, runs `beforeWipe`, then WipeInventories, and says so when
-// there was nothing to wipe.
+// and, on Yes, runs `beforeWipe`, then WipeInventories.
 enum class WipeClickOutcome {
   kDeclined,    // the answer was No; nothing written
   kNotStarted,  // beforeWipe failed (box kWipeNotStarted); nothing written
   kNothing,     // no account file to wipe (box kWipeNothing)
-  kWiped,       // every account wiped
-  kIncomplete,  // some accounts could not be written (named in the box)
+  kWiped,       // every account wiped and flushed
+  kIncomplete,  // some accounts not wiped, the flush failed, or it was stopped
 };
 
 struct WipeClickResult {
   WipeClickOutcome outcome = WipeClickOutcome::kDeclined;
-  WipeResult wipe;
+  common::Status notStarted;  // why, for kNotStarted
+  common::JobResult wipe;     // the wipe's result, once it was called
 };
 
 // The box shown, above the reason, when the step before the wipe fails.
@@ -106,11 +101,17 @@ inline constexpr char kWipeNotStarted[] = "The wipe was not started, nothing was
 inline constexpr char kWipeNotStartedTitle[] = "Inventory wipe not started.";
 
 // `beforeWipe` runs once the answer is Yes and before the first write (the
-// window greys its list, the command makes its backup); when it fails, its
-// status is shown in a stop box and the wipe does not start. `backup`, when
-// given, is read by the wipe after `beforeWipe` has filled it.
-WipeClickResult WipeClick(const AccountListing& accounts, AccountsState& state, WipeUi& ui,
+// window checks for the server and greys its list, the command checks and
+// makes its backup); when it fails, the wipe does not start. `backup`,
+// when given, is read by the wipe after `beforeWipe` has filled it. Only
+// the question is shown here; ClickBox gives the box that ends the click.
+WipeClickResult WipeClick(const common::ServerFolder& server, const AccountListing& accounts,
+                          common::MessagePort& messages, common::JobEvents& events,
                           const std::function<common::Status()>& beforeWipe = {},
                           const BackupResult* backup = nullptr);
+
+// The box that ends a click: kWipeNotStarted with why, kWipeNothing, or
+// WipeReport; none when the answer was No.
+std::optional<Box> ClickBox(const WipeClickResult& click, const AccountListing& accounts);
 
 }  // namespace calmet

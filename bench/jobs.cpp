@@ -67,14 +67,6 @@ class BenchJobUi : public vostrel::JobUi {
   common::EventPump pump_;
 };
 
-class BenchWipeUi : public calmet::WipeUi {
- public:
-  void SelectAccount(int) override {}
-  void SetProgress(float) override {}
-  common::MessagePort& Messages() override { return messages; }
-  CountingMessages messages;
-};
-
 vostrel::Page PageOf(Conversion job) {
   switch (job) {
     case Conversion::kItems:
@@ -171,13 +163,12 @@ double RunConversionFloor(const ConversionInfo& job, const std::string& folder,
 }
 
 double RunListing(const std::string& folder, int accounts, int iterations) {
-  common::SetProgramFolder(folder);
+  const common::ServerFolder server(folder);
   calmet::AccountsState state;
   size_t listed = 0;
   const double start = Now();
   for (int i = 0; i < iterations; ++i) {
-    calmet::AccountListing listing =
-        calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\", state);
+    calmet::AccountListing listing = calmet::ListAccounts(server, state);
     listed = listing.files.size();
   }
   const double seconds = (Now() - start) / iterations;
@@ -197,8 +188,7 @@ double RunListingFloor(const std::string& folder, int accounts, int iterations) 
 }
 
 double RunShow(const std::string& folder, const std::vector<int>& accounts) {
-  common::SetProgramFolder(folder);
-  const calmet::AccountsState state;
+  const common::ServerFolder server(folder);
   std::vector<std::string> names;
   for (int a : accounts) names.push_back(AccountFileName(a));
   std::vector<calmet::AccountView> views;
@@ -206,9 +196,9 @@ double RunShow(const std::string& folder, const std::vector<int>& accounts) {
 
   const double start = Now();
   for (const std::string& name : names) {
-    std::optional<calmet::AccountView> view = calmet::ShowAccount(name, state);
-    if (!view) throw std::runtime_error("no view of " + name);
-    views.push_back(std::move(*view));
+    calmet::AccountView view = calmet::ShowAccount(server, name);
+    if (!view.status.ok()) throw std::runtime_error("no view of " + name);
+    views.push_back(std::move(view));
   }
   const double seconds = (Now() - start) / static_cast<double>(names.size());
 
@@ -242,19 +232,18 @@ double RunShowFloor(const std::string& folder, const std::vector<int>& accounts,
 }
 
 double RunWipe(const std::string& folder, int accounts) {
-  common::SetProgramFolder(folder);
+  const common::ServerFolder server(folder);
   calmet::AccountsState state;
-  calmet::AccountListing listing =
-      calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\", state);
+  calmet::AccountListing listing = calmet::ListAccounts(server, state);
   if (listing.files.size() != static_cast<size_t>(accounts)) {
     throw std::runtime_error("the listing found " + std::to_string(listing.files.size()) +
                              " accounts");
   }
-  BenchWipeUi ui;
+  common::JobEvents events;
   const double start = Now();
-  calmet::WipeResult result = calmet::WipeInventories(listing, state, ui);
+  const common::JobResult result = calmet::WipeInventories(server, listing, events);
   const double seconds = Now() - start;
-  if (!result.ran || !result.failed.empty()) throw std::runtime_error("the wipe did not complete");
+  if (!result.complete()) throw std::runtime_error("the wipe did not complete");
   return seconds;
 }
 

@@ -18,7 +18,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 AccountListing ListScratch(AccountsState& state) {
-  return ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
+  return ListAccounts(common::ServerFolder::Program(), state);
 }
 
 TEST(RecaseNameTest, LowersAllThenRaisesWordStarts) {
@@ -90,11 +90,14 @@ TEST(ListAccountsTest, OnlyNamesEndingInIniAfterRecasing) {
   EXPECT_EQ(l.label, "Total Accounts: 1");
 }
 
-TEST(ListAccountsTest, FolderTextWithoutTrailingSeparator) {
+TEST(ListAccountsTest, TheAccountsFolderInAnyCaseOfTheGivenServerFolder) {
   ScratchFolder s;
   s.Write("accounts/a.ini", "");
+  ScratchFolder program;  // the program folder from here, with no accounts
   AccountsState state;
-  EXPECT_EQ(ListAccounts(common::layout::ServerPath("\\Accounts"), state).lines, (Lines{"A.ini"}));
+  const AccountListing l = ListAccounts(common::ServerFolder(s.path()), state);
+  EXPECT_EQ(l.lines, (Lines{"A.ini"}));
+  EXPECT_EQ(l.folder, s.At("accounts"));
 }
 
 TEST(ListAccountsTest, KeepsHostOrderNotTheOrderOfRecasedNames) {
@@ -118,9 +121,8 @@ TEST(ListAccountsTest, NamesDifferingOnlyInCaseKeepTheirOwnFiles) {
   ASSERT_EQ(l.files.size(), 2u);
   EXPECT_NE(l.files[0], l.files[1]);
   for (size_t i = 0; i < 2; ++i) {
-    std::optional<AccountView> v = ShowAccount(l.files[i], state);
-    ASSERT_TRUE(v);
-    EXPECT_EQ(v->characters[0].caption, (l.files[i] == "bob.ini" ? "lower - " : "upper - "));
+    const AccountView v = ShowAccount(common::ServerFolder::Program(), l.files[i]);
+    EXPECT_EQ(v.characters[0].caption, (l.files[i] == "bob.ini" ? "lower - " : "upper - "));
   }
 }
 

@@ -331,7 +331,21 @@ void FrmMainTest::wipeNamesAccountsItCouldNotWrite() {
   RecordingMessages messages;
   messages.answers.push_back(common::MsgAnswer::Yes);
   frmMain w(&messages);
+  auto* list = Find<QListWidget>(w, "lstAccounts");
+  auto* bar = Find<QProgressBar>(w, "prgbarProgress");
+  // The window's side of the wipe's events: the selection reaches the
+  // account it could not write too, and the bar counts it.
+  std::vector<int> rows, bars;
+  w.SetWipeObserver([&](float) {
+    rows.push_back(list->currentRow());
+    bars.push_back(bar->value());
+  });
   QTest::mouseClick(Find<QPushButton>(w, "cmdClear"), Qt::LeftButton);
+  QCOMPARE(rows, (std::vector<int>{0, 1}));
+  QCOMPARE(bars, (std::vector<int>{50, 100}));
+  QCOMPARE(list->currentRow(), 0);
+  QCOMPARE(bar->value(), 0);
+  QVERIFY(!w.state().WipeInProgress);
   QCOMPARE(messages.shown.size(), size_t{2});
   QVERIFY(messages.shown[1].prompt.find("Cy.ini") != std::string::npos);
   QVERIFY(messages.shown[1].prompt.find("Bob.ini") == std::string::npos);

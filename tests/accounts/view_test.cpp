@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "accounts/accounts_state.h"
 #include "accounts/character_view.h"
 #include "tests/accounts/account_files.h"
 #include "tests/support/scratch_folder.h"
@@ -23,13 +22,13 @@ class ViewTest : public ::testing::Test {
 
   AccountView Show(const std::string& accountText) {
     s.Write("Accounts/test.ini", accountText);
-    std::optional<AccountView> v = ShowAccount("test.ini", state);
-    EXPECT_TRUE(v);
-    return v ? *v : AccountView{};
+    AccountView v = ShowAccount(server, "test.ini");
+    EXPECT_TRUE(v.status.ok()) << v.status.ToString();
+    return v;
   }
 
   ScratchFolder s;
-  AccountsState state;
+  const common::ServerFolder server{s.path()};
 };
 
 TEST_F(ViewTest, CaptionsJoinNameAccessWordAndLevel) {
@@ -82,10 +81,10 @@ TEST_F(ViewTest, UnnamedPositionShowsDefaultCaptionButItsStats) {
 }
 
 TEST_F(ViewTest, MissingAccountFileShowsDefaultsAndFreeSlots) {
-  std::optional<AccountView> v = ShowAccount("nobody.ini", state);
-  ASSERT_TRUE(v);
+  const AccountView v = ShowAccount(server, "nobody.ini");
+  EXPECT_TRUE(v.status.ok()) << v.status.ToString();
   for (int c = 0; c < 3; ++c) {
-    const CharacterView& ch = v->characters[c];
+    const CharacterView& ch = v.characters[c];
     EXPECT_EQ(ch.caption, DefaultCaption(c + 1));
     EXPECT_EQ(ch.str + ch.def + ch.spd + ch.magi, "");
     ASSERT_EQ(ch.inventory.size(), 100u);
@@ -204,21 +203,28 @@ TEST(ViewWithoutItemsTest, EmptyOrMissingItemsFolderLeavesListsEmpty) {
     s.Write(
         "Accounts/a.ini",
         Section("CHAR1", {{"Name", "Bob"}, {"Access", "0"}, {"Level", "2"}, {"InvItemNum1", "5"}}));
-    std::optional<AccountView> v = ShowAccount("a.ini", AccountsState{});
-    ASSERT_TRUE(v);
-    EXPECT_EQ(v->characters[0].caption, "Bob - Player - 2");
-    for (const CharacterView& ch : v->characters) EXPECT_TRUE(ch.inventory.empty());
+    const AccountView v = ShowAccount(common::ServerFolder(s.path()), "a.ini");
+    EXPECT_EQ(v.characters[0].caption, "Bob - Player - 2");
+    for (const CharacterView& ch : v.characters) EXPECT_TRUE(ch.inventory.empty());
   }
 }
 
-TEST(ViewWhileWipingTest, DoesNothing) {
-  ScratchFolder s;
-  s.Write("Accounts/a.ini", Section("CHAR1", {{"Name", "Bob"}}));
-  AccountsState state;
-  state.WipeInProgress = true;
-  EXPECT_FALSE(ShowAccount("a.ini", state));
-  state.WipeInProgress = false;
-  EXPECT_TRUE(ShowAccount("a.ini", state));
+// The view reads the server folder it is given, whatever the program
+// folder is; one reader serves many accounts, each its own file.
+TEST(ViewOfAServerFolderTest, ReadsThatFolderOnly) {
+  ScratchFolder given;
+  given.Write("Accounts/a.ini", Section("CHAR1", {{"Name", "Given"}, {"InvItemNum1", "5"}}));
+  given.Write("Accounts/b.ini", Section("CHAR1", {{"Name", "Other"}}));
+  given.Write("Items/Item5.dat", ItemFile("5", "Sword", "1"));
+  ScratchFolder program;  // the program folder from here
+  program.Write("Accounts/a.ini", Section("CHAR1", {{"Name", "Program"}}));
+  const AccountReader reader{common::ServerFolder(given.path())};
+  const AccountView a = reader.Show("a.ini");
+  EXPECT_EQ(a.characters[0].name, "Given");
+  EXPECT_EQ(a.characters[0].inventory[0], "1: Sword");
+  EXPECT_EQ(reader.Show("b.ini").characters[0].name, "Other");
+  // Characters only: no item file read, no inventory.
+  EXPECT_TRUE(reader.Show("a.ini", ViewDepth::kCharactersOnly).characters[0].inventory.empty());
 }
 
 TEST(ConversionTest, StrictDecimalNumbers) {

@@ -21,31 +21,31 @@ namespace {
 
 using calmet_test::Section;
 
-// Records what the wipe asks of the window, and what the view would show at
-// each step.
-class RecordingWipeUi : public WipeUi {
+// Records the wipe's events in order, and stops it when asked to.
+class RecordingEvents : public common::JobEvents {
  public:
-  explicit RecordingWipeUi(const AccountsState& state) : state_(state) {}
-  void SelectAccount(int position) override {
-    selected.push_back(position);
-    flagWhenSelected.push_back(state_.WipeInProgress);
-    viewFrozen = viewFrozen && !ShowAccount("a.ini", state_);
+  void Started(const common::JobResult& r) override {
+    log.push_back("started " + std::to_string(r.first) + ".." + std::to_string(r.last));
   }
-  void SetProgress(float percent) override { progress.push_back(percent); }
-  common::MessagePort& Messages() override { return messages; }
+  void BeforeItem(int32_t item) override { log.push_back("before " + std::to_string(item)); }
+  void ItemDone(int32_t item) override { log.push_back("done " + std::to_string(item)); }
+  void ItemProblem(const common::ItemProblem& p) override {
+    log.push_back("problem " + std::to_string(p.item));
+  }
+  bool StopRequested() override { return ++asked == stopAt; }
+  void Finished(const common::JobResult&) override { log.push_back("finished"); }
 
-  std::vector<int> selected;
-  std::vector<bool> flagWhenSelected;
-  std::vector<float> progress;
-  bool viewFrozen = true;
-  RecordingMessages messages;
-
- private:
-  const AccountsState& state_;
+  std::vector<std::string> log;
+  int asked = 0;
+  int stopAt = 0;  // stops when asked for the stopAt-th time
 };
 
-AccountListing ListScratch(AccountsState& state) {
-  return ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
+using Log = std::vector<std::string>;
+
+common::ServerFolder Server(const ScratchFolder& s) { return common::ServerFolder(s.path()); }
+
+AccountListing ListScratch(const ScratchFolder& s, AccountsState& state) {
+  return ListAccounts(Server(s), state);
 }
 
 std::string Read(const std::string& file, const std::string& section, const std::string& key) {
@@ -53,9 +53,9 @@ std::string Read(const std::string& file, const std::string& section, const std:
 }
 
 // The listed names of the accounts the wipe could not write, in order.
-std::vector<std::string> FailedNames(const WipeResult& r) {
+std::vector<std::string> FailedNames(const common::JobResult& r) {
   std::vector<std::string> names;
-  for (const AccountNotWiped& a : r.failed) names.push_back(a.name);
+  for (const common::ItemProblem& a : r.problems) names.push_back(a.name);
   return names;
 }
 
@@ -103,29 +103,30 @@ TEST(WipeTest, TwoAccountsGetEveryInventoryKeyZeroed) {
               {{"Name", "Bob"}, {"InvItemNum1", "5"}, {"InvItemVal1", "3"}, {"InvItemDur1", "9"}}));
   s.Write("Accounts/b.ini", Section("CHAR2", {{"InvItemNum100", "5"}}));
   AccountsState state;
-  AccountListing l = ListScratch(state);
-  RecordingWipeUi ui(state);
-  WipeResult r = WipeInventories(l, state, ui);
+  AccountListing l = ListScratch(s, state);
+  RecordingEvents ui;
+  const common::JobResult r = WipeInventories(Server(s), l, ui);
 
-  EXPECT_TRUE(r.ran);
-  EXPECT_TRUE(r.failed.empty());
+  EXPECT_TRUE(r.started);
+  EXPECT_TRUE(r.complete());
+  EXPECT_EQ(r.job, "wipe");
+  EXPECT_EQ(r.done, 2);
+  EXPECT_TRUE(r.problems.empty());
   ExpectWiped("a.ini");
   ExpectWiped("b.ini");
   EXPECT_EQ(CountInventoryLines(s.Read("Accounts/a.ini")), 900u);
-  EXPECT_EQ(ui.progress, (std::vector<float>{50.0f, 100.0f}));
-  EXPECT_EQ(ui.selected, (std::vector<int>{0, 1, 0}));
-  EXPECT_EQ(ui.flagWhenSelected, (std::vector<bool>{true, true, true}));
-  EXPECT_TRUE(ui.viewFrozen);
-  ASSERT_EQ(ui.messages.shown.size(), 1u);
-  EXPECT_EQ(ui.messages.shown[0].prompt, "Inventory wipe completed.");
-  EXPECT_EQ(ui.messages.shown[0].title, "Inventories cleared.");
-  EXPECT_EQ(ui.messages.shown[0].buttons, common::MsgButtons::Ok);
-  EXPECT_EQ(ui.messages.shown[0].icon, common::MsgIcon::None);
-  EXPECT_FALSE(state.WipeInProgress);
+  // Each account told before it is written and once it is: the window
+  // selects and moves its bar from these; the job itself selects nothing.
+  EXPECT_EQ(ui.log, (Log{"started 1..2", "before 1", "done 1", "before 2", "done 2", "finished"}));
+  EXPECT_EQ(ui.asked, 1);  // after each account but the last
+  const Box box = WipeReport(r, l.folder);
+  EXPECT_EQ(box.prompt, "Inventory wipe completed.");
+  EXPECT_EQ(box.title, "Inventories cleared.");
+  EXPECT_EQ(box.icon, common::MsgIcon::None);
+  EXPECT_EQ(box.about, s.At("Accounts"));
 
-  std::optional<AccountView> v = ShowAccount("a.ini", state);
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->characters[0].inventory[0], "1: <free item slot>");
+  const AccountView v = ShowAccount(Server(s), "a.ini");
+  EXPECT_EQ(v.characters[0].inventory[0], "1: <free item slot>");
 }
 
 TEST(WipeTest, EveryOtherByteStays) {
@@ -157,9 +158,9 @@ TEST(WipeTest, EveryOtherByteStays) {
       "Name=Cy\r\n";
   s.Write("Accounts/bob.ini", before);
   AccountsState state;
-  AccountListing l = ListScratch(state);
-  RecordingWipeUi ui(state);
-  ASSERT_TRUE(WipeInventories(l, state, ui).failed.empty());
+  AccountListing l = ListScratch(s, state);
+  RecordingEvents ui;
+  ASSERT_TRUE(WipeInventories(Server(s), l, ui).complete());
   const std::string after = s.Read("Accounts/bob.ini");
   ExpectWiped("bob.ini");
   EXPECT_EQ(OtherLines(after), OtherLines(before));
@@ -180,35 +181,37 @@ TEST(WipeTest, AccountsThatCannotBeWrittenAreNamedAndKeepTheirBytes) {
   s.Write("Accounts/z.ini", "");
   ASSERT_EQ(chmod(s.At("Accounts/locked.ini").c_str(), 0444), 0);
   AccountsState state;
-  AccountListing l = ListScratch(state);
-  RecordingWipeUi ui(state);
-  WipeResult r = WipeInventories(l, state, ui);
+  AccountListing l = ListScratch(s, state);
+  RecordingEvents ui;
+  const common::JobResult r = WipeInventories(Server(s), l, ui);
 
   EXPECT_EQ(FailedNames(r), (std::vector<std::string>{"Locked.ini"}));
   // The reason is kept: the file and what is wrong with it.
-  ASSERT_EQ(r.failed.size(), 1u);
-  EXPECT_FALSE(r.failed[0].status.ok());
-  EXPECT_NE(r.failed[0].status.message().find("locked.ini"), std::string::npos)
-      << r.failed[0].status.ToString();
-  EXPECT_NE(r.failed[0].status.message().find("read-only"), std::string::npos)
-      << r.failed[0].status.ToString();
+  ASSERT_EQ(r.problems.size(), 1u);
+  EXPECT_FALSE(r.problems[0].why.ok());
+  EXPECT_NE(r.problems[0].why.message().find("locked.ini"), std::string::npos)
+      << r.problems[0].why.ToString();
+  EXPECT_NE(r.problems[0].why.message().find("read-only"), std::string::npos)
+      << r.problems[0].why.ToString();
   EXPECT_EQ(s.Read("Accounts/locked.ini"), locked);
   ExpectWiped("a.ini");
   ExpectWiped("z.ini");
-  EXPECT_EQ(ui.progress, (std::vector<float>{static_cast<float>(100.0 / 3),
-                                             static_cast<float>(200.0 / 3), 100.0f}));
-  ASSERT_EQ(ui.messages.shown.size(), 1u);
-  const ShownMessage& m = ui.messages.shown[0];
+  EXPECT_EQ(ui.log, (Log{"started 1..3", "before 1", "done 1", "before 2", "problem 2",
+                         "before 3", "done 3", "finished"}));
+  // A read-only file is the system's refusal of the write, not a choice.
+  EXPECT_EQ(r.problems[0].kind, common::ItemProblem::Kind::kFailed);
+  EXPECT_EQ(r.problems[0].item, 2);
+  EXPECT_EQ(common::OutcomeOf(r), common::Outcome::kSkipped);
+  const Box m = WipeReport(r, l.folder);
   EXPECT_NE(m.prompt.find("Locked.ini"), std::string::npos);
   EXPECT_EQ(m.prompt.find("A.ini"), std::string::npos);
   EXPECT_EQ(m.prompt.find("completed"), std::string::npos);
   EXPECT_NE(m.title, "Inventories cleared.");
-  EXPECT_EQ(m.buttons, common::MsgButtons::Ok);
+  EXPECT_EQ(m.icon, common::MsgIcon::Stop);
   // Each name with why, so that an operator can tell a file the server keeps
   // changing from one that is protected.
   EXPECT_EQ(m.prompt, std::string(kWipeFailed) + "\nLocked.ini (" + s.At("Accounts/locked.ini") +
                           " is read-only)");
-  EXPECT_FALSE(state.WipeInProgress);
 }
 
 TEST(WipeTest, AFailedWriteIsReportedAndLeavesTheFile) {
@@ -220,20 +223,20 @@ TEST(WipeTest, AFailedWriteIsReportedAndLeavesTheFile) {
     return path.size() >= 9 && path.compare(path.size() - 9, 9, "/full.ini") == 0;
   });
   AccountsState state;
-  AccountListing l = ListScratch(state);
-  RecordingWipeUi ui(state);
-  WipeResult r = WipeInventories(l, state, ui);
+  AccountListing l = ListScratch(s, state);
+  RecordingEvents ui;
+  const common::JobResult r = WipeInventories(Server(s), l, ui);
   common::SetWriteFaultForTesting(nullptr);
   EXPECT_EQ(FailedNames(r), (std::vector<std::string>{"Full.ini"}));
-  ASSERT_EQ(r.failed.size(), 1u);
-  EXPECT_FALSE(r.failed[0].status.ok());
-  EXPECT_NE(r.failed[0].status.message().find("full.ini"), std::string::npos)
-      << r.failed[0].status.ToString();
+  ASSERT_EQ(r.problems.size(), 1u);
+  EXPECT_FALSE(r.problems[0].why.ok());
+  EXPECT_NE(r.problems[0].why.message().find("full.ini"), std::string::npos)
+      << r.problems[0].why.ToString();
   EXPECT_EQ(s.Read("Accounts/full.ini"), full);
   ExpectWiped("a.ini");
-  ASSERT_EQ(ui.messages.shown.size(), 1u);
-  EXPECT_NE(ui.messages.shown[0].prompt.find("Full.ini"), std::string::npos);
-  EXPECT_EQ(ui.messages.shown[0].icon, common::MsgIcon::Stop);
+  const Box box = WipeReport(r, l.folder);
+  EXPECT_NE(box.prompt.find("Full.ini"), std::string::npos);
+  EXPECT_EQ(box.icon, common::MsgIcon::Stop);
 }
 
 TEST(WipeTest, AFolderNamedLikeAnAccountIsReportedNotWiped) {
@@ -241,13 +244,13 @@ TEST(WipeTest, AFolderNamedLikeAnAccountIsReportedNotWiped) {
   s.MakeDir("Accounts/old.ini");
   s.Write("Accounts/a.ini", "");
   AccountsState state;
-  AccountListing l = ListScratch(state);
-  RecordingWipeUi ui(state);
-  WipeResult r = WipeInventories(l, state, ui);
+  AccountListing l = ListScratch(s, state);
+  RecordingEvents ui;
+  const common::JobResult r = WipeInventories(Server(s), l, ui);
   EXPECT_EQ(FailedNames(r), (std::vector<std::string>{"Old.ini"}));
-  ASSERT_EQ(r.failed.size(), 1u);
-  EXPECT_NE(r.failed[0].status.message().find("not an ordinary file"), std::string::npos)
-      << r.failed[0].status.ToString();
+  ASSERT_EQ(r.problems.size(), 1u);
+  EXPECT_NE(r.problems[0].why.message().find("not an ordinary file"), std::string::npos)
+      << r.problems[0].why.ToString();
   ExpectWiped("a.ini");
 }
 
@@ -256,9 +259,9 @@ TEST(WipeTest, EachOfTwoSameNamedAccountsIsWritten) {
   s.Write("Accounts/bob.ini", Section("CHAR1", {{"Name", "lower"}}));
   s.Write("Accounts/BOB.INI", Section("CHAR1", {{"Name", "upper"}}));
   AccountsState state;
-  AccountListing l = ListScratch(state);
-  RecordingWipeUi ui(state);
-  ASSERT_TRUE(WipeInventories(l, state, ui).failed.empty());
+  AccountListing l = ListScratch(s, state);
+  RecordingEvents ui;
+  ASSERT_TRUE(WipeInventories(Server(s), l, ui).complete());
   ExpectWiped("bob.ini");
   ExpectWiped("BOB.INI");
   EXPECT_EQ(Read("bob.ini", "CHAR1", "Name"), "lower");
@@ -271,47 +274,48 @@ TEST(WipeTest, AnAccountRemovedAfterListingIsNamedAndNotMadeAnew) {
   s.Write("Accounts/a.ini", "");
   s.Write("Accounts/gone.ini", "[CHAR1]\r\nName=Gone\r\n");
   AccountsState state;
-  AccountListing l = ListScratch(state);
+  AccountListing l = ListScratch(s, state);
   std::remove(s.At("Accounts/gone.ini").c_str());
-  RecordingWipeUi ui(state);
-  const WipeResult r = WipeInventories(l, state, ui);
-  ASSERT_EQ(r.failed.size(), 1u);
-  EXPECT_EQ(r.failed[0].name, "Gone.ini");
-  EXPECT_TRUE(r.failed[0].status.IsNotFound());
+  RecordingEvents ui;
+  const common::JobResult r = WipeInventories(Server(s), l, ui);
+  ASSERT_EQ(r.problems.size(), 1u);
+  EXPECT_EQ(r.problems[0].name, "Gone.ini");
+  EXPECT_TRUE(r.problems[0].why.IsNotFound());
   EXPECT_FALSE(s.Exists("Accounts/gone.ini"));
   ExpectWiped("a.ini");
-  ASSERT_FALSE(ui.messages.shown.empty());
-  EXPECT_EQ(ui.messages.shown.back().title, kWipeFailedTitle);
+  EXPECT_EQ(r.problems[0].kind, common::ItemProblem::Kind::kSkipped);
+  EXPECT_EQ(WipeReport(r, l.folder).title, kWipeFailedTitle);
 }
 
 TEST(WipeTest, StopsAtOnceWithoutAccounts) {
   {
     ScratchFolder s;  // no Accounts folder at all
     AccountsState state;
-    AccountListing l = ListScratch(state);
-    RecordingWipeUi ui(state);
-    EXPECT_FALSE(WipeInventories(l, state, ui).ran);
-    EXPECT_TRUE(ui.selected.empty() && ui.progress.empty() && ui.messages.shown.empty());
-    EXPECT_FALSE(state.WipeInProgress);
+    AccountListing l = ListScratch(s, state);
+    RecordingEvents ui;
+    const common::JobResult r = WipeInventories(Server(s), l, ui);
+    EXPECT_FALSE(r.started);
+    EXPECT_TRUE(r.status.IsNotFound()) << r.status.ToString();
+    EXPECT_TRUE(ui.log.empty());
   }
   {
     ScratchFolder s;  // files, but none of them an account
     s.Write("Accounts/notes.txt", "x");
     AccountsState state;
-    AccountListing l = ListScratch(state);
-    RecordingWipeUi ui(state);
-    EXPECT_FALSE(WipeInventories(l, state, ui).ran);
-    EXPECT_TRUE(ui.messages.shown.empty());
+    AccountListing l = ListScratch(s, state);
+    RecordingEvents ui;
+    EXPECT_FALSE(WipeInventories(Server(s), l, ui).started);
+    EXPECT_TRUE(ui.log.empty());
     EXPECT_EQ(s.Read("Accounts/notes.txt"), "x");
   }
   {
     ScratchFolder s;  // listed, but the files are gone before the wipe
     s.Write("Accounts/a.ini", "");
     AccountsState state;
-    AccountListing l = ListScratch(state);
+    AccountListing l = ListScratch(s, state);
     std::remove(s.At("Accounts/a.ini").c_str());
-    RecordingWipeUi ui(state);
-    EXPECT_FALSE(WipeInventories(l, state, ui).ran);
+    RecordingEvents ui;
+    EXPECT_FALSE(WipeInventories(Server(s), l, ui).started);
     EXPECT_FALSE(s.Exists("Accounts/a.ini"));
   }
 }
@@ -323,22 +327,55 @@ TEST(WipeTest, WithABackupOnlyWhatTheBackupHoldsIsWiped) {
   s.Write("Accounts/b.ini", full);
   s.Write("Accounts/c.ini", full);
   AccountsState state;
-  const AccountListing listing = ListScratch(state);
+  const AccountListing listing = ListScratch(s, state);
   BackupResult backup;
-  ASSERT_TRUE(BackUpAccounts(listing, s.At("saved"), &backup).ok());
+  common::JobEvents quiet;
+  ASSERT_TRUE(
+      BackupFailure(BackUpAccounts(Server(s), listing, s.At("saved"), &backup, quiet)).ok());
   // The server saves b after the backup, and c's copy is missing from it.
   const std::string newer = Section("CHAR1", {{"Name", "A"}, {"InvItemNum1", "6"}});
   s.Write("Accounts/b.ini", newer);
   backup.accounts[2].copied = false;
-  RecordingWipeUi ui(state);
-  const WipeResult r = WipeInventories(listing, state, ui, &backup);
+  RecordingEvents ui;
+  const common::JobResult r = WipeInventories(Server(s), listing, ui, &backup);
   EXPECT_EQ(FailedNames(r), (std::vector<std::string>{"B.ini", "C.ini"}));
-  EXPECT_NE(r.failed[0].status.message().find("changed since it was backed up"),
+  EXPECT_EQ(r.skipped(), 2);
+  EXPECT_NE(r.problems[0].why.message().find("changed since it was backed up"),
             std::string::npos);
-  EXPECT_NE(r.failed[1].status.message().find("not in the backup"), std::string::npos);
+  EXPECT_NE(r.problems[1].why.message().find("not in the backup"), std::string::npos);
   EXPECT_EQ(Read("a.ini", "CHAR1", "InvItemNum1"), "0");
   EXPECT_EQ(s.Read("Accounts/b.ini"), newer);
   EXPECT_EQ(s.Read("Accounts/c.ini"), full);
+}
+
+// Stopped (an interrupt on the command line), the wipe ends between two
+// accounts: those before are wiped and on disk, the rest untouched, and the
+// box says where it stopped.
+TEST(WipeTest, AStopEndsItBetweenTwoAccounts) {
+  ScratchFolder s;
+  const std::string full = Section("CHAR1", {{"Name", "A"}, {"InvItemNum1", "5"}});
+  for (const char* name : {"a.ini", "b.ini", "c.ini", "d.ini"}) {
+    s.Write(std::string("Accounts/") + name, full);
+  }
+  AccountsState state;
+  const AccountListing l = ListScratch(s, state);
+  RecordingEvents ui;
+  ui.stopAt = 2;  // asked after a, then after b
+  const common::JobResult r = WipeInventories(Server(s), l, ui);
+  EXPECT_EQ(ui.log, (Log{"started 1..4", "before 1", "done 1", "before 2", "done 2", "finished"}));
+  EXPECT_TRUE(r.stopped);
+  EXPECT_TRUE(r.flushed.ok()) << r.flushed.ToString();
+  EXPECT_EQ(r.done, 2);
+  EXPECT_EQ(r.untried(), 2);
+  EXPECT_EQ(common::OutcomeOf(r), common::Outcome::kStopped);
+  ExpectWiped("a.ini");
+  ExpectWiped("b.ini");
+  EXPECT_EQ(s.Read("Accounts/c.ini"), full);
+  EXPECT_EQ(s.Read("Accounts/d.ini"), full);
+  const Box box = WipeReport(r, l.folder);
+  EXPECT_EQ(box.title, kWipeFailedTitle);
+  EXPECT_EQ(box.prompt,
+            "The wipe was stopped before account 3 of 4; accounts 3 to 4 were not wiped.");
 }
 
 }  // namespace

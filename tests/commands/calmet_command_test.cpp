@@ -1,14 +1,22 @@
 // The Calmet commands as real processes with no display: their JSON holds
 // what the view shows, the wipe writes what the window's wipe writes, and
 // nothing waits for an answer no one can give.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -64,23 +72,60 @@ QJsonObject ParseObject(const std::string& out) {
 
 QString Q(const std::string& bytes) { return common::AnsiToQString(bytes); }
 
-class NoWipeUi : public WipeUi {
- public:
-  void SelectAccount(int) override {}
-  void SetProgress(float) override {}
-  common::MessagePort& Messages() override { return messages; }
-  RecordingMessages messages;
-};
+// Calmet run with its standard output on `outFd` (/dev/null when -1), and
+// `signal` sent once `ready()` holds, as an operator pressing Ctrl-C or a
+// service manager stopping it would. Returns its status and standard error.
+tests::CommandResult RunCalmet(const std::vector<std::string>& args, int outFd = -1,
+                               const std::function<bool()>& ready = {}, int signal = 0) {
+  tests::CommandResult result;
+  const std::string path = std::string(TOOLS_BIN_DIR) + "/Calmet";
+  int err[2];
+  if (pipe(err) != 0) return result;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, STDIN_FILENO);
+    dup2(outFd < 0 ? null : outFd, STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    for (int fd = 3; fd < 1024; ++fd) close(fd);
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(path.c_str(), argv.data());
+    _exit(127);
+  }
+  close(err[1]);
+  bool signalled = signal == 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  pollfd fd = {err[0], POLLIN, 0};
+  bool ended = false;
+  while (!ended && std::chrono::steady_clock::now() < deadline) {
+    if (!signalled && ready()) signalled = kill(pid, signal) == 0;
+    if (poll(&fd, 1, signalled ? 100 : 1) <= 0) continue;
+    char buf[4096];
+    const ssize_t n = read(err[0], buf, sizeof buf);
+    if (n > 0) result.err.append(buf, static_cast<size_t>(n));
+    ended = n == 0 || (n < 0 && errno != EINTR);
+  }
+  close(err[0]);
+  if (!ended) kill(pid, SIGKILL);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
 
 TEST(CalmetCommand, ListShowAndFindPrintWhatTheViewShows) {
   ScratchFolder s;
   MakeServer(s);
   const std::string dir = s.path();
   AccountsState state;
-  const AccountListing listing =
-      ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
-  const std::optional<AccountView> view = ShowAccount("bob.ini", state);
-  ASSERT_TRUE(view);
+  const common::ServerFolder server(dir);
+  const AccountListing listing = ListAccounts(server, state);
+  const AccountView view = ShowAccount(server, "bob.ini");
+  ASSERT_TRUE(view.status.ok()) << view.status.ToString();
 
   tests::CommandResult r = tests::RunProgram("Calmet", {"list", "--server-dir", dir});
   EXPECT_EQ(r.exitStatus, 0) << r.err;
@@ -91,6 +136,7 @@ TEST(CalmetCommand, ListShowAndFindPrintWhatTheViewShows) {
   EXPECT_EQ(r.exitStatus, 0) << r.err;
   QJsonObject json = ParseObject(r.out);
   EXPECT_EQ(json["label"].toString(), "Total Accounts: 2");
+  EXPECT_EQ(json["count"].toInt(), 2);
   const QJsonArray accounts = json["accounts"].toArray();
   ASSERT_EQ(accounts.size(), 2);
   for (int p = 0; p < 2; ++p) {
@@ -106,13 +152,14 @@ TEST(CalmetCommand, ListShowAndFindPrintWhatTheViewShows) {
   const QJsonArray characters = json["characters"].toArray();
   ASSERT_EQ(characters.size(), kCharacters);
   for (int c = 0; c < kCharacters; ++c) {
-    const CharacterView& ch = view->characters[c];
+    const CharacterView& ch = view.characters[c];
     const QJsonObject got = characters[c].toObject();
     EXPECT_EQ(got["caption"].toString(), Q(ch.caption));
-    EXPECT_EQ(got["strength"].toString(), Q(ch.str));
-    EXPECT_EQ(got["defense"].toString(), Q(ch.def));
-    EXPECT_EQ(got["speed"].toString(), Q(ch.spd));
-    EXPECT_EQ(got["magic"].toString(), Q(ch.magi));
+    // The values as numbers, the texts the window shows beside them.
+    EXPECT_EQ(got["texts"]["strength"].toString(), Q(ch.str));
+    EXPECT_EQ(got["texts"]["defense"].toString(), Q(ch.def));
+    EXPECT_EQ(got["texts"]["speed"].toString(), Q(ch.spd));
+    EXPECT_EQ(got["texts"]["magic"].toString(), Q(ch.magi));
     const QJsonArray lines = got["inventory"].toArray();
     ASSERT_EQ(lines.size(), kSlots);
     for (int i = 0; i < kSlots; ++i) EXPECT_EQ(lines[i].toString(), Q(ch.inventory[i])) << i;
@@ -121,10 +168,17 @@ TEST(CalmetCommand, ListShowAndFindPrintWhatTheViewShows) {
   EXPECT_EQ(characters[0]["caption"].toString(), "Bobby - Moderator - 7");
   EXPECT_EQ(characters[1]["name"].toString(), QString::fromUtf8("\xC3\x89lise"));
   const QJsonArray bobSlots = characters[0]["slots"].toArray();
-  EXPECT_EQ(bobSlots[0].toObject(),
-            (QJsonObject{{"slot", 1}, {"item", 1}, {"name", "Gold"}, {"value", "250"}}));
+  EXPECT_EQ(bobSlots[0].toObject(), (QJsonObject{{"slot", 1},
+                                                 {"item", 1},
+                                                 {"name", "Gold"},
+                                                 {"value", 250},
+                                                 {"texts", QJsonObject{{"item", "1"},
+                                                                       {"value", "250"}}}}));
   EXPECT_EQ(bobSlots[1]["name"].toString(), "Sword");
-  EXPECT_EQ(bobSlots[2]["item"].toInt(-1), 0);  // a number that does not convert is a free slot
+  // A number that does not convert is a free slot, its text kept.
+  EXPECT_EQ(bobSlots[2]["item"].toInt(-1), 0);
+  EXPECT_EQ(bobSlots[2]["name"], QJsonValue(QJsonValue::Null));
+  EXPECT_EQ(bobSlots[2]["texts"]["item"].toString(), "abc");
 
   r = tests::RunProgram("Calmet", {"show", "bob.ini", "--server-dir", dir});
   EXPECT_EQ(r.exitStatus, 0) << r.err;
@@ -177,13 +231,19 @@ TEST(CalmetCommand, WipeWritesWhatTheWindowsWipeWritesAfterItsBackup) {
             (std::map<std::string, std::string>{{"bob.ini", before.at("Accounts/bob.ini")},
                                                 {"Carol.ini", before.at("Accounts/Carol.ini")}}));
 
-  ScratchFolder byWindow;  // the program folder of this process from here
+  // The window's wipe is the same job with other events; it reports what the
+  // command's summary line says.
+  EXPECT_NE(r.err.find("Wipe: 2 accounts wiped, in "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Backup: 2 accounts backed up, in "), std::string::npos) << r.err;
+  ScratchFolder byWindow;
   MakeServer(byWindow);
   AccountsState state;
-  const AccountListing listing =
-      ListAccounts(common::layout::ServerPath(common::layout::kAccountsFolder), state);
-  NoWipeUi ui;
-  ASSERT_TRUE(WipeInventories(listing, state, ui).ran);
+  const common::ServerFolder server(byWindow.path());
+  const AccountListing listing = ListAccounts(server, state);
+  common::JobEvents events;
+  const common::JobResult wiped = WipeInventories(server, listing, events);
+  ASSERT_TRUE(wiped.complete());
+  EXPECT_EQ(wiped.done, 2);
   const auto expected = tests::FileTree(byWindow.path());
   EXPECT_NE(expected, before);
   EXPECT_EQ(tests::FileTree(byCommand.path()), expected);
@@ -226,6 +286,13 @@ TEST(CalmetCommand, ExitStatusTellsAScriptWhatWentWrong) {
   EXPECT_EQ(status({"show", "nobody"}), 1);
   EXPECT_EQ(status({"show", "folder"}), 1);
   EXPECT_EQ(status({"find", "bob"}), 3);  // the folder was skipped
+  {
+    ScratchFolder unreadable;  // no account could be read: a failure
+    unreadable.MakeDir("Accounts/a.ini");
+    EXPECT_EQ(tests::RunProgram("Calmet", {"find", "a", "--server-dir", unreadable.path()})
+                  .exitStatus,
+              1);
+  }
   EXPECT_EQ(status({"show", "Dup.ini"}), 2);
   EXPECT_EQ(status({"show", "dup.INI"}), 0);
   EXPECT_EQ(status({"show", "DUP"}), 0);
@@ -252,6 +319,125 @@ TEST(CalmetCommand, ExitStatusTellsAScriptWhatWentWrong) {
   EXPECT_EQ(r.exitStatus, 0) << r.err;
   EXPECT_NE(r.err.find(kWipeNothing), std::string::npos) << r.err;
   EXPECT_EQ(tests::RunProgram("Calmet", {"list", "--server-dir", empty.path()}).exitStatus, 0);
+}
+
+// A script's view of the statuses: output that never reached its file is a
+// failure, whatever the command did.
+TEST(CalmetCommand, OutputThatCannotBeWrittenFailsTheCommand) {
+  ScratchFolder s;
+  MakeServer(s);
+  const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(full, 0);
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"list", "--json"}, {"find", "o", "--json"}, {"show", "bob", "--json"}, {"list"}}) {
+    std::vector<std::string> all = args;
+    all.insert(all.end(), {"--server-dir", s.path()});
+    const tests::CommandResult r = RunCalmet(all, full);
+    EXPECT_EQ(r.exitStatus, 1) << args.front() << ": " << r.err;
+    EXPECT_NE(r.err.find("Calmet: the output could not be written: No space left on device"),
+              std::string::npos)
+        << r.err;
+  }
+  close(full);
+  // The same commands with somewhere to write succeed.
+  EXPECT_EQ(RunCalmet({"find", "o", "--json", "--server-dir", s.path()}).exitStatus, 0);
+}
+
+// Account files the size the server writes, each with a full inventory.
+std::string FullAccount(int n) {
+  std::string s;
+  for (int c = 1; c <= 3; ++c) {
+    s += "[CHAR" + std::to_string(c) + "]\r\nName=P" + std::to_string(n) + "\r\n";
+    for (int slot = 1; slot <= 100; ++slot) {
+      s += "InvItemNum" + std::to_string(slot) + "=7\r\n";
+    }
+  }
+  return s;
+}
+
+// Ctrl-C or SIGTERM in the middle of a wipe of many accounts: it stops after
+// the account at hand, says what was wiped and what was not (also with
+// --quiet), leaves no temporary file and ends with 128 + the signal.
+TEST(CalmetCommand, AnInterruptStopsTheWipeBetweenTwoAccountsAndSaysWhere) {
+  constexpr int kAccounts = 2000;
+  // In memory where the system has it: on a disk, making and flushing two
+  // thousand accounts takes seconds that test nothing.
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string oldTmp = tmp ? tmp : "";
+  if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
+  struct Restore {
+    const char* was;
+    std::string old;
+    ~Restore() { was ? setenv("TMPDIR", old.c_str(), 1) : unsetenv("TMPDIR"); }
+  } restore{tmp, oldTmp};
+  for (const auto& [signal, quiet] : {std::pair{SIGINT, false}, std::pair{SIGTERM, true}}) {
+    ScratchFolder s;
+    std::vector<std::string> names, before;
+    for (int n = 0; n < kAccounts; ++n) {
+      char name[32];
+      std::snprintf(name, sizeof name, "acc%04d.ini", n);
+      names.push_back(name);
+      before.push_back(FullAccount(n));
+      s.Write(std::string("Accounts/") + name, before.back());
+    }
+    const std::string first = s.At("Accounts/" + names[0]);
+    std::vector<std::string> args = {"wipe", "--yes", "--server-dir", s.path()};
+    if (quiet) args.push_back("--quiet");
+    // Sent once the first account is wiped, while the rest are still to do.
+    const tests::CommandResult r = RunCalmet(
+        args, -1,
+        [&first] {
+          std::ifstream in(first, std::ios::binary);
+          std::string line;
+          std::getline(in, line);
+          std::getline(in, line);
+          std::getline(in, line);
+          return line == "InvItemNum1=0\r";
+        },
+        signal);
+    EXPECT_EQ(r.exitStatus, 128 + signal) << r.err;
+
+    // Every account wiped or as it was, the wiped ones first, as many as
+    // the summary says.
+    int wiped = 0;
+    bool untouchedSeen = false;
+    for (int n = 0; n < kAccounts; ++n) {
+      const std::string now = s.Read("Accounts/" + names[static_cast<size_t>(n)]);
+      if (now == before[static_cast<size_t>(n)]) {
+        untouchedSeen = true;
+        continue;
+      }
+      EXPECT_FALSE(untouchedSeen) << names[static_cast<size_t>(n)] << " wiped after one left";
+      EXPECT_EQ(now.find("=7\r"), std::string::npos) << names[static_cast<size_t>(n)];
+      EXPECT_NE(now.find("InvItemDur100=0\r"), std::string::npos);
+      ++wiped;
+    }
+    ASSERT_GT(wiped, 0);
+    ASSERT_LT(wiped, kAccounts) << "the wipe ended before the signal came";
+    const std::string next = std::to_string(wiped + 1);
+    EXPECT_NE(r.err.find("Wipe: " + std::to_string(wiped) + " account" +
+                         (wiped == 1 ? "" : "s") + " wiped, in "),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("stopped before account " + next + ": " + next + " to " +
+                         std::to_string(kAccounts) + " not done"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find(std::string(kWipeFailedTitle) + ": The wipe was stopped before account " +
+                         next),
+              std::string::npos)
+        << r.err;
+    if (quiet) {
+      EXPECT_EQ(r.err.find("%)"), std::string::npos) << "progress with --quiet";
+    }
+    // Nothing but the accounts in their folder: no temporary file.
+    size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(s.At("Accounts"))) {
+      EXPECT_EQ(e.path().filename().string().rfind("acc", 0), 0u) << e.path();
+      ++entries;
+    }
+    EXPECT_EQ(entries, static_cast<size_t>(kAccounts));
+  }
 }
 
 // Player-chosen and planted names: no control reaches the terminal (only

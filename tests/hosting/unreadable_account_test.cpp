@@ -23,14 +23,12 @@ TEST(UnreadableAccount, TheViewSaysWhyAndShowsNoValues) {
   ASSERT_EQ(chown(path.c_str(), 1234, 2000), 0);
   ASSERT_EQ(chmod(path.c_str(), 0600), 0);
   const std::string result = tests::RunAs(tests::kStranger, [] {
-    AccountsState state;
-    const std::optional<AccountView> view = ShowAccount("bob.ini", state);
-    if (!view) return std::string("no view");
-    if (!view->characters[0].str.empty()) return std::string("a value shown");
-    if (view->characters[0].caption != "Character One") {
-      return "caption " + view->characters[0].caption;
+    const AccountView view = ShowAccount(common::ServerFolder::Program(), "bob.ini");
+    if (!view.characters[0].str.empty()) return std::string("a value shown");
+    if (view.characters[0].caption != "Character One") {
+      return "caption " + view.characters[0].caption;
     }
-    return view->status.ToString();
+    return view.status.ToString();
   });
   EXPECT_NE(result.find("bob.ini: Permission denied"), std::string::npos) << result;
 }

@@ -26,7 +26,12 @@ using namespace reliability;
 using calmet::AccountListing;
 
 AccountListing ListScratch(calmet::AccountsState& astate) {
-  return calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\", astate);
+  return calmet::ListAccounts(common::ServerFolder::Program(), astate);
+}
+
+common::JobResult WipeScratch(const AccountListing& listing) {
+  common::JobEvents quiet;
+  return calmet::WipeInventories(common::ServerFolder::Program(), listing, quiet);
 }
 
 std::string Account(const std::string& name) {
@@ -54,14 +59,13 @@ TEST(BadAccounts, OddBytesAndSpacesInNamesAreListedShownAndWiped) {
   EXPECT_NE(std::find(listing.lines.begin(), listing.lines.end(), "M\xE9lanie Dupont.ini"),
             listing.lines.end());
   for (const std::string& f : listing.files) {
-    const auto view = calmet::ShowAccount(f, astate);
-    ASSERT_TRUE(view.has_value()) << f;
-    EXPECT_EQ(view->characters[0].caption.substr(0, 4), "Hero") << f;
+    const calmet::AccountView view = calmet::ShowAccount(common::ServerFolder::Program(), f);
+    ASSERT_TRUE(view.status.ok()) << f;
+    EXPECT_EQ(view.characters[0].caption.substr(0, 4), "Hero") << f;
   }
 
-  QuietWipeUi ui;
-  const calmet::WipeResult result = calmet::WipeInventories(listing, astate, ui);
-  EXPECT_TRUE(result.failed.empty());
+  const common::JobResult result = WipeScratch(listing);
+  EXPECT_TRUE(result.complete());
   for (const std::string& n : names) EXPECT_TRUE(Wiped(s.Read("Accounts/" + n))) << n;
 }
 
@@ -76,21 +80,21 @@ TEST(BadAccounts, EntriesThatAreNoOrdinaryFilesAreReportedNotFatal) {
 
   const AccountListing listing = ListScratch(astate);
   for (const std::string& f : listing.files) {
-    const auto view = calmet::ShowAccount(f, astate);  // nothing to show, nothing blocks
-    ASSERT_TRUE(view.has_value());
+    // Nothing to show, nothing blocks.
+    const calmet::AccountView view = calmet::ShowAccount(common::ServerFolder::Program(), f);
+    EXPECT_EQ(view.status.ok(), f == "alice.ini" || f == "zed.ini") << f;
   }
-  QuietWipeUi ui;
-  const calmet::WipeResult result = calmet::WipeInventories(listing, astate, ui);
+  const common::JobResult result = WipeScratch(listing);
 
   EXPECT_TRUE(Wiped(s.Read("Accounts/alice.ini")));
   EXPECT_TRUE(Wiped(s.Read("Accounts/zed.ini")));
   std::printf("[ tally    ] listed %zu of 4 entries; %zu reported as not wiped\n",
-              listing.lines.size(), result.failed.size());
+              listing.lines.size(), result.problems.size());
   // Whatever the listing kept of the two must be reported, not passed as wiped.
   for (const std::string& line : listing.lines) {
     if (line == "Folder.ini" || line == "Pipe.ini") {
-      EXPECT_TRUE(std::any_of(result.failed.begin(), result.failed.end(),
-                              [&](const calmet::AccountNotWiped& a) { return a.name == line; }))
+      EXPECT_TRUE(std::any_of(result.problems.begin(), result.problems.end(),
+                              [&](const common::ItemProblem& a) { return a.name == line; }))
           << line;
     }
   }
@@ -118,9 +122,7 @@ TEST(BadAccounts, AccountsFolderThatCannotBeListed) {
     EXPECT_TRUE(listing.files.empty());
     EXPECT_EQ(listing.label, "No accounts found.");
     EXPECT_EQ(astate.TotalAccounts, 0);
-    QuietWipeUi ui;
-    EXPECT_FALSE(calmet::WipeInventories(listing, astate, ui).ran);
-    EXPECT_TRUE(ui.messages.shown.empty());
+    EXPECT_FALSE(WipeScratch(listing).started);
     if (!dangling) {
       EXPECT_EQ(s.Read("Accounts"), "not a folder");
     }
@@ -137,8 +139,7 @@ TEST(BadAccounts, LinkedAccountFileIsWipedThroughTheLink) {
 
   const AccountListing listing = ListScratch(astate);
   ASSERT_EQ(listing.files.size(), 2u);
-  QuietWipeUi ui;
-  EXPECT_TRUE(calmet::WipeInventories(listing, astate, ui).failed.empty());
+  EXPECT_TRUE(WipeScratch(listing).complete());
 
   struct stat st;
   ASSERT_EQ(lstat(s.At("Accounts/linked.ini").c_str(), &st), 0);

@@ -87,7 +87,7 @@ TEST(TemporaryLeftovers, NamesTakenByADeadWriterAreSkipped) {
 
   // Nothing sees the leftovers.
   const calmet::AccountListing listing =
-      calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\", astate);
+      calmet::ListAccounts(common::ServerFolder::Program(), astate);
   EXPECT_EQ(listing.lines, std::vector<std::string>{"Bob.ini"});
   EXPECT_EQ(common::FindFirstFile(common::ProgramFolder() + "\\Accounts\\*"), "bob.ini");
   EXPECT_EQ(common::FindFirstFile(common::ProgramFolder() + "\\Accounts\\.*"), "");
@@ -111,19 +111,23 @@ TEST(FullDisk, WipeNamesEveryAccountItCouldNotWrite) {
   }
 
   const calmet::AccountListing listing =
-      calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\", astate);
-  QuietWipeUi ui;
-  const calmet::WipeResult result = calmet::WipeInventories(listing, astate, ui);
+      calmet::ListAccounts(common::ServerFolder::Program(), astate);
+  common::JobEvents quiet;
+  const common::JobResult result =
+      calmet::WipeInventories(common::ServerFolder::Program(), listing, quiet);
 
-  EXPECT_TRUE(result.ran);
-  ASSERT_EQ(result.failed.size(), 2u);
-  EXPECT_EQ(result.failed[0].name, "Ann.ini");
-  EXPECT_EQ(result.failed[1].name, "Ben.ini");
-  EXPECT_NE(result.failed[0].status.message().find("No space"), std::string::npos)
-      << result.failed[0].status.ToString();
-  ASSERT_EQ(ui.messages.shown.size(), 1u);
-  EXPECT_EQ(ui.messages.shown[0].title, calmet::kWipeFailedTitle);
-  EXPECT_NE(ui.messages.shown[0].prompt.find("Ben.ini"), std::string::npos);
+  EXPECT_TRUE(result.started);
+  ASSERT_EQ(result.problems.size(), 2u);
+  EXPECT_EQ(result.problems[0].name, "Ann.ini");
+  EXPECT_EQ(result.problems[1].name, "Ben.ini");
+  EXPECT_EQ(result.problems[0].kind, common::ItemProblem::Kind::kFailed);
+  EXPECT_NE(result.problems[0].why.message().find("No space"), std::string::npos)
+      << result.problems[0].why.ToString();
+  // No account written: the job failed, however it ended.
+  EXPECT_EQ(common::OutcomeOf(result), common::Outcome::kFailed);
+  const calmet::Box box = calmet::WipeReport(result, listing.folder);
+  EXPECT_EQ(box.title, calmet::kWipeFailedTitle);
+  EXPECT_NE(box.prompt.find("Ben.ini"), std::string::npos);
   EXPECT_EQ(s.Read("Accounts/ann.ini"), a);
   EXPECT_EQ(s.Read("Accounts/ben.ini"), b);
   EXPECT_TRUE(TempLeftovers(s.At("Accounts")).empty());

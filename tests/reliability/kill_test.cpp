@@ -112,14 +112,14 @@ std::string AccountFile(int i) {
 }
 
 calmet::AccountListing Listed(calmet::AccountsState& astate) {
-  return calmet::ListAccounts(common::ProgramFolder() + "\\Accounts\\", astate);
+  return calmet::ListAccounts(common::ServerFolder::Program(), astate);
 }
 
 void WipeHere() {
   calmet::AccountsState astate;
   calmet::AccountListing listing = Listed(astate);
-  QuietWipeUi ui;
-  calmet::WipeInventories(listing, astate, ui);
+  common::JobEvents quiet;
+  static_cast<void>(calmet::WipeInventories(common::ServerFolder::Program(), listing, quiet));
 }
 
 TEST(KilledJobs, InventoryWipeLeavesEveryAccountOldOrWiped) {

@@ -198,13 +198,4 @@ class Watchdog {
   ~Watchdog() { alarm(0); }
 };
 
-// A wipe window that records the boxes and nothing else.
-class QuietWipeUi : public calmet::WipeUi {
- public:
-  void SelectAccount(int) override {}
-  void SetProgress(float) override {}
-  common::MessagePort& Messages() override { return messages; }
-  RecordingMessages messages;
-};
-
 }  // namespace reliability
