@@ -13,6 +13,7 @@
 #include "common/profile.h"
 #include "common/server_layout.h"
 #include "tests/accounts/account_files.h"
+#include "tests/support/fault_file_system.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
 
@@ -219,14 +220,16 @@ TEST(WipeTest, AFailedWriteIsReportedAndLeavesTheFile) {
   const std::string full = Section("CHAR2", {{"InvItemNum3", "7"}});
   s.Write("Accounts/a.ini", "");
   s.Write("Accounts/full.ini", full);
-  common::SetWriteFaultForTesting([](const std::string& path) {
-    return path.size() >= 9 && path.compare(path.size() - 9, 9, "/full.ini") == 0;
-  });
+  // The disk is full for this account's writes (its temporary file is named
+  // after it) and for nothing else.
+  tests::FaultFileSystem disk;
+  disk.writesFail = [](std::string_view name) {
+    return name.find("full.ini") != std::string_view::npos;
+  };
   AccountsState state;
   AccountListing l = ListScratch(s, state);
   RecordingEvents ui;
-  const common::JobResult r = WipeInventories(Server(s), l, ui);
-  common::SetWriteFaultForTesting(nullptr);
+  const common::JobResult r = WipeInventories(common::ServerFolder(s.path(), disk), l, ui);
   EXPECT_EQ(FailedNames(r), (std::vector<std::string>{"Full.ini"}));
   ASSERT_EQ(r.problems.size(), 1u);
   EXPECT_FALSE(r.problems[0].why.ok());
