@@ -1,24 +1,20 @@
-# add_tool(<prefix> <executable>): one program from the current folder.
-# *_window.cpp form the window library <prefix>_ui, *_command.cpp the
-# command-line library <prefix>_cli (no display needed), main.cpp the
-# executable, every other .cpp the module library <prefix>_core, which has
-# no widgets so that the window, the commands, tests and the benchmark use
-# the same code. Only the executable is installed, to bin/ in the component
+# add_tool(<prefix> <executable> CORE <sources> UI <sources> CLI <sources>):
+# one program from the current folder: the module library <prefix>_core
+# (the jobs, no widgets, so that the window, the commands, the tests and the
+# benchmark use the same code), the window library <prefix>_ui, the
+# command-line library <prefix>_cli (no display needed), and the executable
+# from main.cpp. Only the executable is installed, to bin/ in the component
 # "tools".
 include(GNUInstallDirs)
 
 function(add_tool prefix executable)
-  file(GLOB ui_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_window.cpp)
-  file(GLOB cli_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_command.cpp)
-  file(GLOB core_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  list(REMOVE_ITEM core_sources ${ui_sources} ${cli_sources} ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
-
-  add_library(${prefix}_core STATIC ${core_sources})
+  cmake_parse_arguments(PARSE_ARGV 2 TOOL "" "" "CORE;UI;CLI")
+  add_library(${prefix}_core STATIC ${TOOL_CORE})
   target_link_libraries(${prefix}_core PUBLIC common_core)
 
-  add_library(${prefix}_ui STATIC ${ui_sources})
+  add_library(${prefix}_ui STATIC ${TOOL_UI})
   target_link_libraries(${prefix}_ui PUBLIC ${prefix}_core common_qt Qt6::Widgets)
-  add_library(${prefix}_cli STATIC ${cli_sources})
+  add_library(${prefix}_cli STATIC ${TOOL_CLI})
   target_link_libraries(${prefix}_cli PUBLIC ${prefix}_core common_cli)
   add_executable(${executable} main.cpp)
   target_link_libraries(${executable} PRIVATE ${prefix}_ui ${prefix}_cli)
