@@ -214,6 +214,8 @@ ProfileReader::ProfileReader(std::string_view file) : status_(IndexForToolPath(f
 ProfileReader::ProfileReader(const Folder& folder, std::string_view name)
     : status_(IndexAt(folder, name, &index_)) {}
 
+ProfileReader::ProfileReader(Status why) : status_(std::move(why)) {}
+
 ProfileReader::~ProfileReader() = default;
 
 std::string ProfileReader::Get(std::string_view section, std::string_view key) const {

@@ -51,6 +51,9 @@ class ProfileReader {
   // Entry `name` (by the case rule) of an open folder: for a caller that
   // reads many files of one folder, which is then walked to once.
   ProfileReader(const Folder& folder, std::string_view name);
+  // A reader of no file, whose status is `why` (a file that could not even
+  // be looked for): every key reads "".
+  explicit ProfileReader(Status why);
   ~ProfileReader();
   std::string Get(std::string_view section, std::string_view key) const;
 

@@ -17,6 +17,7 @@
 #include "common/numeric_text.h"
 #include "common/profile.h"
 #include "common/record_folder.h"
+#include "common/server_folder.h"
 #include "common/server_layout.h"
 #include "common/status.h"
 
@@ -187,14 +188,17 @@ class RecordLayout {
 
 // What a kind's records are read from and written to. Made for a whole job,
 // it holds the source file as it stood when the job began, found, checked
-// and parsed once, and the record folder, listed once: every record then
-// costs its own look-ups and its own file, nothing more; a change to the
-// source during the job is seen by the next job. Made for one record, it
-// reads the source and writes the file the general way.
+// and parsed once, and the record folder, listed once, both reached from
+// the job's server folder: every record then costs its own look-ups and its
+// own file, nothing more; a change to the source during the job is seen by
+// the next job. Made for one record, it reads the source and writes the
+// file the general way, in the program folder.
 class RecordJob {
  public:
-  enum class Scope { kOneRecord, kWholeJob };
-  RecordJob(const common::layout::ProfileKindFiles& files, Scope scope);
+  // One record, in the program folder.
+  explicit RecordJob(const common::layout::ProfileKindFiles& files);
+  // A whole job on `server`.
+  RecordJob(const common::ServerFolder& server, const common::layout::ProfileKindFiles& files);
 
   const common::layout::ProfileKindFiles& files() const { return *files_; }
   const common::ProfileReader& source() const { return source_; }
@@ -205,6 +209,8 @@ class RecordJob {
 
   // Section <prefix>N of the source, and of a shop's own file.
   std::string SectionName(int32_t n) const;
+  // Where record N comes from, for messages: "ITEM5 in /srv/game/items.ini".
+  std::string SourceName(int32_t n) const;
   // Record N's file name in its folder, and its whole tool path.
   std::string RecordName(int32_t n) const;
   std::string RecordPath(int32_t n) const;
@@ -213,13 +219,24 @@ class RecordJob {
   common::Status WriteRecord(int32_t n, const std::vector<uint8_t>& bytes);
   // The listed record folder; null for one record.
   common::RecordFolder* folder() { return folder_ ? &*folder_ : nullptr; }
+  // Why the listed folder could not be opened (OK when it was, or for one
+  // record).
+  const common::Status& folderStatus() const { return folderStatus_; }
+
+  // Flushes what the job wrote to the disk: the file system of the record
+  // folder, or of the server folder when the record folder could not be
+  // reached.
+  common::Status Flush() const;
 
  private:
+  const common::ServerFolder* server_ = nullptr;  // null for one record
   const common::layout::ProfileKindFiles* files_;
+  std::string sourceHost_;  // the source's host path, for messages (set before source_)
   common::ProfileReader source_;
   std::string folderPath_;  // the record prefix up to its last separator
   std::string namePrefix_;  // the rest of it
   std::optional<common::RecordFolder> folder_;
+  common::Status folderStatus_;
 };
 
 // OutOfRange unless 1 <= n < table size: the table has no element 0, and a
@@ -252,7 +269,7 @@ template <typename Rec, size_t N>
 common::Status ConvertRecord(const RecordLayout<Rec, N>& layout, std::vector<Rec>& table,
                              int32_t n) {
   if (common::Status s = CheckTableNumber(table.size(), n, layout.kind()); !s.ok()) return s;
-  RecordJob job(layout.files(), RecordJob::Scope::kOneRecord);
+  RecordJob job(layout.files());
   return ConvertRecord(layout, table, n, job);
 }
 

@@ -85,11 +85,12 @@ common::Status ConvertShop(int32_t n, RecordJob& job) {
     if (!notDone) return s.WithContext("cannot write " + name);
   }
   // In a whole job the folder is open already, and the job flushes what it
-  // wrote once at its end.
+  // wrote once at its end; a folder the job could not open fails every shop
+  // with the reason.
   common::RecordFolder* folder = job.folder();
-  const bool inJob = folder && folder->folder().valid();
   std::optional<common::ProfileEdit> edit;
-  if (inJob) {
+  if (folder) {
+    if (!folder->folder().valid()) return job.folderStatus().WithContext("cannot write " + name);
     edit.emplace(folder->folder(), job.RecordName(n));
     edit->DeferFlush();
   } else {
@@ -100,7 +101,7 @@ common::Status ConvertShop(int32_t n, RecordJob& job) {
 }
 
 common::Status ConvertShop(int32_t n) {
-  RecordJob job(common::layout::kShops, RecordJob::Scope::kOneRecord);
+  RecordJob job(common::layout::kShops);
   return ConvertShop(n, job);
 }
 
