@@ -236,6 +236,14 @@ std::string ProfileReader::Section::Get(std::string_view key) const {
   return index_ ? index_->Lookup(id_, key) : std::string();
 }
 
+void ProfileReader::Section::GetAll(const KeyList& keys, std::string_view* values) const {
+  if (index_) {
+    index_->LookupAll(id_, keys, values);
+  } else {
+    for (size_t i = 0; i < keys.size(); ++i) values[i] = {};
+  }
+}
+
 void ForgetProfileCache() { Cache().clear(); }
 
 struct ProfileEdit::Impl {
