@@ -15,10 +15,10 @@
 #include "bench/server_folder.h"
 #include "common/program_folder.h"
 #include "common/qt/event_pump.h"
+#include "common/server_folder.h"
 #include "common/text_util.h"
 #include "converter/converter_state.h"
-#include "converter/map_job.h"
-#include "converter/profile_jobs.h"
+#include "converter/page_click.h"
 
 namespace bench {
 
@@ -38,9 +38,9 @@ class CountingMessages : public common::MessagePort {
   std::string first;
 };
 
-class BenchJobUi : public vostrel::JobUi {
+class BenchPageView : public vostrel::PageView {
  public:
-  explicit BenchJobUi(QProgressBar* bar) : bar_(bar) {}
+  explicit BenchPageView(QProgressBar* bar) : bar_(bar) {}
   // As the converter window does: the loop runs when it is due.
   void PumpEventsOnce() override {
     if (bar_) pump_.PumpWhenDue();
@@ -116,15 +116,17 @@ double RunConversion(const ConversionInfo& job, const std::string& folder, int m
     bar->show();
     QCoreApplication::processEvents();
   }
-  BenchJobUi ui(bar.get());
+  BenchPageView ui(bar.get());
+  const common::ServerFolder server(folder);
   vostrel::ConverterState state;
 
   const double start = Now();
   ui.Begin();
   if (IsMapJob(job.job)) {
-    vostrel::MapConvertClick(state, common::Dec(max), job.job == Conversion::kMaps98 ? 1 : 0, ui);
+    vostrel::MapConvertClick(server, state, common::Dec(max),
+                             job.job == Conversion::kMaps98 ? 1 : 0, ui);
   } else {
-    vostrel::ConvertClick(state, PageOf(job.job), common::Dec(max), ui);
+    vostrel::ConvertClick(server, state, PageOf(job.job), common::Dec(max), ui);
   }
   ui.End();
   const double seconds = Now() - start;

@@ -20,6 +20,10 @@ namespace common {
 // Appends fields to a record's bytes.
 class RecordWriter {
  public:
+  RecordWriter() = default;
+  // Starts empty in `buffer`'s memory: a caller that encodes one record
+  // after another hands back the bytes it took, and allocates once.
+  explicit RecordWriter(std::vector<uint8_t> buffer) : bytes_(std::move(buffer)) { bytes_.clear(); }
   void Byte(uint8_t v);
   void Integer(int16_t v);
   void Long(int32_t v);
@@ -72,7 +76,8 @@ Status ReadRecordFile(std::string_view path, size_t size, std::vector<uint8_t>* 
                       size_t* delivered = nullptr);
 
 // The same two for entry `name` (taken as spelled) of an open folder.
-Status WriteRecordAt(const Folder& folder, std::string_view name, const std::vector<uint8_t>& bytes);
+Status WriteRecordAt(const Folder& folder, std::string_view name,
+                     const std::vector<uint8_t>& bytes);
 Status ReadRecordAt(const Folder& folder, std::string_view name, size_t size,
                     std::vector<uint8_t>* out, size_t* delivered = nullptr);
 

@@ -214,6 +214,8 @@ ProfileReader::ProfileReader(std::string_view file) : status_(IndexForToolPath(f
 ProfileReader::ProfileReader(const Folder& folder, std::string_view name)
     : status_(IndexAt(folder, name, &index_)) {}
 
+ProfileReader::ProfileReader(Status why) : status_(std::move(why)) {}
+
 ProfileReader::~ProfileReader() = default;
 
 std::string ProfileReader::Get(std::string_view section, std::string_view key) const {
@@ -232,6 +234,14 @@ ProfileReader::Section ProfileReader::InSection(std::string_view section) const 
 
 std::string ProfileReader::Section::Get(std::string_view key) const {
   return index_ ? index_->Lookup(id_, key) : std::string();
+}
+
+void ProfileReader::Section::GetAll(const KeyList& keys, std::string_view* values) const {
+  if (index_) {
+    index_->LookupAll(id_, keys, values);
+  } else {
+    for (size_t i = 0; i < keys.size(); ++i) values[i] = {};
+  }
 }
 
 void ForgetProfileCache() { Cache().clear(); }

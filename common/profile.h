@@ -38,6 +38,7 @@ inline constexpr size_t kMaxProfileFileBytes = size_t{256} << 20;
 std::string ReadIniKey(std::string_view file, std::string_view section, std::string_view key);
 
 class ProfileIndex;
+class KeyList;
 class KeyFiller;
 
 // Several reads of one file as it stands when the reader is made: the file is
@@ -51,6 +52,9 @@ class ProfileReader {
   // Entry `name` (by the case rule) of an open folder: for a caller that
   // reads many files of one folder, which is then walked to once.
   ProfileReader(const Folder& folder, std::string_view name);
+  // A reader of no file, whose status is `why` (a file that could not even
+  // be looked for): every key reads "".
+  explicit ProfileReader(Status why);
   ~ProfileReader();
   std::string Get(std::string_view section, std::string_view key) const;
 
@@ -59,6 +63,10 @@ class ProfileReader {
   class Section {
    public:
     std::string Get(std::string_view key) const;
+    // Every key of `keys` at once (ProfileIndex::LookupAll): values[i] is
+    // what Get of the i-th key returns, as a view valid while the reader
+    // lives.
+    void GetAll(const KeyList& keys, std::string_view* values) const;
 
    private:
     friend class ProfileReader;

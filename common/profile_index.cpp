@@ -142,13 +142,26 @@ const ProfileIndex::Entry* ProfileIndex::Find(const Way& way, std::string_view n
 uint32_t ProfileIndex::FindSection(std::string_view section) const {
   section = profile_text::TrimBlanks(CutAtNul(section));
   const uint32_t hash = Hash(section);
+  // A job reads the sections in the order the file holds them: the one
+  // after the last found is tried first, next to it in memory, before the
+  // table scattered over the whole file.
+  if (const uint32_t next = lastFound_ + 1; next < sections_.size()) {
+    const Section& s = sections_[next];
+    if (s.nameHash == hash &&
+        SameName(std::string_view(text_).substr(s.nameOffset, s.nameLength), section)) {
+      lastFound_ = next;
+      return next;
+    }
+  }
   const size_t mask = sectionSlots_.size() - 1;
   for (size_t i = hash & mask; sectionSlots_[i] != 0; i = (i + 1) & mask) {
     const uint32_t id = sectionSlots_[i] - 1;
     const Section& s = sections_[id];
     if (s.nameHash == hash &&
-        SameName(std::string_view(text_).substr(s.nameOffset, s.nameLength), section))
+        SameName(std::string_view(text_).substr(s.nameOffset, s.nameLength), section)) {
+      lastFound_ = id;
       return id;
+    }
   }
   return kNoSection;
 }
@@ -161,6 +174,52 @@ std::string ProfileIndex::Lookup(uint32_t section, std::string_view key) const {
   if (!e) return "";
   std::string_view stored = std::string_view(text_).substr(e->valueOffset, e->valueLength);
   return std::string(profile_text::ValueForCaller(stored));
+}
+
+KeyList::KeyList(const std::vector<std::string_view>& names) {
+  names_.reserve(names.size());
+  hashes_.reserve(names.size());
+  for (std::string_view name : names) {
+    name = profile_text::TrimBlanks(CutAtNul(name));
+    names_.emplace_back(name);
+    hashes_.push_back(static_cast<uint32_t>(NameHash(name)));
+  }
+}
+
+void ProfileIndex::LookupAll(uint32_t section, const KeyList& keys,
+                             std::string_view* values) const {
+  const size_t count = keys.size();
+  for (size_t i = 0; i < count; ++i) values[i] = {};
+  if (section >= sections_.size() || count == 0) return;
+  const Section& s = sections_[section];
+  // Which keys a line has settled: the first line of a name wins, even one
+  // without "=", which holds no value and hides the later ones.
+  char local[64];
+  std::vector<char> many;
+  char* settled = local;
+  if (count > sizeof local) {
+    many.resize(count);
+    settled = many.data();
+  }
+  std::fill(settled, settled + count, 0);
+  size_t open = count;
+  const std::string_view all(text_);
+  size_t pos = s.begin;
+  while (pos < s.end && open > 0) {
+    size_t contentEnd;
+    const size_t next = profile_text::NextLine(all, pos, &contentEnd);
+    const LineInfo info = profile_text::ParseLine(all.substr(pos, contentEnd - pos));
+    pos = next;
+    if (info.kind != LineKind::kEntry) continue;
+    const uint32_t hash = Hash(info.name);
+    // Every key of this name (a list may hold one twice) is settled here.
+    for (size_t i = 0; i < count; ++i) {
+      if (settled[i] || keys.hashes_[i] != hash || !SameName(keys.names_[i], info.name)) continue;
+      settled[i] = 1;
+      --open;
+      if (info.hasValue) values[i] = profile_text::ValueForCaller(info.value);
+    }
+  }
 }
 
 std::string ProfileIndex::Lookup(std::string_view section, std::string_view key) const {

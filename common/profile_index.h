@@ -17,6 +17,20 @@
 
 namespace common {
 
+// Keys read together from one section (ProfileIndex::LookupAll): trimmed,
+// cut at NUL and hashed once, for a caller that reads the same keys from
+// many sections.
+class KeyList {
+ public:
+  explicit KeyList(const std::vector<std::string_view>& names);
+  size_t size() const { return names_.size(); }
+
+ private:
+  friend class ProfileIndex;
+  std::vector<std::string> names_;
+  std::vector<uint32_t> hashes_;
+};
+
 class ProfileIndex {
  public:
   // `text` is what the reader parses (see profile_text::TextForReading).
@@ -31,6 +45,12 @@ class ProfileIndex {
   // The value a read returns: "" for a missing section or key.
   std::string Lookup(std::string_view section, std::string_view key) const;
   std::string Lookup(uint32_t section, std::string_view key) const;
+  // The values of every key of `keys` in `section`, read in one pass over
+  // its lines: values[i] is what Lookup(section, i-th key) returns, as a view
+  // into the text, valid while the index lives. For a record read key by
+  // key this costs one look at each line instead of an index of the
+  // section and a look-up per key.
+  void LookupAll(uint32_t section, const KeyList& keys, std::string_view* values) const;
 
   size_t memoryBytes() const;
 
@@ -73,6 +93,7 @@ class ProfileIndex {
   std::vector<uint32_t> sectionSlots_;
   mutable Way ways_[kWays];
   mutable uint64_t clock_ = 0;
+  mutable uint32_t lastFound_ = 0;  // the section FindSection found last
 };
 
 }  // namespace common

@@ -295,7 +295,11 @@ std::string DescribeServerProcesses(const std::vector<ServerProcess>& running) {
 }
 
 Status CheckServerBeforeWrite(MessagePort& messages, ServerCheck mode) {
-  const std::vector<ServerProcess> running = FindRunningServer();
+  return CheckServerBeforeWrite(ProgramFolder(), messages, mode);
+}
+
+Status CheckServerBeforeWrite(const std::string& folder, MessagePort& messages, ServerCheck mode) {
+  const std::vector<ServerProcess> running = FindServerProcesses(folder);
   if (running.empty()) return Status::OK();
   const bool certain =
       std::any_of(running.begin(), running.end(), [](const ServerProcess& p) { return p.certain; });

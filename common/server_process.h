@@ -74,5 +74,8 @@ inline constexpr char kServerRunningTitle[] = "Server running";
 // (for kRefuse it also names --force); nothing is shown for it, the caller
 // reports it as its job's failure.
 Status CheckServerBeforeWrite(MessagePort& messages, ServerCheck mode);
+// The same for the server folder `folder` (a host path), for a job that is
+// given its folder.
+Status CheckServerBeforeWrite(const std::string& folder, MessagePort& messages, ServerCheck mode);
 
 }  // namespace common

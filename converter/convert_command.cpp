@@ -1,12 +1,15 @@
 #include "converter/convert_command.h"
 
-#include <csignal>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "common/cli/command_line.h"
+#include "common/cli/job_console.h"
+#include "common/server_folder.h"
+#include "common/text_util.h"
+#include "converter/conversion.h"
 #include "converter/converter_state.h"
-#include "converter/map_job.h"
-#include "converter/profile_jobs.h"
 
 namespace vostrel {
 
@@ -31,41 +34,53 @@ const KindName kKindNames[] = {
     {"npcs", Page::NPCs, "NPCs"},    {"maps", Page::Maps, "Maps"},
 };
 
-volatile std::sig_atomic_t gInterrupted = 0;
+constexpr cli::ItemWords kRecords{"record", "records", "written"};
+constexpr cli::ItemWords kMaps{"map", "maps", "written"};
 
-// The window's JobUi on a console: the status and count become a progress
-// line, boxes are printed, and an interrupt stops the job after the record
-// at hand, as closing the window does.
-class ConsoleJobUi : public JobUi {
+const cli::ItemWords& WordsOf(Page page) { return page == Page::Maps ? kMaps : kRecords; }
+
+// A maximum on the command line: a whole decimal number from 1 to 32767 and
+// nothing else. The window's Max boxes read more forms (the numeric text
+// rule); a script gets told rather than have "5,000" convert 5 records.
+std::optional<int16_t> ParseMaximum(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > 32767) return std::nullopt;  // before it could overflow
+  }
+  if (value < 1) return std::nullopt;
+  return static_cast<int16_t>(value);
+}
+
+// A job's events on the console (cli::ConsoleJob), with a line for each
+// record it left out, naming where the record came from.
+class KindConsole : public cli::ConsoleJob {
  public:
-  ConsoleJobUi(bool quiet, bool force) : progress_(quiet), force_(force) {}
-  void Begin(const char* label) { label_ = label; }
-  void PumpEventsOnce() override {}
-  void SetProgress(uint8_t) override {}
-  void SetCount(int32_t n, int32_t max) override { progress_.Update(n, max); }
-  void SetStatus(Page, const std::string& caption) override {
-    if (caption == kStatusInitiated) {
-      progress_.Begin(label_);
-    } else {
-      progress_.End(caption);
-    }
+  KindConsole(bool quiet, const KindName& kind)
+      : ConsoleJob(quiet, WordsOf(kind.page)), kind_(kind) {
+    Label(kind.label);
   }
-  bool StopRequested() override { return gInterrupted != 0; }
-  common::MessagePort& Messages() override { return messages_; }
-  // No one to ask: refuse unless --force.
-  common::ServerCheck ServerCheckMode() override {
-    return force_ ? common::ServerCheck::kForce : common::ServerCheck::kRefuse;
+  void ItemProblem(const common::ItemProblem& p) override {
+    std::string line = std::string(kind_.label) + ": " + WordsOf(kind_.page).one + " " +
+                       common::Dec(p.item) +
+                       (p.kind == common::ItemProblem::Kind::kSkipped ? " skipped" : " failed");
+    if (!p.name.empty()) line += " (" + p.name + ")";
+    Note(line + ": " + p.why.message());
+    ConsoleJob::ItemProblem(p);
   }
-  void Stopped() { progress_.End("stopped"); }
 
  private:
-  cli::ProgressLine progress_;
-  cli::ConsoleMessages messages_;
-  bool force_;
-  const char* label_ = "";
+  const KindName& kind_;
 };
 
-void OnInterrupt(int) { gInterrupted = 1; }
+// A check's notice as the window's box says it, and where it looked.
+std::string NoticeText(const Notice& notice) {
+  std::string text = notice.title + ": " + notice.prompt;
+  if (!notice.where.empty()) text += " (" + notice.where + ")";
+  return text;
+}
 
 }  // namespace
 
@@ -77,11 +92,15 @@ const cli::Manual& Manual() {
       "spells.ini, signs.ini, shops.ini, npcs.ini and the maps) into one file per record. "
       "Without a command it opens its window, with a page for each kind of data; with a "
       "command it runs the same jobs with no display at all.\n\n"
-      "Progress goes to standard error: on a terminal one line per job, redrawn with the count "
-      "and a bar; in a log a line at every tenth. Every message the window would show in a "
-      "box is printed as \"<title>: <text>\", and nothing waits for a click. An interrupt "
-      "(Ctrl-C, SIGTERM) stops a conversion after the record at hand, as closing the window "
-      "does.",
+      "Progress goes to standard error: on a terminal one line per job, redrawn with the count, "
+      "a bar, the rate, the time taken and the time left; in a log a line at every tenth with "
+      "the time of day. Each job ends with a line of its counts and its time, and `convert all` "
+      "with their total. A record left out is named on a line of its own, with its section and "
+      "source file. Every message the window would show in a box is printed as \"<title>: "
+      "<text>\", followed by the folder it looked in where the text names none, and nothing "
+      "waits for a click. An interrupt (Ctrl-C, SIGTERM) stops a conversion after the record "
+      "at hand, as closing the window does, and says what was done and what was not, also "
+      "with --quiet.",
       {"[--server-dir DIR]",
        "convert KIND... [--max N] [--win98] [--force] [--server-dir DIR] [--quiet]"},
       {{"convert", "KIND...",
@@ -89,8 +108,9 @@ const cli::Manual& Manual() {
         "kind, in the window's tab order).",
         cli::Completion::kWords}},
       {{"max", "N",
-        "Convert records 1 to N, read as the window's Max boxes read it (default: 1000 for "
-        "items and maps, 500 for the others). A refused maximum runs nothing.",
+        "Convert records 1 to N, a whole decimal number from 1 to 32767 and nothing else "
+        "(default: 1000 for items and maps, 500 for the others). Any other value (\"abc\", "
+        "\"0\", \"-5\", \"5,000\") runs nothing and ends with status 2.",
         "convert"},
        {"win98", nullptr, "Write the maps in the layout for Windows 98 (maps only).", "convert"},
        {"force", nullptr,
@@ -103,12 +123,22 @@ const cli::Manual& Manual() {
         words.push_back("all");
         return words;
       }(),
-      {{0, "done"},
-       {1, "failed (a file not found, a write that failed, a job that stopped, this folder's "
-           "server running)"},
-       {2, "bad usage"},
-       {3, "done with records skipped (a record that failed, or a file the tools refuse to "
-           "touch, such as a link the operator did not make)"}},
+      {{0, "done: every record of every job written, and flushed to the disk"},
+       {1,
+        "failed: a source file not found or unreadable, a job in which no record could be "
+        "written, a map that stopped its job, files that could not be flushed to the disk, "
+        "this folder's server running, or the output not written"},
+       {2,
+        "bad usage: an unknown command, KIND or option, or a --max that is not a whole "
+        "number from 1 to 32767; nothing was converted"},
+       {3,
+        "done with records skipped: some records were written, others were left out (a "
+        "value that does not fit its field, a write that failed, or a file the tools refuse "
+        "to touch, such as a link the operator did not make); each is named"},
+       {130,
+        "interrupted (SIGINT, Ctrl-C): the job stopped after the record at hand, and the "
+        "summary says what was done and what was not"},
+       {143, "terminated (SIGTERM), as for 130"}},
       {{"items.ini, spells.ini, signs.ini, npcs.ini",
         "Read; each record N becomes Items/ItemN.dat, Spells/SpellN.dat, Signs/SignN.dat or "
         "NPCs/NPCN.dat, written over an older one. A missing folder is made."},
@@ -116,8 +146,9 @@ const cli::Manual& Manual() {
         "Read; each record N is written into Shops/ShopN.dat, a profile file that is edited "
         "(other sections are kept) and replaced through a hidden temporary file, so that a "
         "crash never leaves it half-written."},
-       {"maps/mapN.dat", "Read; each map N becomes newmaps/mapN.dat (in the Windows 98 layout "
-                         "with --win98)."}},
+       {"maps/mapN.dat",
+        "Read; each map N becomes newmaps/mapN.dat (in the Windows 98 layout "
+        "with --win98)."}},
       {{"NAMES",
         "Every name in the server folder is found without regard to case (Items, items and "
         "ITEMS are the same folder), as the server itself finds them."}},
@@ -159,37 +190,53 @@ int RunCommand(QCommandLineParser& parser) {
     if (!known) return cli::UsageError("unknown KIND " + arg);
   }
 
-  const bool quiet = parser.isSet("quiet");
-  ConsoleJobUi ui(quiet, parser.isSet(kForce));
   // A refused maximum runs nothing at all, whichever kind comes first.
-  const bool maxGiven = parser.isSet(kMax);
-  const std::string maxText = parser.value(kMax).toStdString();
-  if (maxGiven) {
-    if (maxText.empty()) return cli::UsageError("--max needs a number");
-    if (!ReadMaximum(maxText, ui)) return cli::kExitUsage;
-  }
-
-  std::signal(SIGINT, OnInterrupt);
-  std::signal(SIGTERM, OnInterrupt);
-  ConverterState state;
-  bool failed = false, skipped = false;
-  for (const KindName* k : kinds) {
-    ui.Begin(k->label);
-    const std::string text = maxGiven ? maxText : DefaultMaximum(k->page);
-    const JobOutcome outcome = k->page == Page::Maps
-                                   ? MapConvertClick(state, text, parser.isSet(kWin98) ? 1 : 0, ui)
-                                   : ConvertClick(state, k->page, text, ui);
-    // The server stays up for the jobs after this one too: none of them runs.
-    if (outcome == JobOutcome::kServerRunning) return cli::kExitFailed;
-    failed |= outcome == JobOutcome::kFailed || outcome == JobOutcome::kRefused;
-    skipped |= outcome == JobOutcome::kSkipped;
-    if (ui.StopRequested()) {
-      ui.Stopped();
-      return cli::kExitFailed;
+  std::optional<int16_t> max;
+  if (parser.isSet(kMax)) {
+    max = ParseMaximum(parser.value(kMax).toStdString());
+    if (!max) {
+      return cli::UsageError("--max takes a whole number from 1 to 32767, not \"" +
+                             parser.value(kMax) + "\"");
     }
   }
-  if (failed) return cli::kExitFailed;
-  return skipped ? cli::kExitSkipped : cli::kExitDone;
+  const bool quiet = parser.isSet("quiet");
+  const bool win98 = parser.isSet(kWin98);
+  const common::ServerCheck mode =
+      parser.isSet(kForce) ? common::ServerCheck::kForce : common::ServerCheck::kRefuse;
+
+  cli::Interrupts::Watch();
+  const common::ServerFolder server = common::ServerFolder::Program();
+  cli::ConsoleMessages messages;
+  ConverterState state;
+  std::vector<common::JobResult> results;
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    const KindName& k = *kinds[i];
+    if (cli::Interrupts::Requested()) {
+      // What was not done: the kinds after the one the interrupt stopped.
+      std::string rest;
+      for (size_t j = i; j < kinds.size(); ++j)
+        rest += std::string(j > i ? ", " : "") + kinds[j]->label;
+      cli::PrintErr(rest + ": not started (interrupted)");
+      break;
+    }
+    const int16_t kindMax = max ? *max : static_cast<int16_t>(std::stoi(DefaultMaximum(k.page)));
+    if (const std::optional<Notice> notice = CheckSource(server, k.page)) {
+      cli::PrintErr(NoticeText(*notice));
+      results.push_back(NotStarted(k.page, kindMax, notice->why));
+      continue;
+    }
+    if (const common::Status s = CheckServer(server, messages, mode); !s.ok()) {
+      // The server stays up for the jobs after this one too: none of them
+      // runs.
+      cli::PrintErr(std::string(common::kServerRunningTitle) + ": " + kPromptServerRunning +
+                    s.message() + " (server folder " + server.root() + ")");
+      return cli::kExitFailed;
+    }
+    KindConsole events(quiet, k);
+    results.push_back(RunConversion(server, k.page, kindMax, win98, state, events));
+  }
+  cli::ConsoleJob(quiet, kRecords).PrintTotal(results);
+  return cli::ExitStatusOf(results);
 }
 
 }  // namespace vostrel

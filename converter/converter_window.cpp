@@ -12,8 +12,8 @@
 
 #include "common/qt/ansi_text.h"
 #include "common/qt/qt_message_port.h"
-#include "converter/map_job.h"
-#include "converter/profile_jobs.h"
+#include "common/server_folder.h"
+#include "converter/page_click.h"
 
 namespace vostrel {
 
@@ -212,23 +212,34 @@ void frmMain::RunJob(Job job) {
 }
 
 void frmMain::frmMain_cmdItemConvert_Click() {
-  RunJob([this] { ConvertClick(state_, Page::Items, MaxText(Page::Items), *this); });
+  RunJob([this] {
+    ConvertClick(common::ServerFolder::Program(), state_, Page::Items, MaxText(Page::Items), *this);
+  });
 }
 
 void frmMain::frmMain_cmdSpellConvert_Click() {
-  RunJob([this] { ConvertClick(state_, Page::Spells, MaxText(Page::Spells), *this); });
+  RunJob([this] {
+    ConvertClick(common::ServerFolder::Program(), state_, Page::Spells, MaxText(Page::Spells),
+                 *this);
+  });
 }
 
 void frmMain::frmMain_cmdSignConvert_Click() {
-  RunJob([this] { ConvertClick(state_, Page::Signs, MaxText(Page::Signs), *this); });
+  RunJob([this] {
+    ConvertClick(common::ServerFolder::Program(), state_, Page::Signs, MaxText(Page::Signs), *this);
+  });
 }
 
 void frmMain::frmMain_cmdShopConvert_Click() {
-  RunJob([this] { ConvertClick(state_, Page::Shops, MaxText(Page::Shops), *this); });
+  RunJob([this] {
+    ConvertClick(common::ServerFolder::Program(), state_, Page::Shops, MaxText(Page::Shops), *this);
+  });
 }
 
 void frmMain::frmMain_cmdNPCConvert_Click() {
-  RunJob([this] { ConvertClick(state_, Page::NPCs, MaxText(Page::NPCs), *this); });
+  RunJob([this] {
+    ConvertClick(common::ServerFolder::Program(), state_, Page::NPCs, MaxText(Page::NPCs), *this);
+  });
 }
 
 void frmMain::frmMain_cmdMapConvert_Click() {
@@ -238,7 +249,8 @@ void frmMain::frmMain_cmdMapConvert_Click() {
     int chk98State = 0;
     if (chk98_->checkState() == Qt::Checked) chk98State = 1;
     if (chk98_->checkState() == Qt::PartiallyChecked) chk98State = 2;
-    MapConvertClick(state_, MaxText(Page::Maps), chk98State, *this);
+    MapConvertClick(common::ServerFolder::Program(), state_, MaxText(Page::Maps), chk98State,
+                    *this);
   });
 }
 

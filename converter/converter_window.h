@@ -1,7 +1,9 @@
 // The converter's one window: six tab pages (five profile-file kinds and the
 // maps), a Max box and a Convert button on each, one shared progress bar.
-// The window only reads its controls and hands them, with the state it owns,
-// to the jobs of profile_jobs / map_job; it is their JobUi while a job runs.
+// The window only reads its controls and hands them, with the state it owns
+// and the server folder, to its pages' Convert clicks (page_click), which
+// run the jobs and show their events and results through the window as a
+// PageView.
 //
 // Controls carry their names as Qt object names. "tabOrganization" is a plain
 // widget at the tab strip's place holding the window's only QTabBar and one
@@ -16,7 +18,7 @@
 
 #include "common/qt/event_pump.h"
 #include "converter/converter_state.h"
-#include "converter/job_ui.h"
+#include "converter/page_click.h"
 
 class QCheckBox;
 class QCloseEvent;
@@ -29,7 +31,7 @@ class QTabBar;
 
 namespace vostrel {
 
-class frmMain : public QWidget, public JobUi {
+class frmMain : public QWidget, public PageView {
   Q_OBJECT
 
  public:
@@ -47,7 +49,7 @@ class frmMain : public QWidget, public JobUi {
   // The maxima, record tables and progress the jobs work on.
   ConverterState& State() { return state_; }
 
-  // JobUi.
+  // PageView.
   void PumpEventsOnce() override;
   void SetProgress(uint8_t percent) override;
   void SetStatus(Page page, const std::string& caption) override;

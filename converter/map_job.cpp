@@ -39,9 +39,6 @@ const char kConvertedFolder[] = "\\newmaps\\";
 static_assert(std::string_view(common::layout::kLegacyMapPrefix) == "\\maps\\map");
 static_assert(std::string_view(common::layout::kConvertedMapPrefix) == "\\newmaps\\map");
 
-const char kMapsMissing[] = "Please place this in the same folder as your maps folder";
-const char kTitleStopped[] = "Map conversion stopped";
-
 // One layer value of the converted tile: renumbered by the standard job,
 // copied as it is by the Windows 98 job. Empty when it cannot be renumbered.
 std::optional<int16_t> ConvertLayer(int16_t legacy, bool copyLayers) {
@@ -99,10 +96,20 @@ common::Status FillMapRec(const LegacyMapRec& in, bool copyLayers, MapRec& out) 
   return common::Status::OK();
 }
 
+// A refusal leaves the map out; anything else stops the job there.
+common::ItemProblem Refused(int32_t n, const std::string& name, common::Status why) {
+  return {n, name, std::move(why), common::ItemProblem::Kind::kSkipped};
+}
+
 // The one job behind ConvertMaps and ConvertMapsWin98; they differ only in
 // whether layer values are renumbered or copied.
-common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int32_t* stoppedAt,
-                         std::vector<SkippedRecord>* refused) {
+common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& state,
+                            common::JobEvents& events, bool copyLayers) {
+  const int32_t bound = state.MaxMaps;
+  common::JobRun run(events, JobName(Page::Maps), 1, bound);
+  run.Start();
+  MakeConvertedMapsFolder(server);
+
   // Work records and buffers live for the whole job and are reused from map
   // to map. The records are large, so they are kept off the stack.
   std::vector<LegacyMapRec> legacyHolder(1);
@@ -115,14 +122,24 @@ common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int3
   convertedBytes.reserve(kMapSize);
 
   // Both folders are found and listed once for the whole job.
-  common::RecordFolder legacyFolder(common::layout::ServerPath(kLegacyFolder));
-  common::RecordFolder newFolder(common::layout::ServerPath(kConvertedFolder));
+  common::RecordFolder legacyFolder(server, kLegacyFolder);
+  common::RecordFolder newFolder(server, kConvertedFolder);
+  // Maps are named by their legacy file, where the operator looks first.
+  auto sourceOf = [&](const std::string& name) {
+    return legacyFolder.folder().valid() ? legacyFolder.folder().HostOf(name)
+                                         : common::SpelledPath(server.Path(kLegacyFolder) + name);
+  };
 
-  const int32_t bound = state.MaxMaps;
+  // The map at which the job stops, and why: it was not written, and the
+  // maps after it are not tried.
+  auto stopAt = [&](int32_t n, const std::string& name, common::Status why) {
+    run.result().status = why.WithContext("the conversion stopped at map " + common::Dec(n));
+    run.Problem({n, sourceOf(name), std::move(why), common::ItemProblem::Kind::kFailed});
+    return run.Finish();
+  };
+
   for (int32_t n = 1; n <= bound; ++n) {
-    ui.PumpEventsOnce();
-    ReportProgress(state, ui, n, state.MaxMaps);
-    *stoppedAt = n;
+    run.Before(n);
 
     // A missing legacy file is created empty, as the server's own tools do.
     // The read fills the whole buffer (zeros where the file has no bytes) and
@@ -130,104 +147,69 @@ common::Status RunMapJob(ConverterState& state, JobUi& ui, bool copyLayers, int3
     const std::string name = "map" + common::Dec(n) + ".dat";
     if (common::Status s = legacyFolder.Read(name, kLegacyMapSize, &legacyBytes); !s.ok()) {
       // A file the tools refuse to touch is left out; the job goes on.
-      if (common::IsRefusal(s) && refused) {
-        refused->push_back({n, s.message()});
-        if (ui.StopRequested()) return common::Status::OK();
-        continue;
+      if (!common::IsRefusal(s)) {
+        return stopAt(
+            n, name,
+            common::Status::IOError("its legacy map file could not be read (" + s.message() + ")"));
       }
-      return common::Status::IOError("its legacy map file could not be read (" + s.message() + ")");
-    }
-    DecodeLegacyMap(legacyBytes.data(), legacyBytes.size(), legacy);
-
-    if (common::Status s = FillMapRec(legacy, copyLayers, converted); !s.ok()) return s;
-
-    EncodeMap(converted, convertedBytes);
-    if (common::Status s = newFolder.Write(name, convertedBytes); !s.ok()) {
-      if (!common::IsRefusal(s) || !refused) {
-        return common::Status::IOError("its converted map file could not be written (" +
-                                       s.message() + ")");
+      run.Problem(Refused(n, sourceOf(name), s));
+    } else {
+      DecodeLegacyMap(legacyBytes.data(), legacyBytes.size(), legacy);
+      if (common::Status s = FillMapRec(legacy, copyLayers, converted); !s.ok()) {
+        return stopAt(n, name, s);
       }
-      refused->push_back({n, s.message()});
+      EncodeMap(converted, convertedBytes);
+      if (common::Status s = newFolder.Write(name, convertedBytes); !s.ok()) {
+        if (!common::IsRefusal(s)) {
+          return stopAt(n, name,
+                        common::Status::IOError("its converted map file could not be written (" +
+                                                s.message() + ")"));
+        }
+        run.Problem(Refused(n, sourceOf(name), s));
+      } else {
+        run.Done(n);
+      }
     }
-
-    // Closing the window ends the job here; it did not complete, so the
-    // status does not say so.
-    if (ui.StopRequested()) return common::Status::OK();
+    if (n < bound && run.StopNow()) return run.Finish();
   }
   // Completed means on disk: a power cut after this loses nothing.
-  *stoppedAt = 0;
-  if (!FlushJobOutput(common::layout::ServerPath(common::layout::kNewMapsFolder), Page::Maps, ui)) {
-    return common::Status::IOError("the converted maps could not be flushed to the disk");
+  if (newFolder.folder().valid()) {
+    run.result().flushed = common::FlushFileSystem(newFolder.folder());
+  } else {
+    common::Folder root;
+    run.result().flushed = server.OpenRoot(&root);
+    if (run.result().flushed.ok()) run.result().flushed = common::FlushFileSystem(root);
   }
-  ui.SetStatus(Page::Maps, kStatusCompleted);
-  return common::Status::OK();
+  return run.Finish();
 }
 
 }  // namespace
 
-common::Status ConvertMaps(ConverterState& state, JobUi& ui, int32_t* stoppedAt,
-                           std::vector<SkippedRecord>* refused) {
-  return RunMapJob(state, ui, false, stoppedAt, refused);
-}
-
-common::Status ConvertMapsWin98(ConverterState& state, JobUi& ui, int32_t* stoppedAt,
-                                std::vector<SkippedRecord>* refused) {
-  return RunMapJob(state, ui, true, stoppedAt, refused);
-}
-
-JobOutcome MapConvertClick(ConverterState& state, const std::string& maxText, int chk98State,
-                           JobUi& ui) {
-  if (maxText.empty()) return JobOutcome::kRefused;
-  if (!common::FileIsPresent(common::layout::kMapsTested, false)) {
-    // A maps folder that is there but refused (a link the operator did not
-    // make) is named with the reason rather than called missing.
-    common::Folder maps;
-    if (const common::Status s =
-            common::OpenFolder(common::layout::ServerPath(kLegacyFolder), &maps);
-        common::IsUntrustedLink(s)) {
-      ui.Messages().Show(kPromptUnreadable + s.message(), kTitleUnreadable, common::MsgButtons::Ok,
-                         common::MsgIcon::Stop);
-      return JobOutcome::kFailed;
-    }
-    ui.Messages().Show(kMapsMissing, kTitleFileNotFound, common::MsgButtons::Ok,
-                       common::MsgIcon::None);
-    return JobOutcome::kFailed;
-  }
-  // Before the first write: the newmaps folder is made just below.
-  if (!ClearToWrite(ui)) return JobOutcome::kServerRunning;
+void MakeConvertedMapsFolder(const common::ServerFolder& server) {
   // An existing newmaps folder without files is found by no search; creating
   // it then fails, harmlessly: the folder is used as it is. A folder that
   // truly cannot be made stops the job at its first map, which says why.
-  if (!common::FileIsPresent(common::layout::kNewMapsTested, false)) {
-    common::CreateFolder(common::layout::ServerPath(common::layout::kNewMapsFolder)).IgnoreError();
+  common::Folder found;
+  if (server.OpenFolder(common::layout::kNewMapsTested, &found).ok() &&
+      !common::FindFirstFileIn(found, "*").empty()) {
+    return;
   }
+  common::Folder root;
+  if (!server.OpenRoot(&root).ok()) return;
+  std::string_view name = common::layout::kNewMapsFolder;  // "\Newmaps\"
+  name.remove_prefix(1);
+  name.remove_suffix(1);
+  common::CreateFolderIn(root, name).IgnoreError();
+}
 
-  std::optional<int16_t> max = ReadMaximum(maxText, ui);
-  if (!max) return JobOutcome::kRefused;
-  state.MaxMaps = *max;
-  ui.SetStatus(Page::Maps, kStatusInitiated);
+common::JobResult ConvertMaps(const common::ServerFolder& server, ConverterState& state,
+                              common::JobEvents& events) {
+  return RunMapJob(server, state, events, false);
+}
 
-  int32_t stoppedAt = 0;
-  std::vector<SkippedRecord> refused;
-  const common::Status s = chk98State == 1 ? ConvertMapsWin98(state, ui, &stoppedAt, &refused)
-                                           : ConvertMaps(state, ui, &stoppedAt, &refused);
-  if (s.ok() && ui.StopRequested()) return JobOutcome::kFailed;
-  if (!refused.empty()) {
-    ui.Messages().Show(SkipReport(refused, "map"), kTitleSkipped, common::MsgButtons::Ok,
-                       common::MsgIcon::Stop);
-  }
-  if (s.ok()) return refused.empty() ? JobOutcome::kCompleted : JobOutcome::kSkipped;
-  // Every map was written but not flushed; the job has said so.
-  if (stoppedAt == 0) return JobOutcome::kFailed;
-
-  const std::string map = common::Dec(stoppedAt);
-  ui.SetStatus(Page::Maps, "Conversion stopped at map " + map + ".");
-  std::string prompt = "The conversion stopped at map " + map + ": " + s.message() + ".";
-  prompt += stoppedAt > 1 ? "\nMaps 1 to " + common::Dec(stoppedAt - 1) + " were converted; map " +
-                                map + " and the maps after it were not."
-                          : "\nNo map was converted.";
-  ui.Messages().Show(prompt, kTitleStopped, common::MsgButtons::Ok, common::MsgIcon::Stop);
-  return JobOutcome::kFailed;
+common::JobResult ConvertMapsWin98(const common::ServerFolder& server, ConverterState& state,
+                                   common::JobEvents& events) {
+  return RunMapJob(server, state, events, true);
 }
 
 }  // namespace vostrel

@@ -2,23 +2,23 @@
 
 #include <exception>
 
+#include "common/binary_record.h"
 #include "common/file_search.h"
 #include "common/host_path.h"
-#include "common/profile.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
 #include "common/trusted_folder.h"
 #include "converter/record_table.h"
+#include "converter/shop_record.h"
 
 namespace vostrel {
 
 namespace {
 
-// Everything that differs between the five profile-file pages.
+// Everything that differs between the five profile-file jobs.
 struct Kind {
   Page page;
   const common::layout::ProfileKindFiles* files;
-  const char* missingPrompt;  // the box when the source is missing
   int16_t ConverterState::*max;
   void (*makeTable)(ConverterState& state, int16_t max);  // null for a kind without a table
   common::Status (*convert)(ConverterState& state, int32_t n, RecordJob& job);
@@ -31,137 +31,119 @@ void MakeTable(std::vector<Rec>& table, int16_t max) {
 }
 
 const Kind kKinds[] = {
-    {Page::Items, &common::layout::kItems, "Please place this in the same folder as items.ini",
-     &ConverterState::MaxItems, [](ConverterState& s, int16_t max) { MakeTable(s.ItemTable, max); },
+    {Page::Items, &common::layout::kItems, &ConverterState::MaxItems,
+     [](ConverterState& s, int16_t max) { MakeTable(s.ItemTable, max); },
      [](ConverterState& s, int32_t n, RecordJob& job) { return ConvertItem(s, n, job); }},
-    {Page::Spells, &common::layout::kSpells, "Please place this in the same folder as spells.ini",
-     &ConverterState::MaxSpells,
+    {Page::Spells, &common::layout::kSpells, &ConverterState::MaxSpells,
      [](ConverterState& s, int16_t max) { MakeTable(s.SpellTable, max); },
      [](ConverterState& s, int32_t n, RecordJob& job) { return ConvertSpell(s, n, job); }},
     // The sign converter takes a 16-bit number; the bound is a 16-bit
     // maximum, so the counter always fits.
-    {Page::Signs, &common::layout::kSigns, "Please place this in the same folder as signs.ini",
-     &ConverterState::MaxSigns, [](ConverterState& s, int16_t max) { MakeTable(s.SignTable, max); },
+    {Page::Signs, &common::layout::kSigns, &ConverterState::MaxSigns,
+     [](ConverterState& s, int16_t max) { MakeTable(s.SignTable, max); },
      [](ConverterState& s, int32_t n, RecordJob& job) {
        return ConvertSign(s, static_cast<int16_t>(n), job);
      }},
-    {Page::Shops, &common::layout::kShops, "Please place this in the same folder as shops.ini",
-     &ConverterState::MaxShops, nullptr,
+    {Page::Shops, &common::layout::kShops, &ConverterState::MaxShops, nullptr,
      [](ConverterState&, int32_t n, RecordJob& job) { return ConvertShop(n, job); }},
-    {Page::NPCs, &common::layout::kNPCs, "Please place this in the same folder as npcs.ini",
-     &ConverterState::MaxNPCs, [](ConverterState& s, int16_t max) { MakeTable(s.NPCTable, max); },
+    {Page::NPCs, &common::layout::kNPCs, &ConverterState::MaxNPCs,
+     [](ConverterState& s, int16_t max) { MakeTable(s.NPCTable, max); },
      [](ConverterState& s, int32_t n, RecordJob& job) { return ConvertNPC(s, n, job); }},
 };
 
-const Kind* KindOf(Page page) {
+const Kind& KindOf(Page page) {
   for (const Kind& kind : kKinds) {
-    if (kind.page == page) return &kind;
+    if (kind.page == page) return kind;
   }
-  return nullptr;
+  return kKinds[0];  // never: Maps has a job of its own
 }
 
-// The one place where a record that failed becomes a skipped record. The
-// converters report through their Status; what the standard library throws
-// (running out of memory) ends that record only, too.
-void ConvertOne(const Kind& kind, ConverterState& state, int32_t n, RecordJob& job,
-                std::vector<SkippedRecord>* skipped) {
-  common::Status s;
+// The one place where a record that failed becomes a problem of the job.
+// The converters report through their Status; what the standard library
+// throws (running out of memory) ends that record only, too.
+common::Status ConvertOne(const Kind& kind, ConverterState& state, int32_t n, RecordJob& job) {
   try {
-    s = kind.convert(state, n, job);
+    return kind.convert(state, n, job);
   } catch (const std::exception& e) {
-    s = common::Status::IOError(e.what());
+    return common::Status::IOError(e.what());
   }
-  if (!s.ok()) skipped->push_back({n, s.message()});
 }
 
-struct JobRun {
-  std::vector<SkippedRecord> skipped;
-  bool completed = false;  // every record tried and the files flushed
-};
-
-JobRun RunJob(const Kind& kind, ConverterState& state, JobUi& ui) {
-  JobRun run;
-  // A folder that holds no file is created. One that exists already makes
-  // the creation fail, which is harmless: it is used as it is, and a folder
-  // that truly cannot be made shows up as a skipped record for every file.
-  const std::string folder = common::layout::ServerPath(kind.files->outputFolder);
-  if (common::FindFirstFile(folder).empty()) common::CreateFolder(folder).IgnoreError();
-
-  // The source is read, and the folder listed, once for the whole job.
-  RecordJob job(*kind.files, RecordJob::Scope::kWholeJob);
-  const int32_t bound = state.*kind.max;
-  for (int32_t n = 1; n <= bound; ++n) {
-    ui.PumpEventsOnce();
-    ConvertOne(kind, state, n, job, &run.skipped);
-    ReportProgress(state, ui, n, state.*kind.max);
-    if (ui.StopRequested()) return run;
+// A value that does not fit, or a file the tools refuse to touch, is left
+// out on purpose; anything else is the system failing the write.
+common::ItemProblem::Kind ProblemKind(const common::Status& s) {
+  if (s.code() == common::Status::Code::kOutOfRange || common::IsRefusal(s)) {
+    return common::ItemProblem::Kind::kSkipped;
   }
-  // Completed means on disk: a power cut after this loses nothing.
-  if (!FlushJobOutput(folder, kind.page, ui)) return run;
-  ui.SetStatus(kind.page, kStatusCompleted);
-  run.completed = true;
-  return run;
+  return common::ItemProblem::Kind::kFailed;
+}
+
+// The output folder ("\Items\"), made when it holds no file. One that exists
+// already makes the creation fail, which is harmless: it is used as it is,
+// and a folder that truly cannot be made shows up as a problem for every
+// record, which names it and why.
+void MakeOutputFolder(const common::ServerFolder& server, std::string_view name) {
+  common::Folder out;
+  if (server.OpenFolder(name, &out).ok() && !common::FindFirstFileIn(out, "*").empty()) return;
+  common::Folder root;
+  if (!server.OpenRoot(&root).ok()) return;
+  std::string_view plain = name;
+  while (!plain.empty() && common::IsSeparator(plain.front())) plain.remove_prefix(1);
+  while (!plain.empty() && common::IsSeparator(plain.back())) plain.remove_suffix(1);
+  common::CreateFolderIn(root, plain).IgnoreError();
 }
 
 }  // namespace
 
-std::vector<SkippedRecord> ConvertItems(ConverterState& state, JobUi& ui) {
-  return RunJob(*KindOf(Page::Items), state, ui).skipped;
-}
-std::vector<SkippedRecord> ConvertSpells(ConverterState& state, JobUi& ui) {
-  return RunJob(*KindOf(Page::Spells), state, ui).skipped;
-}
-std::vector<SkippedRecord> ConvertSigns(ConverterState& state, JobUi& ui) {
-  return RunJob(*KindOf(Page::Signs), state, ui).skipped;
-}
-std::vector<SkippedRecord> ConvertShops(ConverterState& state, JobUi& ui) {
-  return RunJob(*KindOf(Page::Shops), state, ui).skipped;
-}
-std::vector<SkippedRecord> ConvertNPCs(ConverterState& state, JobUi& ui) {
-  return RunJob(*KindOf(Page::NPCs), state, ui).skipped;
+void PrepareKind(ConverterState& state, Page page, int16_t max) {
+  const Kind& kind = KindOf(page);
+  state.*kind.max = max;
+  if (kind.makeTable) kind.makeTable(state, max);
 }
 
-JobOutcome ConvertClick(ConverterState& state, Page page, const std::string& maxText, JobUi& ui) {
-  const Kind* kind = KindOf(page);
-  if (!kind || maxText.empty()) return JobOutcome::kRefused;
-  if (!common::FileIsPresent(kind->files->sourceTested, false)) {
-    // A source that is there but refused (a link the operator did not make)
-    // is named with the reason rather than called missing.
-    if (const common::ProfileReader source(common::layout::ServerPath(kind->files->source));
-        common::IsUntrustedLink(source.status())) {
-      ui.Messages().Show(kPromptUnreadable + source.status().message(), kTitleUnreadable,
-                         common::MsgButtons::Ok, common::MsgIcon::Stop);
-      return JobOutcome::kFailed;
+common::JobResult ConvertKind(const common::ServerFolder& server, Page page, ConverterState& state,
+                              common::JobEvents& events) {
+  const Kind& kind = KindOf(page);
+  const int32_t bound = state.*kind.max;
+  common::JobRun run(events, JobName(page), 1, bound);
+  run.Start();
+  MakeOutputFolder(server, kind.files->outputFolder);
+
+  // The source is read, and the folder listed, once for the whole job.
+  RecordJob job(server, *kind.files);
+  for (int32_t n = 1; n <= bound; ++n) {
+    run.Before(n);
+    if (common::Status s = ConvertOne(kind, state, n, job); s.ok()) {
+      run.Done(n);
+    } else {
+      run.Problem({n, job.SourceName(n), s, ProblemKind(s)});
     }
-    ui.Messages().Show(kind->missingPrompt, kTitleFileNotFound, common::MsgButtons::Ok,
-                       common::MsgIcon::None);
-    return JobOutcome::kFailed;
+    if (n < bound && run.StopNow()) return run.Finish();
   }
-  // A source that is there but cannot be read would make every record
-  // blank; the job does not start, and the box says which file and why.
-  if (const common::ProfileReader source(common::layout::ServerPath(kind->files->source));
-      !source.status().ok() && !source.status().IsNotFound()) {
-    ui.Messages().Show(kPromptUnreadable + source.status().message(), kTitleUnreadable,
-                       common::MsgButtons::Ok, common::MsgIcon::Stop);
-    return JobOutcome::kFailed;
-  }
-  const std::optional<int16_t> max = ReadMaximum(maxText, ui);
-  if (!max) return JobOutcome::kRefused;
-  // The last check before the job's first write (its output folder).
-  if (!ClearToWrite(ui)) return JobOutcome::kServerRunning;
-  state.*kind->max = *max;
-  if (kind->makeTable) kind->makeTable(state, *max);
-  ui.SetStatus(page, kStatusInitiated);
+  // Completed means on disk: a power cut after this loses nothing.
+  run.result().flushed = job.Flush();
+  return run.Finish();
+}
 
-  const JobRun run = RunJob(*kind, state, ui);
-  // A job cut short by closing the window reports nothing more.
-  if (ui.StopRequested()) return JobOutcome::kFailed;
-  if (!run.skipped.empty()) {
-    ui.Messages().Show(SkipReport(run.skipped), kTitleSkipped, common::MsgButtons::Ok,
-                       common::MsgIcon::Stop);
-  }
-  if (!run.completed) return JobOutcome::kFailed;
-  return run.skipped.empty() ? JobOutcome::kCompleted : JobOutcome::kSkipped;
+common::JobResult ConvertItems(const common::ServerFolder& server, ConverterState& state,
+                               common::JobEvents& events) {
+  return ConvertKind(server, Page::Items, state, events);
+}
+common::JobResult ConvertSpells(const common::ServerFolder& server, ConverterState& state,
+                                common::JobEvents& events) {
+  return ConvertKind(server, Page::Spells, state, events);
+}
+common::JobResult ConvertSigns(const common::ServerFolder& server, ConverterState& state,
+                               common::JobEvents& events) {
+  return ConvertKind(server, Page::Signs, state, events);
+}
+common::JobResult ConvertShops(const common::ServerFolder& server, ConverterState& state,
+                               common::JobEvents& events) {
+  return ConvertKind(server, Page::Shops, state, events);
+}
+common::JobResult ConvertNPCs(const common::ServerFolder& server, ConverterState& state,
+                              common::JobEvents& events) {
+  return ConvertKind(server, Page::NPCs, state, events);
 }
 
 }  // namespace vostrel

@@ -1,42 +1,42 @@
-// The five profile-file conversion jobs, the Convert click of their pages,
-// and the report of the records a job skipped.
+// The five profile-file conversion jobs.
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
+#include "common/job.h"
+#include "common/server_folder.h"
+#include "converter/conversion.h"
 #include "converter/converter_state.h"
-#include "converter/item_record.h"
-#include "converter/job_ui.h"
-#include "converter/npc_record.h"
 #include "converter/shop_record.h"
-#include "converter/sign_record.h"
-#include "converter/spell_record.h"
 
 namespace vostrel {
 
-// Jobs: create the output folder where needed, convert records 1 to the
-// kind's maximum in `state` (letting the event loop run once before each
-// record, and reporting progress after it), then set the status to
-// "Conversion completed.". A record that fails is skipped, its old file left
-// as it was, and the job goes on; the skipped records are returned. A job
-// stops early, after the record at hand, when the UI asks it to. The files
-// written are flushed to the disk before the status says the job completed;
-// when they cannot be, a box says why and the status says so. The record
-// tables must have been made for the maximum (ConvertClick does that).
-std::vector<SkippedRecord> ConvertItems(ConverterState& state, JobUi& ui);
-std::vector<SkippedRecord> ConvertSpells(ConverterState& state, JobUi& ui);
-std::vector<SkippedRecord> ConvertSigns(ConverterState& state, JobUi& ui);
-std::vector<SkippedRecord> ConvertShops(ConverterState& state, JobUi& ui);
-std::vector<SkippedRecord> ConvertNPCs(ConverterState& state, JobUi& ui);
+// Sets the maximum of `page`'s kind in `state` and makes its record table
+// anew (elements 1 to max, all cleared), as each Convert click does.
+void PrepareKind(ConverterState& state, Page page, int16_t max);
 
-// The Convert click of a profile-file page, minus the widgets: `maxText` is
-// the Max box's text. Checks the source file, reads the maximum, makes the
-// record table, sets the status and runs the job, then reports skipped
-// records in a message box. A source that exists but cannot be read is
-// reported in a box naming it and why, and nothing is converted. The job's
-// files are flushed to the disk before it reports completion.
-JobOutcome ConvertClick(ConverterState& state, Page page, const std::string& maxText, JobUi& ui);
+// The job of `page` (not Maps) on `server`: creates the output folder where
+// needed, then converts records 1 to the kind's maximum in `state`, telling
+// `events` before each record and after it. A record that fails is left
+// out, its old file left as it was, and the job goes on; each such record is
+// a problem of the result (skipped: a value that does not fit, a file the
+// tools refuse to touch; failed: the system failed the write), named by its
+// section and source file. The job stops after the record at hand when the
+// events ask it to. The files written are flushed to the disk once, at the
+// end of a job that was not stopped (result.flushed). The record table must
+// have been made for the maximum (PrepareKind does that).
+common::JobResult ConvertKind(const common::ServerFolder& server, Page page, ConverterState& state,
+                              common::JobEvents& events);
+
+common::JobResult ConvertItems(const common::ServerFolder& server, ConverterState& state,
+                               common::JobEvents& events);
+common::JobResult ConvertSpells(const common::ServerFolder& server, ConverterState& state,
+                                common::JobEvents& events);
+common::JobResult ConvertSigns(const common::ServerFolder& server, ConverterState& state,
+                               common::JobEvents& events);
+common::JobResult ConvertShops(const common::ServerFolder& server, ConverterState& state,
+                               common::JobEvents& events);
+common::JobResult ConvertNPCs(const common::ServerFolder& server, ConverterState& state,
+                              common::JobEvents& events);
 
 }  // namespace vostrel

@@ -2,17 +2,57 @@
 
 #include "common/host_path.h"
 #include "common/text_util.h"
+#include "common/trusted_folder.h"
 
 namespace vostrel {
 
-RecordJob::RecordJob(const common::layout::ProfileKindFiles& files, Scope scope)
-    : files_(&files), source_(common::layout::ServerPath(files.source)) {
-  const std::string_view prefix = files.recordPrefix;
+namespace {
+
+// Splits a record prefix ("\Items\Item") into its folder and the start of
+// each record's name.
+void SplitPrefix(std::string_view prefix, std::string_view* folder, std::string* name) {
   size_t cut = prefix.size();
   while (cut > 0 && !common::IsSeparator(prefix[cut - 1])) --cut;
-  folderPath_ = common::layout::ServerPath(prefix.substr(0, cut));
-  namePrefix_ = prefix.substr(cut);
-  if (scope == Scope::kWholeJob) folder_.emplace(folderPath_);
+  *folder = prefix.substr(0, cut);
+  *name = std::string(prefix.substr(cut));
+}
+
+// The source of a whole job, found from the server folder.
+common::ProfileReader ReadSource(const common::ServerFolder& server, std::string_view source,
+                                 std::string* host) {
+  common::Folder folder;
+  std::string entry;
+  if (common::Status s = server.Locate(source, &folder, &entry); !s.ok()) {
+    *host = common::SpelledPath(server.Path(source));
+    return common::ProfileReader(s);
+  }
+  *host = folder.HostOf(common::ResolveName(folder, entry));
+  return common::ProfileReader(folder, entry);
+}
+
+}  // namespace
+
+RecordJob::RecordJob(const common::layout::ProfileKindFiles& files)
+    : files_(&files), source_(common::layout::ServerPath(files.source)) {
+  std::string_view folder;
+  SplitPrefix(files.recordPrefix, &folder, &namePrefix_);
+  folderPath_ = common::layout::ServerPath(folder);
+  sourceHost_ = common::ResolveHostPath(common::layout::ServerPath(files.source));
+}
+
+RecordJob::RecordJob(const common::ServerFolder& server,
+                     const common::layout::ProfileKindFiles& files)
+    : server_(&server), files_(&files), source_(ReadSource(server, files.source, &sourceHost_)) {
+  std::string_view folder;
+  SplitPrefix(files.recordPrefix, &folder, &namePrefix_);
+  folderPath_ = server.Path(folder);
+  folder_.emplace(server, folder);
+  if (!folder_->folder().valid()) {
+    // Asked again only to say why; every record then fails with it.
+    common::Folder again;
+    folderStatus_ = server.OpenFolder(folder, &again);
+    if (folderStatus_.ok()) folderStatus_ = common::Status::IOError("cannot open " + again.host());
+  }
 }
 
 common::Status RecordJob::SourceStatus() const {
@@ -25,15 +65,28 @@ std::string RecordJob::SectionName(int32_t n) const {
   return files_->sectionPrefix + common::Dec(n);
 }
 
+std::string RecordJob::SourceName(int32_t n) const { return SectionName(n) + " in " + sourceHost_; }
+
 std::string RecordJob::RecordName(int32_t n) const { return namePrefix_ + common::Dec(n) + ".dat"; }
 
 std::string RecordJob::RecordPath(int32_t n) const {
+  if (server_) return server_->Path(files_->recordPrefix) + common::Dec(n) + ".dat";
   return common::layout::RecordFile(files_->recordPrefix, n);
 }
 
 common::Status RecordJob::WriteRecord(int32_t n, const std::vector<uint8_t>& bytes) {
   if (!folder_) return common::WriteRecordFile(RecordPath(n), bytes);
   return folder_->Write(RecordName(n), bytes);
+}
+
+common::Status RecordJob::Flush() const {
+  if (folder_ && folder_->folder().valid()) return common::FlushFileSystem(folder_->folder());
+  if (server_) {
+    common::Folder root;
+    if (common::Status s = server_->OpenRoot(&root); !s.ok()) return s;
+    return common::FlushFileSystem(root);
+  }
+  return common::FlushFileSystem(folderPath_);
 }
 
 common::Status CheckTableNumber(size_t tableSize, int32_t n, const char* kind) {

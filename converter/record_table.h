@@ -16,7 +16,9 @@
 #include "common/binary_record.h"
 #include "common/numeric_text.h"
 #include "common/profile.h"
+#include "common/profile_index.h"
 #include "common/record_folder.h"
+#include "common/server_folder.h"
 #include "common/server_layout.h"
 #include "common/status.h"
 
@@ -65,14 +67,16 @@ struct Field {
 
   // Stores the value read for this field. A number that does not fit leaves
   // the field as it was and says so, naming the key.
-  common::Status Store(std::string value, Rec* rec) const {
+  common::Status Store(std::string_view value, Rec* rec) const {
     switch (type) {
-      case FieldType::kFixedText:
-        value.resize(width, ' ');
-        rec->*text = std::move(value);
+      case FieldType::kFixedText: {
+        std::string& to = rec->*text;
+        to.assign(value.substr(0, width));
+        to.resize(width, ' ');
         return common::Status::OK();
+      }
       case FieldType::kVarText:
-        rec->*text = std::move(value);
+        (rec->*text).assign(value);
         return common::Status::OK();
       case FieldType::kByte:
         return common::ToByte(value, key, &(rec->*byte));
@@ -165,16 +169,27 @@ class RecordLayout {
   const char* kind() const { return kind_; }
   const common::layout::ProfileKindFiles& files() const { return *files_; }
   const std::array<Field<Rec>, N>& fields() const { return fields_; }
+  // The keys of the fields that are read, in key-read order.
+  std::vector<std::string_view> KeyNames() const {
+    std::vector<std::string_view> names;
+    for (const Field<Rec>& f : fields_) {
+      if (f.type != FieldType::kReserved) names.push_back(f.key);
+    }
+    return names;
+  }
 
-  // The record's bytes in disk order.
+  // The record's bytes in disk order, in `out`'s memory; none when a field
+  // cannot be laid out.
   common::Status Encode(const Rec& rec, std::vector<uint8_t>* out) const {
-    common::RecordWriter w;
+    common::RecordWriter w(std::move(*out));
     w.Reserve(fixedBytes_);
+    common::Status s;
     for (size_t i : diskOrder_) {
-      if (common::Status s = fields_[i].Append(rec, &w); !s.ok()) return s;
+      if (s = fields_[i].Append(rec, &w); !s.ok()) break;
     }
     *out = w.Take();
-    return common::Status::OK();
+    if (!s.ok()) out->clear();
+    return s;
   }
 
  private:
@@ -187,14 +202,17 @@ class RecordLayout {
 
 // What a kind's records are read from and written to. Made for a whole job,
 // it holds the source file as it stood when the job began, found, checked
-// and parsed once, and the record folder, listed once: every record then
-// costs its own look-ups and its own file, nothing more; a change to the
-// source during the job is seen by the next job. Made for one record, it
-// reads the source and writes the file the general way.
+// and parsed once, and the record folder, listed once, both reached from
+// the job's server folder: every record then costs its own look-ups and its
+// own file, nothing more; a change to the source during the job is seen by
+// the next job. Made for one record, it reads the source and writes the
+// file the general way, in the program folder.
 class RecordJob {
  public:
-  enum class Scope { kOneRecord, kWholeJob };
-  RecordJob(const common::layout::ProfileKindFiles& files, Scope scope);
+  // One record, in the program folder.
+  explicit RecordJob(const common::layout::ProfileKindFiles& files);
+  // A whole job on `server`.
+  RecordJob(const common::ServerFolder& server, const common::layout::ProfileKindFiles& files);
 
   const common::layout::ProfileKindFiles& files() const { return *files_; }
   const common::ProfileReader& source() const { return source_; }
@@ -205,21 +223,46 @@ class RecordJob {
 
   // Section <prefix>N of the source, and of a shop's own file.
   std::string SectionName(int32_t n) const;
+  // Where record N comes from, for messages: "ITEM5 in /srv/game/items.ini".
+  std::string SourceName(int32_t n) const;
   // Record N's file name in its folder, and its whole tool path.
   std::string RecordName(int32_t n) const;
   std::string RecordPath(int32_t n) const;
+
+  // The keys every record of the job reads (ConvertRecord makes them on its
+  // first record): hashed once for the whole job.
+  const common::KeyList* keys() const { return keys_ ? &*keys_ : nullptr; }
+  const common::KeyList& SetKeys(const std::vector<std::string_view>& names) {
+    return keys_.emplace(names);
+  }
+
+  // The memory every record of the job is encoded in.
+  std::vector<uint8_t>& buffer() { return buffer_; }
 
   // Writes record N's file as WriteRecordFile does.
   common::Status WriteRecord(int32_t n, const std::vector<uint8_t>& bytes);
   // The listed record folder; null for one record.
   common::RecordFolder* folder() { return folder_ ? &*folder_ : nullptr; }
+  // Why the listed folder could not be opened (OK when it was, or for one
+  // record).
+  const common::Status& folderStatus() const { return folderStatus_; }
+
+  // Flushes what the job wrote to the disk: the file system of the record
+  // folder, or of the server folder when the record folder could not be
+  // reached.
+  common::Status Flush() const;
 
  private:
+  const common::ServerFolder* server_ = nullptr;  // null for one record
   const common::layout::ProfileKindFiles* files_;
+  std::string sourceHost_;  // the source's host path, for messages (set before source_)
   common::ProfileReader source_;
   std::string folderPath_;  // the record prefix up to its last separator
   std::string namePrefix_;  // the rest of it
   std::optional<common::RecordFolder> folder_;
+  common::Status folderStatus_;
+  std::optional<common::KeyList> keys_;
+  std::vector<uint8_t> buffer_;
 };
 
 // OutOfRange unless 1 <= n < table size: the table has no element 0, and a
@@ -237,12 +280,17 @@ common::Status ConvertRecord(const RecordLayout<Rec, N>& layout, std::vector<Rec
   if (common::Status s = CheckTableNumber(table.size(), n, layout.kind()); !s.ok()) return s;
   Rec& rec = table[static_cast<size_t>(n)];
   if (common::Status s = job.SourceStatus(); !s.ok()) return s;
-  const common::ProfileReader::Section section = job.source().InSection(job.SectionName(n));
+  // The record's keys are read in one pass over its section.
+  const common::KeyList* keys = job.keys();
+  if (!keys) keys = &job.SetKeys(layout.KeyNames());
+  std::array<std::string_view, N> values;
+  job.source().InSection(job.SectionName(n)).GetAll(*keys, values.data());
+  size_t read = 0;
   for (const Field<Rec>& f : layout.fields()) {
     if (f.type == FieldType::kReserved) continue;
-    if (common::Status s = f.Store(section.Get(f.key), &rec); !s.ok()) return s;
+    if (common::Status s = f.Store(values[read++], &rec); !s.ok()) return s;
   }
-  std::vector<uint8_t> bytes;
+  std::vector<uint8_t>& bytes = job.buffer();
   if (common::Status s = layout.Encode(rec, &bytes); !s.ok()) return s;
   return job.WriteRecord(n, bytes);
 }
@@ -252,7 +300,7 @@ template <typename Rec, size_t N>
 common::Status ConvertRecord(const RecordLayout<Rec, N>& layout, std::vector<Rec>& table,
                              int32_t n) {
   if (common::Status s = CheckTableNumber(table.size(), n, layout.kind()); !s.ok()) return s;
-  RecordJob job(layout.files(), RecordJob::Scope::kOneRecord);
+  RecordJob job(layout.files());
   return ConvertRecord(layout, table, n, job);
 }
 

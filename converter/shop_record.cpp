@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/profile.h"
+#include "common/profile_index.h"
 #include "common/profile_text.h"
 #include "common/record_folder.h"
 #include "common/server_layout.h"
@@ -63,14 +64,18 @@ std::string NewShopFileText(std::string_view section,
 
 common::Status ConvertShop(int32_t n, RecordJob& job) {
   if (common::Status s = job.SourceStatus(); !s.ok()) return s;
-  const std::string section = job.SectionName(n);
-  const common::ProfileReader::Section read = job.source().InSection(section);
+  const std::string sectionName = job.SectionName(n);
+  const common::ProfileReader::Section section = job.source().InSection(sectionName);
 
   const std::array<std::string, kShopKeys>& keys = ShopKeys();
+  // The 52 keys are read in one pass over the section.
+  static const common::KeyList kKeyList(std::vector<std::string_view>(keys.begin(), keys.end()));
+  std::array<std::string_view, kShopKeys> read;
+  section.GetAll(kKeyList, read.data());
   std::vector<std::pair<std::string, std::string>> values;
   values.reserve(kShopKeys);
   for (size_t i = 0; i < kShopKeys; ++i) {
-    std::string value = read.Get(keys[i]);
+    std::string value(read[i]);
     values.emplace_back(keys[i], i < kFirstTradeKey ? std::move(value) : ZeroWhenEmpty(value));
   }
   // Named as the operator knows it, relative to the server folder.
@@ -81,26 +86,27 @@ common::Status ConvertShop(int32_t n, RecordJob& job) {
   if (common::RecordFolder* folder = job.folder(); folder && folder->IsNew(job.RecordName(n))) {
     bool notDone = false;
     common::Status s =
-        folder->CreateNew(job.RecordName(n), NewShopFileText(section, values), &notDone);
+        folder->CreateNew(job.RecordName(n), NewShopFileText(sectionName, values), &notDone);
     if (!notDone) return s.WithContext("cannot write " + name);
   }
   // In a whole job the folder is open already, and the job flushes what it
-  // wrote once at its end.
+  // wrote once at its end; a folder the job could not open fails every shop
+  // with the reason.
   common::RecordFolder* folder = job.folder();
-  const bool inJob = folder && folder->folder().valid();
   std::optional<common::ProfileEdit> edit;
-  if (inJob) {
+  if (folder) {
+    if (!folder->folder().valid()) return job.folderStatus().WithContext("cannot write " + name);
     edit.emplace(folder->folder(), job.RecordName(n));
     edit->DeferFlush();
   } else {
     edit.emplace(job.RecordPath(n));
   }
-  for (const auto& [key, value] : values) edit->Set(section, key, value);
+  for (const auto& [key, value] : values) edit->Set(sectionName, key, value);
   return edit->Commit().WithContext("cannot write " + name);
 }
 
 common::Status ConvertShop(int32_t n) {
-  RecordJob job(common::layout::kShops, RecordJob::Scope::kOneRecord);
+  RecordJob job(common::layout::kShops);
   return ConvertShop(n, job);
 }
 

@@ -60,6 +60,10 @@ class ConsoleJob : public JobEvents {
   // "All: 5 jobs, 4000 records written, 2 skipped, in 3.40 s" after several.
   void PrintTotal(const std::vector<JobResult>& results) const;
 
+  // A line about the running job (ProgressLine::Note), printed even when
+  // quiet.
+  void Note(const std::string& text) { progress_.Note(text); }
+
  private:
   bool quiet_;
   ItemWords words_;

@@ -84,6 +84,17 @@ void ProgressLine::Finish(const std::string& summary) {
   std::fflush(stderr);
 }
 
+void ProgressLine::Note(const std::string& text) {
+  const std::string line = Shown(text);
+  const bool drawn = terminal_ && open_ && !quiet_ && lastDraw_ != Clock::time_point{};
+  std::fprintf(stderr, drawn ? "\r\033[K%s\n" : "%s\n", line.c_str());
+  std::fflush(stderr);
+  if (drawn) {
+    lastDraw_ = {};
+    Draw();
+  }
+}
+
 void ProgressLine::Draw() {
   if (quiet_ || !open_ || total_ <= 0) return;
   const Clock::time_point now = Clock::now();

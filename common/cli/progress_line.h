@@ -28,6 +28,10 @@ class ProgressLine {
   // Ends the job's line with `summary` (its counts and time), which
   // replaces the drawn line.
   void Finish(const std::string& summary);
+  // A message about the job (a record it left out) on a line of its own,
+  // above the progress line, which is drawn again below it. Printed even
+  // when quiet: it is no progress.
+  void Note(const std::string& text);
   bool open() const { return open_; }
 
  private:

@@ -31,7 +31,8 @@ TEST(RunningServerCommand, ConvertAndWipeRefuseUnlessForced) {
       RunProgram("Vostrel", {"convert", "spells", "signs", "--max", "3", "--server-dir", dir});
   EXPECT_EQ(r.exitStatus, 1);
   // Said once: the jobs after the first do not run.
-  EXPECT_EQ(r.err, "Server running: Nothing was converted: " + refusal + "\n");
+  EXPECT_EQ(r.err,
+            "Server running: Nothing was converted: " + refusal + " (server folder " + dir + ")\n");
   EXPECT_FALSE(server.Exists("Spells") || server.Exists("Signs"));
   r = RunProgram("Vostrel", {"convert", "spells", "signs", "--max", "3", "--force", "--quiet",
                              "--server-dir", dir});

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "converter/profile_jobs.h"
-#include "tests/support/fake_job_ui.h"
+#include "converter/page_click.h"
+#include "tests/support/fake_page_view.h"
 #include "tests/support/scratch_folder.h"
 
 namespace vostrel {
@@ -34,29 +34,30 @@ class ConvertJobTest : public ::testing::Test {
   }
 
   ScratchFolder server;
+  common::ServerFolder folder{server.path()};
   ConverterState state;
-  FakeJobUi ui;
+  FakePageView ui;
 };
 
 TEST_F(ConvertJobTest, ProgressIsRoundedHalfToEven) {
   WriteItems(8);
-  ConvertClick(state, Page::Items, "3", ui);
+  ConvertClick(folder, state, Page::Items, "3", ui);
   EXPECT_EQ(ui.progress, (std::vector<int>{33, 67, 100}));
   EXPECT_EQ(state.ProgressPercent, 100);
 
   ui.progress.clear();
-  ConvertClick(state, Page::Items, "8", ui);
+  ConvertClick(folder, state, Page::Items, "8", ui);
   EXPECT_EQ(ui.progress, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
 
   ui.progress.clear();
-  ConvertClick(state, Page::Items, "1", ui);
+  ConvertClick(folder, state, Page::Items, "1", ui);
   EXPECT_EQ(ui.progress, (std::vector<int>{100}));
   EXPECT_EQ(ItemsConverted(), 8);
 }
 
 TEST_F(ConvertJobTest, ClickRunsTheJobWithStatusAndOnePumpPerRecord) {
   WriteItems(2);
-  ConvertClick(state, Page::Items, "4", ui);
+  ConvertClick(folder, state, Page::Items, "4", ui);
   EXPECT_EQ(ui.statusHistory, (std::vector<std::string>{kStatusInitiated, kStatusCompleted}));
   EXPECT_EQ(ui.status[Page::Items], kStatusCompleted);
   EXPECT_EQ(ui.pumps, 4);
@@ -78,7 +79,7 @@ TEST_F(ConvertJobTest, MaximumFollowsTheNumericTextRule) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     std::filesystem::remove_all(server.At("Items"));
-    ConvertClick(state, Page::Items, c.text, ui);
+    ConvertClick(folder, state, Page::Items, c.text, ui);
     EXPECT_EQ(ItemsConverted(), c.records);
     EXPECT_EQ(state.MaxItems, c.records);
   }
@@ -93,7 +94,7 @@ TEST_F(ConvertJobTest, MaximumBelowOneConvertsNothingOnEveryPage) {
       SCOPED_TRACE(std::string(text) + " on page " + std::to_string(static_cast<int>(page)));
       ui.statusHistory.clear();
       ui.pumps = 0;
-      ConvertClick(state, page, text, ui);
+      ConvertClick(folder, state, page, text, ui);
       EXPECT_EQ(ui.statusHistory, (std::vector<std::string>{kStatusInitiated, kStatusCompleted}));
       EXPECT_EQ(ui.pumps, 0);
       EXPECT_TRUE(ui.messages.shown.empty());
@@ -104,12 +105,12 @@ TEST_F(ConvertJobTest, MaximumBelowOneConvertsNothingOnEveryPage) {
 
 TEST_F(ConvertJobTest, MaximumBeyondSixteenBitsIsRefused) {
   WriteItems(1);
-  ConvertClick(state, Page::Items, "2", ui);
+  ConvertClick(folder, state, Page::Items, "2", ui);
   ui.statusHistory.clear();
   for (const char* text : {"40000", "-40000", "32767.5", "1E10"}) {
     SCOPED_TRACE(text);
     ui.messages.shown.clear();
-    ConvertClick(state, Page::Items, text, ui);
+    ConvertClick(folder, state, Page::Items, text, ui);
     ASSERT_EQ(ui.messages.shown.size(), 1u);
     EXPECT_EQ(ui.messages.shown[0].prompt, kPromptBadMaximum);
     EXPECT_EQ(ui.messages.shown[0].title, kTitleBadMaximum);
@@ -121,13 +122,13 @@ TEST_F(ConvertJobTest, MaximumBeyondSixteenBitsIsRefused) {
   EXPECT_FALSE(HasItem(3));
 
   // The edges of the range are taken.
-  EXPECT_EQ(ReadMaximum("32767", ui), std::optional<int16_t>(32767));
-  EXPECT_EQ(ReadMaximum("-32768", ui), std::optional<int16_t>(-32768));
-  EXPECT_EQ(ReadMaximum("32766.5", ui), std::optional<int16_t>(32766));
+  EXPECT_EQ(ReadMaximum("32767", ui.messages), std::optional<int16_t>(32767));
+  EXPECT_EQ(ReadMaximum("-32768", ui.messages), std::optional<int16_t>(-32768));
+  EXPECT_EQ(ReadMaximum("32766.5", ui.messages), std::optional<int16_t>(32766));
 }
 
 TEST_F(ConvertJobTest, EmptyTextDoesNothingAtAll) {
-  ConvertClick(state, Page::Items, "", ui);  // items.ini is missing, too
+  ConvertClick(folder, state, Page::Items, "", ui);  // items.ini is missing, too
   EXPECT_TRUE(ui.messages.shown.empty());
   EXPECT_TRUE(ui.statusHistory.empty());
   EXPECT_EQ(ui.pumps, 0);
@@ -148,7 +149,7 @@ TEST_F(ConvertJobTest, MissingSourceShowsThePagesPrompt) {
   server.MakeDir("items.ini");  // a folder is not the file
   for (const auto& c : cases) {
     ui.messages.shown.clear();
-    ConvertClick(state, c.page, "5", ui);
+    ConvertClick(folder, state, c.page, "5", ui);
     ASSERT_EQ(ui.messages.shown.size(), 1u);
     EXPECT_EQ(ui.messages.shown[0].prompt, c.prompt);
     EXPECT_EQ(ui.messages.shown[0].title, kTitleFileNotFound);
@@ -161,7 +162,7 @@ TEST_F(ConvertJobTest, MissingSourceShowsThePagesPrompt) {
 
 TEST_F(ConvertJobTest, SourceNameMatchesWithoutRegardToCase) {
   server.Write("ITEMS.INI", "[item1]\r\nname=Upper\r\n");
-  ConvertClick(state, Page::Items, "1", ui);
+  ConvertClick(folder, state, Page::Items, "1", ui);
   EXPECT_TRUE(ui.messages.shown.empty());
   EXPECT_EQ(server.Read("Items/Item1.dat").substr(0, 5), "Upper");
 }
@@ -169,13 +170,13 @@ TEST_F(ConvertJobTest, SourceNameMatchesWithoutRegardToCase) {
 TEST_F(ConvertJobTest, OutputFolderIsCreatedOrReused) {
   WriteItems(2);
   // Missing: created.
-  ConvertClick(state, Page::Items, "2", ui);
+  ConvertClick(folder, state, Page::Items, "2", ui);
   EXPECT_EQ(ItemsConverted(), 2);
 
   // Existing in another case and empty: used as it is, no second folder.
   std::filesystem::remove_all(server.At("Items"));
   server.MakeDir("ITEMS");
-  ConvertClick(state, Page::Items, "2", ui);
+  ConvertClick(folder, state, Page::Items, "2", ui);
   EXPECT_TRUE(server.Exists("ITEMS/Item2.dat"));
   EXPECT_FALSE(server.Exists("Items"));
   EXPECT_TRUE(ui.messages.shown.empty());
@@ -184,7 +185,7 @@ TEST_F(ConvertJobTest, OutputFolderIsCreatedOrReused) {
 TEST_F(ConvertJobTest, SkippedRecordsAreListedAfterTheJob) {
   WriteItems(4, "[ITEM5]\r\nName=Broken\r\nType=256\r\n[ITEM6]\r\nName=After\r\n");
   server.Write("Items/Item5.dat", "old five");
-  ConvertClick(state, Page::Items, "7", ui);
+  ConvertClick(folder, state, Page::Items, "7", ui);
 
   EXPECT_EQ(server.Read("Items/Item5.dat"), "old five");
   EXPECT_TRUE(HasItem(6));
@@ -205,7 +206,7 @@ TEST_F(ConvertJobTest, UnwritableFilesAreNamedInTheReport) {
   WriteItems(3);
   server.Write("Items/Item2.dat", "read-only");
   chmod(server.At("Items/Item2.dat").c_str(), 0444);
-  ConvertClick(state, Page::Items, "3", ui);
+  ConvertClick(folder, state, Page::Items, "3", ui);
   EXPECT_EQ(server.Read("Items/Item2.dat"), "read-only");
   EXPECT_EQ(server.Read("Items/Item3.dat").size(), 92u);
   ASSERT_EQ(ui.messages.shown.size(), 1u);
@@ -219,7 +220,7 @@ TEST_F(ConvertJobTest, LongSkipListsShowTheFirstTwentyAndTheCount) {
     ini += "[ITEM" + std::to_string(n) + "]\r\nPic=" + std::string(300, '9') + "\r\n";
   }
   server.Write("items.ini", ini);
-  ConvertClick(state, Page::Items, "26", ui);
+  ConvertClick(folder, state, Page::Items, "26", ui);
   EXPECT_EQ(ItemsConverted(), 0);
   EXPECT_TRUE(HasItem(26));
   ASSERT_EQ(ui.messages.shown.size(), 1u);
@@ -236,7 +237,7 @@ TEST_F(ConvertJobTest, StopRequestEndsAfterTheRecordAtHand) {
   ui.onPump = [this](int pump) {
     if (pump == 3) ui.stop = true;
   };
-  ConvertClick(state, Page::Items, "5", ui);
+  ConvertClick(folder, state, Page::Items, "5", ui);
   EXPECT_EQ(ItemsConverted(), 3);
   EXPECT_EQ(ui.pumps, 3);
   EXPECT_EQ(ui.progress, (std::vector<int>{20, 40, 60}));
@@ -245,9 +246,9 @@ TEST_F(ConvertJobTest, StopRequestEndsAfterTheRecordAtHand) {
 
 TEST_F(ConvertJobTest, EachClickMakesTheTableAnew) {
   WriteItems(3);
-  ConvertClick(state, Page::Items, "3", ui);
+  ConvertClick(folder, state, Page::Items, "3", ui);
   state.ItemTable[1].Pic = 99;
-  ConvertClick(state, Page::Items, "2", ui);
+  ConvertClick(folder, state, Page::Items, "2", ui);
   ASSERT_EQ(state.ItemTable.size(), 3u);
   EXPECT_EQ(state.ItemTable[1].Pic, 0);
   EXPECT_EQ(state.ItemTable[1].Name, "Item number 1       ");

@@ -6,7 +6,6 @@
 
 #include "common/status.h"
 #include "converter/profile_jobs.h"
-#include "tests/support/fake_job_ui.h"
 #include "tests/support/le_bytes.h"
 #include "tests/support/scratch_folder.h"
 
@@ -142,18 +141,20 @@ TEST(NPCJob, SkipsTheBadRecordReportsItAndGoesOn) {
   ConverterState state;
   state.MaxNPCs = 6;
   state.NPCTable.assign(7, NPCRec{});
-  FakeJobUi ui;
+  common::JobEvents events;
 
-  const std::vector<SkippedRecord> skipped = ConvertNPCs(state, ui);
+  const common::JobResult result = ConvertNPCs(common::ServerFolder(server.path()), state, events);
+  const std::vector<common::ItemProblem>& skipped = result.problems;
 
   ASSERT_EQ(skipped.size(), 1u);
-  EXPECT_EQ(skipped[0].number, 5);
-  EXPECT_NE(skipped[0].reason.find("SpawnTime"), std::string::npos) << skipped[0].reason;
+  EXPECT_EQ(skipped[0].item, 5);
+  EXPECT_NE(skipped[0].why.message().find("SpawnTime"), std::string::npos) << skipped[0].why.message();
   EXPECT_FALSE(server.Exists("NPCs/NPC5.dat"));
   EXPECT_EQ(server.Read("NPCs/NPC6.dat").substr(0, 4), "Six ");
   EXPECT_EQ(server.Read("NPCs/NPC6.dat")[283], 2);
   EXPECT_EQ(server.Read("NPCs/NPC4.dat").size(), kNPCRecSize);
-  EXPECT_EQ(ui.status[Page::NPCs], kStatusCompleted);
+  EXPECT_EQ(common::OutcomeOf(result), common::Outcome::kSkipped);
+  EXPECT_TRUE(result.flushed.ok());
 }
 
 }  // namespace

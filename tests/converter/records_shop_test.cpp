@@ -11,7 +11,6 @@
 #include "common/profile_document.h"
 #include "common/status.h"
 #include "converter/profile_jobs.h"
-#include "tests/support/fake_job_ui.h"
 #include "tests/support/scratch_folder.h"
 
 namespace vostrel {
@@ -190,16 +189,18 @@ TEST(ShopJob, ReadOnlyShopIsListedAsSkipped) {
   ASSERT_EQ(chmod(server.At("Shops/Shop2.dat").c_str(), 0444), 0);
   ConverterState state;
   state.MaxShops = 3;
-  FakeJobUi ui;
+  common::JobEvents events;
 
-  const std::vector<SkippedRecord> skipped = ConvertShops(state, ui);
+  const common::JobResult result = ConvertShops(common::ServerFolder(server.path()), state, events);
+  const std::vector<common::ItemProblem>& skipped = result.problems;
 
   ASSERT_EQ(skipped.size(), 1u);
-  EXPECT_EQ(skipped[0].number, 2);
-  EXPECT_NE(skipped[0].reason.find("Shop2.dat"), std::string::npos) << skipped[0].reason;
+  EXPECT_EQ(skipped[0].item, 2);
+  EXPECT_NE(skipped[0].why.message().find("Shop2.dat"), std::string::npos) << skipped[0].why.message();
   EXPECT_EQ(server.Read("Shops/Shop2.dat"), "locked");
   EXPECT_EQ(common::ReadIniKey(server.At("Shops/Shop3.dat"), "SHOP3", "Name"), "Three");
-  EXPECT_EQ(ui.status[Page::Shops], kStatusCompleted);
+  EXPECT_EQ(common::OutcomeOf(result), common::Outcome::kSkipped);
+  EXPECT_TRUE(result.flushed.ok());
 }
 
 }  // namespace

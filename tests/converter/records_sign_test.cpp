@@ -6,7 +6,6 @@
 #include "common/profile.h"
 #include "common/status.h"
 #include "converter/profile_jobs.h"
-#include "tests/support/fake_job_ui.h"
 #include "tests/support/scratch_folder.h"
 
 namespace vostrel {
@@ -112,16 +111,18 @@ TEST(SignJob, SkipsTheSignWhoseFileCannotBeWritten) {
   ConverterState state;
   state.MaxSigns = 3;
   state.SignTable.assign(4, SignRec{});
-  FakeJobUi ui;
+  common::JobEvents events;
 
-  const std::vector<SkippedRecord> skipped = ConvertSigns(state, ui);
+  const common::JobResult result = ConvertSigns(common::ServerFolder(server.path()), state, events);
+  const std::vector<common::ItemProblem>& skipped = result.problems;
 
   ASSERT_EQ(skipped.size(), 1u);
-  EXPECT_EQ(skipped[0].number, 2);
-  EXPECT_FALSE(skipped[0].reason.empty());
+  EXPECT_EQ(skipped[0].item, 2);
+  EXPECT_FALSE(skipped[0].why.message().empty());
   EXPECT_EQ(server.Read("Signs/Sign1.dat"), std::string(9, '\0'));
   EXPECT_EQ(server.Read("Signs/Sign3.dat").substr(2, 5), "Three");
-  EXPECT_EQ(ui.status[Page::Signs], kStatusCompleted);
+  EXPECT_EQ(common::OutcomeOf(result), common::Outcome::kSkipped);
+  EXPECT_TRUE(result.flushed.ok());
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include "common/status.h"
 #include "converter/profile_jobs.h"
-#include "tests/support/fake_job_ui.h"
 #include "tests/support/le_bytes.h"
 #include "tests/support/scratch_folder.h"
 
@@ -156,19 +155,21 @@ TEST(SpellJob, SkipsTheBadRecordReportsItAndGoesOn) {
   ConverterState state;
   state.MaxSpells = 6;
   state.SpellTable.assign(7, SpellRec{});
-  FakeJobUi ui;
+  common::JobEvents events;
 
-  const std::vector<SkippedRecord> skipped = ConvertSpells(state, ui);
+  const common::JobResult result = ConvertSpells(common::ServerFolder(server.path()), state, events);
+  const std::vector<common::ItemProblem>& skipped = result.problems;
 
   ASSERT_EQ(skipped.size(), 1u);
-  EXPECT_EQ(skipped[0].number, 5);
-  EXPECT_NE(skipped[0].reason.find("ClassReq"), std::string::npos) << skipped[0].reason;
+  EXPECT_EQ(skipped[0].item, 5);
+  EXPECT_NE(skipped[0].why.message().find("ClassReq"), std::string::npos) << skipped[0].why.message();
   EXPECT_EQ(server.Read("Spells/Spell5.dat"), "older five");
   for (int n : {1, 2, 3, 4, 6}) {
     EXPECT_EQ(server.Read("Spells/Spell" + std::to_string(n) + ".dat").size(), kSpellRecSize) << n;
   }
   EXPECT_EQ(server.Read("Spells/Spell6.dat")[40], 7);
-  EXPECT_EQ(ui.status[Page::Spells], kStatusCompleted);
+  EXPECT_EQ(common::OutcomeOf(result), common::Outcome::kSkipped);
+  EXPECT_TRUE(result.flushed.ok());
 }
 
 }  // namespace

@@ -4,9 +4,8 @@
 
 #include <string>
 
-#include "converter/map_job.h"
-#include "converter/profile_jobs.h"
-#include "tests/support/fake_job_ui.h"
+#include "converter/page_click.h"
+#include "tests/support/fake_page_view.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/stand_in.h"
 
@@ -20,11 +19,15 @@ TEST(RunningServer, TheWindowAsksBeforeEveryJobAndNoWritesNothing) {
   tests::CopyStandIn(server.At("server.exe"));
   tests::StandInProcess running("./server.exe", {"./server.exe"}, server.path());
   ASSERT_TRUE(running.started());
+  const common::ServerFolder folder(server.path());
   ConverterState state;
-  FakeJobUi ui;  // answers No unless told otherwise
+  FakePageView ui;  // answers No unless told otherwise
 
-  EXPECT_EQ(ConvertClick(state, Page::Signs, "3", ui), JobOutcome::kServerRunning);
-  EXPECT_EQ(MapConvertClick(state, "3", 0, ui), JobOutcome::kServerRunning);
+  for (const common::JobResult& r : {ConvertClick(folder, state, Page::Signs, "3", ui),
+                                     MapConvertClick(folder, state, "3", 0, ui)}) {
+    EXPECT_FALSE(r.started) << r.job;
+    EXPECT_TRUE(r.status.IsAborted()) << r.job << ": " << r.status.message();
+  }
   EXPECT_FALSE(server.Exists("Signs") || server.Exists("Newmaps"));
   EXPECT_TRUE(ui.statusHistory.empty());
   ASSERT_EQ(ui.messages.shown.size(), 2u);
@@ -34,7 +37,8 @@ TEST(RunningServer, TheWindowAsksBeforeEveryJobAndNoWritesNothing) {
   }
 
   ui.messages.answers = {common::MsgAnswer::Yes};
-  EXPECT_EQ(ConvertClick(state, Page::Signs, "3", ui), JobOutcome::kCompleted);
+  EXPECT_EQ(common::OutcomeOf(ConvertClick(folder, state, Page::Signs, "3", ui)),
+            common::Outcome::kCompleted);
   EXPECT_TRUE(server.Exists("Signs/Sign3.dat"));
 }
 

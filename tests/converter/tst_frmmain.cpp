@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "converter/converter_window.h"
-#include "converter/job_ui.h"
+#include "converter/page_click.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
 

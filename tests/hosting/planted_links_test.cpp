@@ -13,7 +13,7 @@
 
 #include "converter/converter_state.h"
 #include "converter/profile_jobs.h"
-#include "tests/support/fake_job_ui.h"
+#include "tests/support/fake_page_view.h"
 #include "tests/support/run_as.h"
 #include "tests/support/run_command.h"
 #include "tests/support/scratch_folder.h"
@@ -97,12 +97,14 @@ TEST_F(PlantedLinks, AnOperatorInTheServersGroupIsNotLedToWriteHisOwnFiles) {
   ASSERT_EQ(chown(outside.At("notes").c_str(), 65534, 65534), 0);
   server.Write("items.ini", "[ITEM2]\r\nName=Bow\r\n");
   Plant(outside.At("notes"), "Items/Item2.dat");
-  const std::string result = tests::RunAs(tests::kOperatorInServerGroup, [] {
+  const std::string result = tests::RunAs(tests::kOperatorInServerGroup, [this] {
     vostrel::ConverterState state;
-    FakeJobUi ui;
-    const vostrel::JobOutcome outcome =
-        vostrel::ConvertClick(state, vostrel::Page::Items, "3", ui);
-    if (outcome != vostrel::JobOutcome::kSkipped) return std::string("not reported as skipped");
+    FakePageView ui;
+    const common::JobResult outcome = vostrel::ConvertClick(common::ServerFolder(server.path()),
+                                                            state, vostrel::Page::Items, "3", ui);
+    if (common::OutcomeOf(outcome) != common::Outcome::kSkipped) {
+      return std::string("not reported as skipped");
+    }
     if (ui.messages.shown.empty() ||
         ui.messages.shown.back().prompt.find("Record 2: ") == std::string::npos) {
       return std::string("record 2 not named");

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "converter/map_job.h"
-#include "converter/profile_jobs.h"
-#include "tests/support/fake_job_ui.h"
+#include "converter/page_click.h"
+#include "tests/support/fake_page_view.h"
 #include "tests/support/run_as.h"
 #include "tests/support/scratch_folder.h"
 
@@ -30,7 +30,7 @@ const SourcePage kPages[] = {
     {Page::NPCs, "npcs.ini", "NPCs/NPC1.dat"},
 };
 
-std::string LastBox(const FakeJobUi& ui) {
+std::string LastBox(const FakePageView& ui) {
   if (ui.messages.shown.empty()) return "no box";
   return ui.messages.shown.back().title + " | " + ui.messages.shown.back().prompt;
 }
@@ -48,9 +48,12 @@ TEST(UnreadableSource, EveryKindConvertsNothingAndNamesTheFile) {
     ASSERT_EQ(chmod(server.At(p.source).c_str(), 0), 0);
     const std::string result = tests::RunAs(tests::kStranger, [&] {
       ConverterState state;
-      FakeJobUi ui;
-      const JobOutcome outcome = ConvertClick(state, p.page, "3", ui);
-      if (outcome != JobOutcome::kFailed) return std::string("not reported as failed");
+      FakePageView ui;
+      const common::JobResult r =
+          ConvertClick(common::ServerFolder(server.path()), state, p.page, "3", ui);
+      if (common::OutcomeOf(r) != common::Outcome::kFailed) {
+        return std::string("not reported as failed");
+      }
       if (!ui.progress.empty()) return std::string("records were converted");
       return LastBox(ui);
     });
@@ -77,14 +80,21 @@ TEST(UnflushedJob, IsReportedAndNotCompleted) {
     ASSERT_EQ(chown(server.At(folder).c_str(), 65534, 65534), 0);
     ASSERT_EQ(chmod(server.At(folder).c_str(), 0333), 0);
   }
-  const std::string result = tests::RunAs(tests::kStranger, [] {
+  const std::string result = tests::RunAs(tests::kStranger, [&server] {
     std::string report;
+    const common::ServerFolder folder(server.path());
     ConverterState state;
-    FakeJobUi items;
-    if (ConvertClick(state, Page::Items, "1", items) != JobOutcome::kFailed) report += "items ok; ";
+    FakePageView items;
+    if (common::OutcomeOf(ConvertClick(folder, state, Page::Items, "1", items)) !=
+        common::Outcome::kFailed) {
+      report += "items ok; ";
+    }
     report += items.status[Page::Items] + " | " + LastBox(items) + "\n";
-    FakeJobUi maps;
-    if (MapConvertClick(state, "1", 0, maps) != JobOutcome::kFailed) report += "maps ok; ";
+    FakePageView maps;
+    if (common::OutcomeOf(MapConvertClick(folder, state, "1", 0, maps)) !=
+        common::Outcome::kFailed) {
+      report += "maps ok; ";
+    }
     report += maps.status[Page::Maps] + " | " + LastBox(maps);
     return report;
   });

@@ -12,8 +12,9 @@
 
 #include "common/host_path.h"
 #include "converter/map_job.h"
+#include "converter/page_click.h"
 #include "converter/map_records.h"
-#include "tests/support/fake_job_ui.h"
+#include "tests/support/fake_page_view.h"
 #include "tests/support/scratch_folder.h"
 
 namespace vostrel {
@@ -115,8 +116,8 @@ TEST(MapConversion, CarriesTheHeaderOver) {
     WriteLegacy(server, i + 1, *rec);
   }
   ConverterState state;
-  FakeJobUi ui;
-  MapConvertClick(state, "6", kStandard, ui);
+  FakePageView ui;
+  MapConvertClick(common::ServerFolder(server.path()), state, "6", kStandard, ui);
   EXPECT_EQ(CompletedRun(), ui.statusHistory);
   EXPECT_TRUE(ui.messages.shown.empty());
 
@@ -162,8 +163,8 @@ std::unique_ptr<MapRec> ConvertOneTile(int chk98State) {
   rec->Tile[4][2].Layer1 = 48;
   WriteLegacy(server, 1, *rec);
   ConverterState state;
-  FakeJobUi ui;
-  MapConvertClick(state, "1", chk98State, ui);
+  FakePageView ui;
+  MapConvertClick(common::ServerFolder(server.path()), state, "1", chk98State, ui);
   EXPECT_EQ(CompletedRun(), ui.statusHistory);
   return ReadConverted(server, 1);
 }
@@ -211,8 +212,8 @@ TEST(MapConversion, LongerOldConvertedFileKeepsItsTail) {
   rec->UpdateCount = 7;
   WriteLegacy(server, 5, *rec);
   ConverterState state;
-  FakeJobUi ui;
-  MapConvertClick(state, "5", kStandard, ui);
+  FakePageView ui;
+  MapConvertClick(common::ServerFolder(server.path()), state, "5", kStandard, ui);
 
   std::string b = ConvertedBytes(server, 5);
   ASSERT_EQ(5000u, b.size());
@@ -227,8 +228,8 @@ TEST(MapConversion, EveryNumberIsConvertedAndMissingLegacyFilesAreCreatedEmpty) 
   rec->Tile[0][0].Layer1 = 8;
   WriteLegacy(server, 1, *rec);
   ConverterState state;
-  FakeJobUi ui;
-  MapConvertClick(state, "1000", kStandard, ui);
+  FakePageView ui;
+  MapConvertClick(common::ServerFolder(server.path()), state, "1000", kStandard, ui);
   EXPECT_EQ(CompletedRun(), ui.statusHistory);
   for (int n = 1; n <= 1000; ++n) {
     ASSERT_EQ(4105u, fs::file_size(ConvertedPath(server, n))) << n;
@@ -262,8 +263,8 @@ TEST(MapConversion, ShortLegacyFileAfterAFullOneYieldsZeros) {
   for (int chk98State : {kStandard, kWin98}) {
     SCOPED_TRACE(chk98State);
     ConverterState state;
-    FakeJobUi ui;
-    MapConvertClick(state, "2", chk98State, ui);
+    FakePageView ui;
+    MapConvertClick(common::ServerFolder(server.path()), state, "2", chk98State, ui);
     auto rec = ReadConverted(server, 2);
     EXPECT_EQ(11, rec->UpdateCount);
     EXPECT_EQ(0, rec->Byte5);
@@ -280,8 +281,8 @@ TEST(MapConversion, MaximumsBelowOneConvertNothing) {
     ScratchFolder server;
     WriteLegacy(server, 1, *NewLegacy());
     ConverterState state;
-    FakeJobUi ui;
-    MapConvertClick(state, text, kStandard, ui);
+    FakePageView ui;
+    MapConvertClick(common::ServerFolder(server.path()), state, text, kStandard, ui);
     EXPECT_EQ(CompletedRun(), ui.statusHistory);
     EXPECT_TRUE(ui.messages.shown.empty());
     EXPECT_EQ(0, ui.pumps);
@@ -296,8 +297,8 @@ TEST(MapConversion, MaximumBeyondSixteenBitsIsRefusedAfterTheFolderExists) {
   ScratchFolder server;
   WriteLegacy(server, 1, *NewLegacy());
   ConverterState state;
-  FakeJobUi ui;
-  MapConvertClick(state, "40000", kStandard, ui);
+  FakePageView ui;
+  MapConvertClick(common::ServerFolder(server.path()), state, "40000", kStandard, ui);
   EXPECT_EQ(1u, ui.messages.shown.size());
   EXPECT_TRUE(ui.statusHistory.empty());
   EXPECT_EQ(0, ui.pumps);
@@ -309,8 +310,8 @@ TEST(MapConversion, EmptyTextDoesNothing) {
   ScratchFolder server;
   WriteLegacy(server, 1, *NewLegacy());
   ConverterState state;
-  FakeJobUi ui;
-  MapConvertClick(state, "", kStandard, ui);
+  FakePageView ui;
+  MapConvertClick(common::ServerFolder(server.path()), state, "", kStandard, ui);
   EXPECT_TRUE(ui.statusHistory.empty());
   EXPECT_TRUE(ui.messages.shown.empty());
   EXPECT_FALSE(server.Exists("Newmaps"));
@@ -322,8 +323,8 @@ TEST(MapConversion, MissingOrEmptyMapsFolderIsReported) {
     ScratchFolder server;
     if (makeFolder) server.MakeDir("maps");
     ConverterState state;
-    FakeJobUi ui;
-    MapConvertClick(state, "3", kStandard, ui);
+    FakePageView ui;
+    MapConvertClick(common::ServerFolder(server.path()), state, "3", kStandard, ui);
     ASSERT_EQ(1u, ui.messages.shown.size());
     const ShownMessage& m = ui.messages.shown[0];
     EXPECT_EQ("Please place this in the same folder as your maps folder", m.prompt);
@@ -341,8 +342,8 @@ TEST(MapConversion, NewmapsFolderIsFoundInAnyCase) {
   server.Write("MAPS/map1.dat", "");
   server.MakeDir("NEWMAPS");
   ConverterState state;
-  FakeJobUi ui;
-  MapConvertClick(state, "2", kStandard, ui);
+  FakePageView ui;
+  MapConvertClick(common::ServerFolder(server.path()), state, "2", kStandard, ui);
   EXPECT_EQ(CompletedRun(), ui.statusHistory);
   EXPECT_EQ(4105u, fs::file_size(server.At("NEWMAPS/map1.dat")));
   EXPECT_EQ(4105u, fs::file_size(server.At("NEWMAPS/map2.dat")));
@@ -354,12 +355,12 @@ TEST(MapConversion, NewmapsFolderIsFoundInAnyCase) {
 TEST(MapConversion, ProgressShowsEachMapOutOfTheMaximum) {
   MapServer server;
   ConverterState state;
-  FakeJobUi three;
-  MapConvertClick(state, "3", kStandard, three);
+  FakePageView three;
+  MapConvertClick(common::ServerFolder(server.path()), state, "3", kStandard, three);
   EXPECT_EQ((std::vector<int>{33, 67, 100}), three.progress);
 
-  FakeJobUi eight;
-  MapConvertClick(state, "8", kWin98, eight);
+  FakePageView eight;
+  MapConvertClick(common::ServerFolder(server.path()), state, "8", kWin98, eight);
   ASSERT_EQ(8u, eight.progress.size());
   EXPECT_EQ(12, eight.progress[0]);
   EXPECT_EQ(25, eight.progress[1]);
@@ -371,9 +372,9 @@ TEST(MapConversion, ProgressShowsEachMapOutOfTheMaximum) {
 TEST(MapConversion, StopRequestEndsTheJobAfterTheMapAtHand) {
   MapServer server;
   ConverterState state;
-  FakeJobUi ui;
+  FakePageView ui;
   ui.onPump = [&ui](int pump) { ui.stop = pump >= 2; };
-  MapConvertClick(state, "5", kStandard, ui);
+  MapConvertClick(common::ServerFolder(server.path()), state, "5", kStandard, ui);
   EXPECT_TRUE(Converted(server, 2));
   EXPECT_FALSE(Converted(server, 3));
   EXPECT_TRUE(ui.messages.shown.empty());
@@ -382,7 +383,7 @@ TEST(MapConversion, StopRequestEndsTheJobAfterTheMapAtHand) {
 
 // A map that cannot be converted stops the job there, with the status and
 // a message naming the map; earlier maps stay, later ones are not written.
-void ExpectStoppedAt(const FakeJobUi& ui, int map, const std::string& reasonPart) {
+void ExpectStoppedAt(const FakePageView& ui, int map, const std::string& reasonPart) {
   const std::string m = std::to_string(map);
   EXPECT_EQ("Conversion stopped at map " + m + ".", ui.status.at(Page::Maps));
   ASSERT_EQ(1u, ui.messages.shown.size());
@@ -399,8 +400,8 @@ TEST(MapConversionStops, UpdateCountThatCannotBeRaised) {
   WriteLegacy(server, 3, *rec);
   server.Write("newmaps/map3.dat", "old");
   ConverterState state;
-  FakeJobUi ui;
-  MapConvertClick(state, "5", kWin98, ui);
+  FakePageView ui;
+  MapConvertClick(common::ServerFolder(server.path()), state, "5", kWin98, ui);
   ExpectStoppedAt(ui, 3, "2147483647");
   EXPECT_TRUE(Converted(server, 1));
   EXPECT_TRUE(Converted(server, 2));
@@ -415,15 +416,15 @@ TEST(MapConversionStops, LayerThatCannotBeRenumbered) {
   rec->Tile[5][6].Layer4 = 16387;
   WriteLegacy(server, 2, *rec);
   ConverterState state;
-  FakeJobUi ui;
-  MapConvertClick(state, "3", kStandard, ui);
+  FakePageView ui;
+  MapConvertClick(common::ServerFolder(server.path()), state, "3", kStandard, ui);
   ExpectStoppedAt(ui, 2, "16387");
   EXPECT_TRUE(Converted(server, 1));
   EXPECT_FALSE(Converted(server, 2));
   EXPECT_FALSE(Converted(server, 3));
 
-  FakeJobUi win98;
-  MapConvertClick(state, "3", kWin98, win98);
+  FakePageView win98;
+  MapConvertClick(common::ServerFolder(server.path()), state, "3", kWin98, win98);
   EXPECT_EQ(CompletedRun(), win98.statusHistory);
   EXPECT_TRUE(win98.messages.shown.empty());
   EXPECT_EQ(16387, ReadConverted(server, 2)->Tile[5][6].Layer5);
@@ -437,8 +438,9 @@ TEST(MapConversion, AFileThatIsNoOrdinaryFileIsLeftOutAndNamed) {
     MapServer server;
     server.MakeDir(blocked);
     ConverterState state;
-    FakeJobUi ui;
-    EXPECT_EQ(MapConvertClick(state, "3", kStandard, ui), JobOutcome::kSkipped);
+    FakePageView ui;
+    EXPECT_EQ(common::OutcomeOf(MapConvertClick(common::ServerFolder(server.path()), state, "3", kStandard, ui)),
+              common::Outcome::kSkipped);
     EXPECT_EQ(kStatusCompleted, ui.status.at(Page::Maps));
     ASSERT_EQ(1u, ui.messages.shown.size());
     const ShownMessage& box = ui.messages.shown[0];

@@ -17,9 +17,10 @@
 #include "common/program_folder.h"
 #include "converter/converter_state.h"
 #include "converter/map_job.h"
+#include "converter/page_click.h"
 #include "converter/profile_jobs.h"
 #include "tests/reliability/reliability_support.h"
-#include "tests/support/fake_job_ui.h"
+#include "tests/support/fake_page_view.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -59,8 +60,8 @@ TEST(BadSource, GarbageItemsFileConvertsOrSkipsEveryRecord) {
   }
   s.Write("items.ini",
           Garbage(256 << 10, 99) + "\r\n" + sections + "[ITEM60]\r\nName=Dagger\r\nType=3\r\n");
-  FakeJobUi ui;
-  vostrel::ConvertClick(cstate, vostrel::Page::Items, "60", ui);
+  FakePageView ui;
+  vostrel::ConvertClick(common::ServerFolder(s.path()), cstate, vostrel::Page::Items, "60", ui);
 
   EXPECT_EQ(ui.status[vostrel::Page::Items], vostrel::kStatusCompleted);
   std::string skippedText = ui.messages.shown.empty() ? "" : ui.messages.shown[0].prompt;
@@ -111,8 +112,8 @@ TEST(BadSource, TenMegabyteLinesAreCutOnReadAndKeptOnWrite) {
   EXPECT_EQ(common::ReadIniKey(s.At("items.ini"), "ITEM1", "Type"), "3");
   EXPECT_EQ(common::ReadIniKey(s.At("items.ini"), "Tail", "Log").size(), common::kMaxIniValue);
 
-  FakeJobUi ui;
-  vostrel::ConvertClick(cstate, vostrel::Page::Items, "1", ui);
+  FakePageView ui;
+  vostrel::ConvertClick(common::ServerFolder(s.path()), cstate, vostrel::Page::Items, "1", ui);
   EXPECT_EQ(ui.status[vostrel::Page::Items], vostrel::kStatusCompleted);
   EXPECT_EQ(cstate.ItemTable[1].Name, std::string(20, 'A'));
 
@@ -129,8 +130,8 @@ TEST(BadSource, NulBytesLoneCarriageReturnsAndByteOrderMark) {
   s.Write(
       "shops.ini",
       "\xEF\xBB\xBF[SHOP1]\rName=Smi\0thy\rJoinSay=Hi\rGiveItem1=4\0\r\n[SHOP2]\nName=Second\n"s);
-  FakeJobUi ui;
-  vostrel::ConvertClick(cstate, vostrel::Page::Shops, "2", ui);
+  FakePageView ui;
+  vostrel::ConvertClick(common::ServerFolder(s.path()), cstate, vostrel::Page::Shops, "2", ui);
   EXPECT_TRUE(ui.messages.shown.empty());
   const std::string shop1 = s.Read("Shops/Shop1.dat");
   EXPECT_NE(shop1.find("Name=Smi\r\n"), std::string::npos) << shop1;
@@ -148,9 +149,9 @@ TEST(BadSource, SourceThatIsAFifoOrAFolderIsNotFound) {
   EXPECT_EQ(common::ReadIniKey(s.At("items.ini"), "ITEM1", "Name"), "");
   EXPECT_FALSE(common::WriteIniKey(s.At("items.ini"), "ITEM1", "Name", "x").ok());
 
-  FakeJobUi ui;
-  vostrel::ConvertClick(cstate, vostrel::Page::Items, "5", ui);
-  vostrel::ConvertClick(cstate, vostrel::Page::Spells, "5", ui);
+  FakePageView ui;
+  vostrel::ConvertClick(common::ServerFolder(s.path()), cstate, vostrel::Page::Items, "5", ui);
+  vostrel::ConvertClick(common::ServerFolder(s.path()), cstate, vostrel::Page::Spells, "5", ui);
   ASSERT_EQ(ui.messages.shown.size(), 2u);
   EXPECT_EQ(ui.messages.shown[0].title, vostrel::kTitleFileNotFound);
   EXPECT_EQ(ui.messages.shown[1].title, vostrel::kTitleFileNotFound);
@@ -164,12 +165,13 @@ TEST(BadSource, ShopFilesThatAreFifosOrFoldersAreSkipped) {
   s.Write("shops.ini", "[SHOP1]\r\nName=A\r\n[SHOP2]\r\nName=B\r\n[SHOP3]\r\nName=C\r\n");
   s.MakeDir("Shops/Shop2.dat");
   ASSERT_EQ(mkfifo(s.At("Shops/Shop1.dat").c_str(), 0644), 0);
-  FakeJobUi ui;
+  common::JobEvents events;
   cstate.MaxShops = 3;
-  const std::vector<vostrel::SkippedRecord> skipped = vostrel::ConvertShops(cstate, ui);
-  ASSERT_EQ(skipped.size(), 2u);
-  EXPECT_EQ(skipped[0].number, 1);
-  EXPECT_EQ(skipped[1].number, 2);
+  const common::JobResult result =
+      vostrel::ConvertShops(common::ServerFolder(s.path()), cstate, events);
+  ASSERT_EQ(result.problems.size(), 2u);
+  EXPECT_EQ(result.problems[0].item, 1);
+  EXPECT_EQ(result.problems[1].item, 2);
   struct stat st;
   ASSERT_EQ(lstat(s.At("Shops/Shop1.dat").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
@@ -212,8 +214,9 @@ TEST(BadSource, MapJobLeavesOutAMapThatIsNoOrdinaryFileAndStopsAtOneItCannotReac
         s.Write("maps/map2.dat", std::string(2936, '\0'));
         Place(s, "newmaps/map2.dat", b);
       }
-      FakeJobUi ui;
-      const vostrel::JobOutcome outcome = vostrel::MapConvertClick(cstate, "3", 0, ui);
+      FakePageView ui;
+      const common::JobResult result =
+          vostrel::MapConvertClick(common::ServerFolder(s.path()), cstate, "3", 0, ui);
       EXPECT_EQ(s.Read("newmaps/map1.dat").size(), 4105u);
       ASSERT_EQ(ui.messages.shown.size(), 1u);
       if (b == Blocker::kDanglingLink) {
@@ -226,7 +229,7 @@ TEST(BadSource, MapJobLeavesOutAMapThatIsNoOrdinaryFileAndStopsAtOneItCannotReac
         // Something that is not an ordinary file is never opened as one:
         // that map is left out and named, and the job goes on.
         EXPECT_EQ(s.Read("newmaps/map3.dat").size(), 4105u);
-        EXPECT_EQ(outcome, vostrel::JobOutcome::kSkipped);
+        EXPECT_EQ(common::OutcomeOf(result), common::Outcome::kSkipped);
         EXPECT_EQ(ui.messages.shown[0].title, vostrel::kTitleSkipped);
         EXPECT_NE(ui.messages.shown[0].prompt.find("Map 2: "), std::string::npos)
             << ui.messages.shown[0].prompt;

@@ -18,18 +18,16 @@
 #include "common/program_folder.h"
 #include "converter/converter_state.h"
 #include "converter/map_job.h"
+#include "converter/page_click.h"
 #include "converter/profile_jobs.h"
 #include "tests/reliability/reliability_support.h"
-#include "tests/support/fake_job_ui.h"
+#include "tests/support/fake_page_view.h"
+#include "tests/support/fault_file_system.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
 
 using namespace reliability;
-
-bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 class FaultSeam {
  public:
@@ -39,14 +37,9 @@ class FaultSeam {
   ~FaultSeam() { common::SetWriteFaultForTesting(nullptr); }
 };
 
-// Fails every write to a path ending in `tail`.
-FaultSeam FailWritesTo(const std::string& tail) {
-  return FaultSeam([tail](const std::string& path) { return EndsWith(path, tail); });
-}
-
-std::vector<int32_t> Numbers(const std::vector<vostrel::SkippedRecord>& skipped) {
+std::vector<int32_t> Numbers(const common::JobResult& result) {
   std::vector<int32_t> n;
-  for (const auto& s : skipped) n.push_back(s.number);
+  for (const common::ItemProblem& p : result.problems) n.push_back(p.item);
   return n;
 }
 
@@ -141,15 +134,19 @@ TEST(FullDisk, ShopsThatDidNotFitAreListedAsSkipped) {
   TmpfsMount disk(s.At("Shops"), "64k");
   const std::string old = "[SHOP1]\r\nName=Old smithy\r\nKeeper=Bob\r\n";
   s.Write("Shops/Shop1.dat", old);
-  std::unique_ptr<FaultSeam> seam;
+  tests::FaultFileSystem fs;
   if (disk.mounted()) {
     disk.FillUp("filler");
   } else {
-    seam = std::make_unique<FaultSeam>([](const std::string&) { return true; });
+    // No right to mount: the same failure, injected where the bytes go.
+    fs.writesFail = [](std::string_view) { return true; };
   }
 
-  FakeJobUi ui;
-  vostrel::ConvertClick(cstate, vostrel::Page::Shops, "2", ui);
+  FakePageView ui;
+  const common::JobResult result =
+      vostrel::ConvertClick(common::ServerFolder(s.path(), fs), cstate, vostrel::Page::Shops, "2", ui);
+  // No shop could be written: the job failed, it did not merely skip some.
+  EXPECT_EQ(common::OutcomeOf(result), common::Outcome::kFailed);
 
   EXPECT_EQ(s.Read("Shops/Shop1.dat"), old);
   EXPECT_FALSE(s.Exists("Shops/Shop2.dat"));
@@ -181,8 +178,8 @@ TEST(FullDisk, MapJobStopsAtAMapThatCannotGrowAndKeepsIt) {
   s.Write("newmaps/map2.dat", shortOld);
   disk.FillUp("filler");
 
-  FakeJobUi ui;
-  vostrel::MapConvertClick(cstate, "3", 0, ui);
+  FakePageView ui;
+  vostrel::MapConvertClick(common::ServerFolder(s.path()), cstate, "3", 0, ui);
 
   const std::string map1 = s.Read("newmaps/map1.dat");
   EXPECT_EQ(map1.size(), 4105u);
@@ -201,10 +198,11 @@ TEST(InjectedWriteFault, RecordFileIsReportedAndKeptAsItWas) {
   s.Write("items.ini", "[ITEM1]\r\nName=Axe\r\n[ITEM2]\r\nName=Bow\r\n[ITEM3]\r\nName=Cap\r\n");
   const std::string old = "an item file of an earlier conversion";
   s.Write("Items/Item2.dat", old);
-  FaultSeam seam = FailWritesTo("/Item2.dat");
+  tests::FaultFileSystem fs;
+  fs.writesFail = [](std::string_view name) { return name == "Item2.dat"; };
 
-  FakeJobUi ui;
-  vostrel::ConvertClick(cstate, vostrel::Page::Items, "3", ui);
+  FakePageView ui;
+  vostrel::ConvertClick(common::ServerFolder(s.path(), fs), cstate, vostrel::Page::Items, "3", ui);
 
   EXPECT_EQ(s.Read("Items/Item2.dat"), old);
   EXPECT_TRUE(s.Exists("Items/Item1.dat"));
@@ -220,11 +218,13 @@ TEST(InjectedWriteFault, NewRecordFileThatFailedIsNotLeftEmpty) {
   vostrel::ConverterState cstate;
   ScratchFolder s;
   s.Write("items.ini", "[ITEM1]\r\nName=Axe\r\n");
-  FaultSeam seam = FailWritesTo("/Item1.dat");
-  FakeJobUi ui;
+  tests::FaultFileSystem fs;
+  fs.writesFail = [](std::string_view name) { return name == "Item1.dat"; };
+  common::JobEvents events;
   cstate.MaxItems = 1;
   cstate.ItemTable.assign(2, {});
-  EXPECT_EQ(Numbers(vostrel::ConvertItems(cstate, ui)), std::vector<int32_t>{1});
+  EXPECT_EQ(Numbers(vostrel::ConvertItems(common::ServerFolder(s.path(), fs), cstate, events)),
+            std::vector<int32_t>{1});
   EXPECT_FALSE(s.Exists("Items/Item1.dat"));
 }
 
@@ -234,10 +234,13 @@ TEST(InjectedWriteFault, ShopFileIsReportedAndKeptAsItWas) {
   s.Write("shops.ini", "[SHOP1]\r\nName=A\r\n[SHOP2]\r\nName=B\r\n[SHOP3]\r\nName=C\r\n");
   const std::string old = "[SHOP2]\r\nName=Old\r\n";
   s.Write("Shops/Shop2.dat", old);
-  FaultSeam seam = FailWritesTo("/Shop2.dat");
-  FakeJobUi ui;
+  tests::FaultFileSystem fs;
+  // A temporary file's name holds the name of the file it is for.
+  fs.writesFail = [](std::string_view name) { return name.find("Shop2.dat") != name.npos; };
+  common::JobEvents events;
   cstate.MaxShops = 3;
-  EXPECT_EQ(Numbers(vostrel::ConvertShops(cstate, ui)), std::vector<int32_t>{2});
+  EXPECT_EQ(Numbers(vostrel::ConvertShops(common::ServerFolder(s.path(), fs), cstate, events)),
+            std::vector<int32_t>{2});
   EXPECT_EQ(s.Read("Shops/Shop2.dat"), old);
   EXPECT_NE(s.Read("Shops/Shop3.dat").find("Name=C"), std::string::npos);
 }
@@ -249,9 +252,10 @@ TEST(InjectedWriteFault, MapJobStopsAtTheFailedMapWithEarlierMapsKept) {
   s.MakeDir("newmaps");
   const std::string old(4105, 'o');
   s.Write("newmaps/map2.dat", old);
-  FaultSeam seam = FailWritesTo("/map2.dat");
-  FakeJobUi ui;
-  vostrel::MapConvertClick(cstate, "3", 1, ui);
+  tests::FaultFileSystem fs;
+  fs.writesFail = [](std::string_view name) { return name == "map2.dat"; };
+  FakePageView ui;
+  vostrel::MapConvertClick(common::ServerFolder(s.path(), fs), cstate, "3", 1, ui);
   EXPECT_EQ(s.Read("newmaps/map1.dat").size(), 4105u);
   EXPECT_EQ(s.Read("newmaps/map2.dat"), old);
   EXPECT_FALSE(s.Exists("newmaps/map3.dat"));

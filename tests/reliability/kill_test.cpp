@@ -20,7 +20,6 @@
 #include "converter/converter_state.h"
 #include "converter/profile_jobs.h"
 #include "tests/reliability/reliability_support.h"
-#include "tests/support/fake_job_ui.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -187,8 +186,8 @@ std::string ShopSource(int shops) {
 void ConvertShopsHere() {
   vostrel::ConverterState cstate;
   cstate.MaxShops = kShops;
-  FakeJobUi ui;
-  vostrel::ConvertShops(cstate, ui);
+  common::JobEvents events;
+  vostrel::ConvertShops(common::ServerFolder::Program(), cstate, events);
 }
 
 TEST(KilledJobs, ShopConversionLeavesEveryShopFileOldOrComplete) {

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace tests {
 
@@ -28,7 +29,8 @@ void Drain(int fd, std::string* into, bool* open) {
 }  // namespace
 
 CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const CommandInput& input) {
+                         const CommandInput& input,
+                         const std::function<void(int pid)>& whileRunning) {
   CommandResult result;
   const std::string path = std::string(TOOLS_BIN_DIR) + "/" + program;
   int out[2], err[2], in[2] = {-1, -1};
@@ -68,6 +70,8 @@ CommandResult RunProgram(const std::string& program, const std::vector<std::stri
   }
   if (!input.terminal) close(feed);
 
+  std::thread watcher;
+  if (whileRunning) watcher = std::thread(whileRunning, static_cast<int>(pid));
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::seconds(input.timeoutSeconds);
   bool outOpen = true, errOpen = true;
@@ -83,6 +87,8 @@ CommandResult RunProgram(const std::string& program, const std::vector<std::stri
       break;
     }
   }
+  // The process is not reaped before the watcher is done with its id.
+  if (watcher.joinable()) watcher.join();
   close(out[0]);
   close(err[0]);
   int status = 0;

@@ -4,6 +4,7 @@
 // status.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,11 @@ struct CommandInput {
 };
 
 // `program` is "Vostrel", "Calmet" or "Ruvane" from the build's bin folder.
+// `whileRunning`, when given, is called with the program's process id once
+// it started, on a thread of its own while its output is read (to signal it
+// in the middle of a job).
 CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const CommandInput& input = {});
+                         const CommandInput& input = {},
+                         const std::function<void(int pid)>& whileRunning = {});
 
 }  // namespace tests

@@ -1,6 +1,6 @@
-// A JobUi for converter tests: records progress and status changes, answers
-// message boxes through RecordingMessages, and can run a callback on the
-// n-th event-loop step (to click something in the middle of a job).
+// A PageView for converter tests: records progress and status changes,
+// answers message boxes through RecordingMessages, and can run a callback
+// on the n-th event-loop step (to click something in the middle of a job).
 #pragma once
 
 #include <functional>
@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "converter/job_ui.h"
+#include "converter/page_click.h"
 #include "tests/support/recording_messages.h"
 
-class FakeJobUi : public vostrel::JobUi {
+class FakePageView : public vostrel::PageView {
  public:
   void PumpEventsOnce() override {
     ++pumps;
