@@ -20,11 +20,6 @@ namespace common {
 
 namespace {
 
-std::function<bool(const std::string&)>& WriteFault() {
-  static std::function<bool(const std::string&)> fault;
-  return fault;
-}
-
 using Attributes = std::vector<std::pair<std::string, std::string>>;
 
 // The extended attributes (ACLs included) of the open file `fd`: names and
@@ -237,8 +232,8 @@ Status TempFile::Write(const Folder& folder, std::string_view name, std::string_
   out->fd_.reset(fd);
   out->name_ = std::move(temp);
   out->published_ = false;
-  if (WriteFaultInjected(folder.HostOf(name)) || !WriteAll(fs, fd, bytes)) {
-    const int err = WriteFaultInjected(folder.HostOf(name)) ? ENOSPC : errno;
+  if (!WriteAll(fs, fd, bytes)) {
+    const int err = errno;
     const std::string host = out->host();
     out->Drop();
     return PosixError("cannot write " + host, err);
@@ -285,7 +280,6 @@ Status TempFile::Publish(const std::string& target, Over over) {
 
 Status WriteFromStart(FileSystem& fs, int fd, const std::string& host, std::string_view bytes,
                       off_t size, bool truncate) {
-  if (WriteFaultInjected(host)) return PosixError("cannot write " + host, ENOSPC);
   if (static_cast<off_t>(bytes.size()) > size) {
     const int err = fs.Fallocate(fd, static_cast<off_t>(bytes.size()));
     // A claim that failed may have lengthened the file; the old bytes all
@@ -321,15 +315,6 @@ bool WriteAll(FileSystem& fs, int fd, std::string_view bytes) {
     done += static_cast<size_t>(n);
   }
   return true;
-}
-
-void SetWriteFaultForTesting(std::function<bool(const std::string& path)> fault) {
-  WriteFault() = std::move(fault);
-}
-
-bool WriteFaultInjected(const std::string& path) {
-  const auto& fault = WriteFault();
-  return fault && fault(path);
 }
 
 Status CheckMayWrite(const Folder& folder, std::string_view name, const struct stat& st) {

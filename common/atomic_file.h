@@ -142,12 +142,4 @@ bool WriteAll(FileSystem& fs, int fd, std::string_view bytes);
 // write bit is set, so that a file the operator protected stays protected.
 Status CheckMayWrite(const Folder& folder, std::string_view name, const struct stat& st);
 
-// Test seam: while set, the layer's writers ask `fault` with the target's
-// host path before writing the data, and when it answers true the write
-// fails as on a full disk. An empty function removes the seam.
-void SetWriteFaultForTesting(std::function<bool(const std::string& path)> fault);
-
-// True when the seam is set and answers true for `path`.
-bool WriteFaultInjected(const std::string& path);
-
 }  // namespace common

@@ -29,13 +29,14 @@ namespace {
 
 using namespace reliability;
 
-class FaultSeam {
- public:
-  explicit FaultSeam(std::function<bool(const std::string&)> fault) {
-    common::SetWriteFaultForTesting(std::move(fault));
-  }
-  ~FaultSeam() { common::SetWriteFaultForTesting(nullptr); }
-};
+// Sets one key of Accounts/<name> through `server`'s file system.
+common::Status SetKey(const common::ServerFolder& server, const char* name, const char* value) {
+  common::Folder accounts;
+  if (common::Status st = server.OpenFolder("Accounts", &accounts); !st.ok()) return st;
+  common::ProfileEdit edit(accounts, name);
+  edit.Set("CHAR1", "Level", value);
+  return edit.Commit();
+}
 
 std::vector<int32_t> Numbers(const common::JobResult& result) {
   std::vector<int32_t> n;
@@ -51,15 +52,12 @@ TEST(TemporaryLeftovers, NamesTakenByADeadWriterAreSkipped) {
   s.Write("Accounts/bob.ini", "[CHAR1]\r\nName=Bob\r\n");
   const std::string folder = s.At("Accounts");
   std::vector<std::string> seen;
-  {
-    FaultSeam spy([&](const std::string&) {
-      seen = TempLeftovers(folder);
-      return false;
-    });
-    ASSERT_TRUE(
-        common::WriteIniKey(common::ProgramFolder() + "\\Accounts\\bob.ini", "CHAR1", "Level", "2")
-            .ok());
-  }
+  tests::FaultFileSystem spy;
+  spy.writesFail = [&](std::string_view) {
+    seen = TempLeftovers(folder);
+    return false;
+  };
+  ASSERT_TRUE(SetKey(common::ServerFolder(s.path(), spy), "bob.ini", "2").ok());
   ASSERT_EQ(seen.size(), 1u);
   // The names the next writes of this process would take.
   const std::string used = seen[0];
@@ -71,9 +69,7 @@ TEST(TemporaryLeftovers, NamesTakenByADeadWriterAreSkipped) {
     s.Write("Accounts/" + planted.back(), "half a file from a killed run");
   }
 
-  EXPECT_TRUE(
-      common::WriteIniKey(common::ProgramFolder() + "\\Accounts\\bob.ini", "CHAR1", "Level", "3")
-          .ok());
+  EXPECT_TRUE(SetKey(common::ServerFolder(s.path()), "bob.ini", "3").ok());
   EXPECT_EQ(s.Read("Accounts/bob.ini"), "[CHAR1]\r\nName=Bob\r\nLevel=3\r\n");
   // Another writer's file is not ours to delete.
   for (const std::string& name : planted) EXPECT_TRUE(s.Exists("Accounts/" + name)) << name;
@@ -95,19 +91,18 @@ TEST(FullDisk, WipeNamesEveryAccountItCouldNotWrite) {
   const std::string b = "[CHAR2]\r\nName=Ben\r\nInvItemNum7=9\r\n";
   s.Write("Accounts/ann.ini", a);
   s.Write("Accounts/ben.ini", b);
-  std::unique_ptr<FaultSeam> seam;
+  tests::FaultFileSystem fs;
   if (disk.mounted()) {
     disk.FillUp("filler.dat");
   } else {
     // No right to mount: the same failure, injected where the bytes go.
-    seam = std::make_unique<FaultSeam>([](const std::string&) { return true; });
+    fs.writesFail = [](std::string_view) { return true; };
   }
 
-  const calmet::AccountListing listing =
-      calmet::ListAccounts(common::ServerFolder::Program(), astate);
+  const common::ServerFolder server(s.path(), fs);
+  const calmet::AccountListing listing = calmet::ListAccounts(server, astate);
   common::JobEvents quiet;
-  const common::JobResult result =
-      calmet::WipeInventories(common::ServerFolder::Program(), listing, quiet);
+  const common::JobResult result = calmet::WipeInventories(server, listing, quiet);
 
   EXPECT_TRUE(result.started);
   ASSERT_EQ(result.problems.size(), 2u);
