@@ -87,7 +87,11 @@ const cli::Manual& Manual() {
                       "Windows program). Its name is found without regard to case."},
        {"server-output.log",
         "In the server folder: what the started server prints, appended. Refused when it is a "
-        "link, a FIFO or a file with more than one name."}},
+        "link, a FIFO or a file with more than one name."},
+       {"server-tools.journal",
+        "In the server folder: one line of JSON appended for each start (time, user, the "
+        "server's process id), shared with Vostrel and Calmet; read it with Calmet journal. One "
+        "that cannot be written is a warning, and the server is started all the same."}},
       {{"RUNNING AS A SERVICE",
         "On a system run by systemd the init system can keep the server alive instead: restart "
         "it after a crash, with a limit on crash loops, stop it cleanly, and keep what it "
@@ -143,7 +147,8 @@ int RunCommand(QCommandLineParser& parser) {
   QObject owner;
   const Intervals intervals;
   int exitStatus = cli::kExitDone;
-  RestartSequence sequence(
+  const RestartSequence* sequence = nullptr;
+  RestartSequence running(
       &owner, intervals,
       {&messages, &starter,
        [&](Step step) {
@@ -153,6 +158,9 @@ int RunCommand(QCommandLineParser& parser) {
          } else {
            // For scripts, even with --quiet.
            cli::PrintOut(common::Dec(starter.started()));
+           if (const common::Status& j = sequence->result().journal; !j.ok()) {
+             cli::PrintErr(std::string(kJournalWarning) + ": " + j.ToString());
+           }
            say("The server was started; ending in " + common::Dec(intervals.end / 1000) + " s.");
          }
        },
@@ -160,7 +168,8 @@ int RunCommand(QCommandLineParser& parser) {
          exitStatus = ExitCodeOf(result);
          QCoreApplication::exit(exitStatus);
        }});
-  if (!sequence.Load()) return exitStatus;
+  sequence = &running;
+  if (!running.Load()) return exitStatus;
   say(std::string(kStatusPreparing) + " (announcing it in " + common::Dec(intervals.wait / 1000) +
       " s)");
   QCoreApplication::exec();

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "common/program_folder.h"
+#include "common/qt/journal.h"
 #include "common/server_process.h"
 #include "restarter/startup_check.h"
 
@@ -96,6 +97,12 @@ void RestartSequence::OnActivate() {
   }
   ++result_.job.done;
   result_.server = hooks_.starter->started();
+  common::JournalEntry entry;
+  entry.action = "start";
+  entry.what = "server.exe";
+  entry.pid = result_.server;
+  entry.outcome = "completed";
+  result_.journal = common::AppendJournal(common::ServerFolder::Program(), entry);
   end_->start();
   activate_->stop();
   hooks_.step(Step::kStarted);

@@ -27,6 +27,9 @@ struct Intervals {
 inline constexpr char kStatusPreparing[] = "Preparing to restart the server...";
 inline constexpr char kStatusRestarting[] = "Restarting the server...";
 
+// Said beside the start when the journal could not be written.
+inline constexpr char kJournalWarning[] = "Warning: the journal of changes was not written";
+
 enum class Step { kAnnounced, kStarted };
 
 // How a restart ended. Its one item is the server's start: done when the
@@ -37,6 +40,9 @@ enum class Step { kAnnounced, kStarted };
 struct RestartResult {
   common::JobResult job;
   pid_t server = 0;
+  // Why the start could not be written to the server folder's journal; a
+  // warning only, the server runs all the same.
+  common::Status journal;
 };
 
 // The program's exit status for a restart that ended so: 0 when the server
@@ -70,6 +76,7 @@ class RestartSequence {
   // The program is closing: it ends at once (status 0) unless it has.
   void Unload();
   bool ended() const { return ended_; }
+  const RestartResult& result() const { return result_; }
 
  private:
   void StopTimers();

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "common/qt/ansi_text.h"
 #include "common/qt/qt_message_port.h"
 #include "restarter/startup_check.h"
 
@@ -42,6 +43,7 @@ frmMain::frmMain(frmMainDeps deps, QWidget* parent) : QWidget(parent), deps_(std
                                [this](Step step) {
                                  if (step == Step::kAnnounced)
                                    lblStatus_->setText(kStatusRestarting);
+                                 if (step == Step::kStarted) ShowJournalWarning();
                                },
                                [this](const RestartResult& result) {
                                  hide();
@@ -51,6 +53,14 @@ frmMain::frmMain(frmMainDeps deps, QWidget* parent) : QWidget(parent), deps_(std
 }
 
 frmMain::~frmMain() = default;
+
+void frmMain::ShowJournalWarning() {
+  const common::Status& journal = sequence_->result().journal;
+  if (journal.ok()) return;
+  // The restart's own text stays; the warning goes below it.
+  lblStatus_->setText(lblStatus_->text() + "\n" + kJournalWarning + ".");
+  lblStatus_->setToolTip(common::AnsiToQString(journal.ToString()));
+}
 
 bool frmMain::frmMain_Form_Load() { return sequence_->Load(); }
 

@@ -52,6 +52,9 @@ class frmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // A start the journal missed is said under the status text.
+  void ShowJournalWarning();
+
   frmMainDeps deps_;
   std::unique_ptr<common::MessagePort> ownMessages_;
   std::unique_ptr<ServerStarter> ownStarter_;

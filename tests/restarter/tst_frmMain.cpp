@@ -6,9 +6,11 @@
 #include <QtTest>
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 #include <optional>
 #include <string>
 
+#include "common/qt/journal.h"
 #include "restarter/restarter_window.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/scratch_folder.h"
@@ -24,6 +26,7 @@ class RecordingStarter : public ServerStarter {
     if (onStart) onStart();
     return result;
   }
+  pid_t started() const override { return result.ok() ? 4242 : 0; }
   int starts = 0;
   common::Status result;
   std::function<void()> onStart;
@@ -127,6 +130,31 @@ class FrmMainTest : public QObject {
     QCOMPARE(h.endCodes, std::vector<int>{0});
     QVERIFY(h.window->ended());
     QCOMPARE(h.starter.starts, 1);
+  }
+
+  // A start is the one change the restarter makes: the journal keeps it
+  // with the server's process id; a journal that cannot be written is said
+  // under the status text, and the server was started all the same.
+  void startIsJournalledAndAJournalFailureOnlyWarns() {
+    server_->Write("server.exe", "x");
+    server_->MakeDir("server-tools.journal");
+    for (const bool writable : {false, true}) {
+      if (writable) QCOMPARE(rmdir(server_->At("server-tools.journal").c_str()), 0);
+      Harness h;
+      QVERIFY(h.window->frmMain_Form_Load());
+      h.window->frmMain_tmrWait_Timer();
+      h.window->frmMain_tmrActivate_Timer();
+      QCOMPARE(h.starter.starts, 1);
+      QCOMPARE(h.status()->text().startsWith("Restarting the server..."), true);
+      QCOMPARE(h.status()->text().contains("journal"), !writable);
+      h.window->frmMain_tmrEnd_Timer();
+      QCOMPARE(h.endCodes, std::vector<int>{0});
+    }
+    std::vector<QJsonObject> entries;
+    QVERIFY(common::ReadJournal(common::ServerFolder(server_->path()), &entries).ok());
+    QCOMPARE(entries.size(), size_t{1});
+    QCOMPARE(entries[0]["action"].toString(), QString("start"));
+    QCOMPARE(entries[0]["pid"].toInteger(), 4242);
   }
 
   void failedStartReportsTheErrorAndEndsWithoutTheEndTimer() {
