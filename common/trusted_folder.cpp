@@ -173,10 +173,18 @@ class FolderWalker {
                       std::string* name) {
     Folder cur;
     if (Status s = from.Duplicate(&cur); !s.ok()) return s;
+    return Descend(std::move(cur), relative, toParent, from.HostOf(relative), out, name);
+  }
+
+  // Walks `relative` down from `cur` by the rule; with `toParent`, to the
+  // folder of its last part, whose name (by the case rule) goes to `name`.
+  // `label` names the path in errors.
+  static Status Descend(Folder cur, std::string_view relative, bool toParent,
+                        const std::string& label, Folder* out, std::string* name) {
     std::vector<std::string_view> parts = Components(relative);
     std::string_view last;
     if (toParent) {
-      if (parts.empty()) return Status::InvalidArgument(from.host() + " names no file");
+      if (parts.empty()) return Status::InvalidArgument(label + " names no file");
       last = parts.back();
       parts.pop_back();
     }
@@ -186,7 +194,7 @@ class FolderWalker {
     }
     if (toParent) {
       if (last == "." || last == "..") {
-        return Status::InvalidArgument(cur.HostOf(last) + " names a folder, not a file");
+        return Status::InvalidArgument(label + " names a folder, not a file");
       }
       *name = ResolveName(cur, last);
     }
@@ -305,25 +313,7 @@ class FolderWalker {
     std::string_view rest;
     Folder cur;
     if (Status s = Start(toolPath, &cur, &rest); !s.ok()) return s;
-    std::vector<std::string_view> parts = Components(rest);
-    std::string_view last;
-    if (toParent) {
-      if (parts.empty()) return Status::InvalidArgument(std::string(toolPath) + " names no file");
-      last = parts.back();
-      parts.pop_back();
-    }
-    int hops = 0;
-    for (std::string_view part : parts) {
-      if (Status s = Step(&cur, part, &hops); !s.ok()) return s;
-    }
-    if (toParent) {
-      if (last == "." || last == "..") {
-        return Status::InvalidArgument(std::string(toolPath) + " names a folder, not a file");
-      }
-      *name = ResolveName(cur, last);
-    }
-    *out = std::move(cur);
-    return Status::OK();
+    return Descend(std::move(cur), rest, toParent, std::string(toolPath), out, name);
   }
 
   static void Reset(Target* t, const Folder* given, std::string_view name) {
