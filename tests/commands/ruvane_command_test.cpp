@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -92,6 +93,12 @@ TEST(RuvaneCommand, StartsTheServerOnceInItsFolderAfterTheWaitsAndEnds) {
   EXPECT_EQ(fs::read_symlink(proc + "/cwd"), fs::canonical(server.path()));
   EXPECT_EQ(fs::read_symlink(proc + "/fd/1"), fs::canonical(server.At("server-output.log")));
   kill(running[0].pid, SIGKILL);
+  // The start, and only it, is in the journal, with the same process id.
+  const std::string journal = server.Read("server-tools.journal");
+  EXPECT_EQ(std::count(journal.begin(), journal.end(), '\n'), 1) << journal;
+  EXPECT_NE(journal.find("\"action\":\"start\""), std::string::npos) << journal;
+  EXPECT_NE(journal.find("\"pid\":" + std::to_string(running[0].pid) + ","), std::string::npos)
+      << journal;
 
   std::istringstream log(server.Read("started.log"));
   double startedAt = 0;
