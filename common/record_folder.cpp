@@ -207,6 +207,26 @@ Status RecordFolder::Write(std::string_view name, const std::vector<uint8_t>& by
   return WriteRecordToOpenFile(fs, fd, folder_.HostOf(entry), -1, entry, &st, bytes);
 }
 
+Status RecordFolder::CheckWrite(std::string_view name) const {
+  if (!folder_.valid()) return reached_.WithContext("cannot write " + SpelledPath(ToolPath(name)));
+  bool exists = false;
+  const std::string entry = ResolveName(folder_, name, &exists);
+  if (!exists) return Status::OK();
+  // Opening an existing file for writing changes nothing in it, and asks the
+  // system exactly what the write would ask; no O_CREAT, so nothing is made.
+  UniqueFd fd;
+  struct stat st;
+  Target where;
+  const Status s = OpenFile(folder_, entry, O_RDWR, 0, &fd, &st, nullptr, &where);
+  // A trusted link to a missing file: the write would make the file.
+  if (s.IsNotFound()) return Status::OK();
+  if (!s.ok()) return s;
+  if (geteuid() == 0 && (st.st_mode & S_IWUSR) == 0) {
+    return Status::IOError(where.host() + " is read-only", EACCES);
+  }
+  return Status::OK();
+}
+
 Status RecordFolder::Read(std::string_view name, size_t size, std::vector<uint8_t>* out,
                           size_t* delivered) {
   std::string& entry = path_;
