@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -34,6 +35,11 @@ void CopySample(const std::string& to) {
 // then ", in <time>".
 std::string CountsLine(const std::string& label, const common::JobResult& r, const char* many) {
   std::string line = label + ": " + std::to_string(r.done) + " " + many + " written";
+  if (r.blank > 0) {
+    line += ", " + std::to_string(r.blank) +
+            (std::string(many) == "maps" ? " blank (no legacy file)"
+                                         : " blank (no section in the source)");
+  }
   if (r.skipped() > 0) line += ", " + std::to_string(r.skipped()) + " skipped";
   if (r.failed() > 0) line += ", " + std::to_string(r.failed()) + " failed";
   return line + ", in ";
@@ -61,7 +67,7 @@ TEST(VostrelCommand, WritesAndCountsWhatTheWindowsJobsDo) {
     const char* label;
   } pages[] = {{Page::Items, "Items"}, {Page::Spells, "Spells"}, {Page::Signs, "Signs"},
                {Page::Shops, "Shops"}, {Page::NPCs, "NPCs"},     {Page::Maps, "Maps"}};
-  int written = 0, skipped = 0;
+  int written = 0, skipped = 0, blank = 0;
   bool anySkipped = false;
   for (const auto& p : pages) {
     SCOPED_TRACE(p.label);
@@ -73,6 +79,7 @@ TEST(VostrelCommand, WritesAndCountsWhatTheWindowsJobsDo) {
     anySkipped |= common::OutcomeOf(r) == common::Outcome::kSkipped;
     written += r.done;
     skipped += r.skipped();
+    blank += r.blank;
     const char* many = p.page == Page::Maps ? "maps" : "records";
     EXPECT_NE(run.err.find(CountsLine(p.label, r, many)), std::string::npos) << run.err;
     // Each record left out has a line that names where it came from.
@@ -89,11 +96,19 @@ TEST(VostrelCommand, WritesAndCountsWhatTheWindowsJobsDo) {
   EXPECT_TRUE(anySkipped);
   EXPECT_EQ(run.exitStatus, 3) << run.err;
   std::string total = "All: 6 jobs, " + std::to_string(written) + " records written";
+  if (blank > 0) total += ", " + std::to_string(blank) + " blank";
   if (skipped > 0) total += ", " + std::to_string(skipped) + " skipped";
   EXPECT_NE(run.err.find(total + ", in "), std::string::npos) << total << "\n" << run.err;
 
-  const auto expected = tests::FileTree(byWindow.path());
-  const auto actual = tests::FileTree(byCommand.path());
+  auto expected = tests::FileTree(byWindow.path());
+  auto actual = tests::FileTree(byCommand.path());
+  // Both entered their six jobs in the journal, at their own times.
+  for (auto* tree : {&expected, &actual}) {
+    const auto journal = tree->find("server-tools.journal");
+    ASSERT_NE(journal, tree->end());
+    EXPECT_EQ(std::count(journal->second.begin(), journal->second.end(), '\n'), 6);
+    tree->erase(journal);
+  }
   EXPECT_GT(expected.size(), 300u);
   EXPECT_EQ(actual.size(), expected.size());
   for (const auto& [name, bytes] : expected) {
