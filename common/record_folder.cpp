@@ -211,7 +211,13 @@ Status RecordFolder::CheckWrite(std::string_view name) const {
   if (!folder_.valid()) return reached_.WithContext("cannot write " + SpelledPath(ToolPath(name)));
   bool exists = false;
   const std::string entry = ResolveName(folder_, name, &exists);
-  if (!exists) return Status::OK();
+  if (!exists) {
+    // A new file needs leave to write in the folder (root always has it).
+    if (faccessat(folder_.fd(), ".", W_OK, AT_EACCESS) != 0) {
+      return PosixError("cannot create " + folder_.HostOf(entry), errno);
+    }
+    return Status::OK();
+  }
   // Opening an existing file for writing changes nothing in it, and asks the
   // system exactly what the write would ask; no O_CREAT, so nothing is made.
   UniqueFd fd;
@@ -220,6 +226,10 @@ Status RecordFolder::CheckWrite(std::string_view name) const {
   const Status s = OpenFile(folder_, entry, O_RDWR, 0, &fd, &st, nullptr, &where);
   // A trusted link to a missing file: the write would make the file.
   if (s.IsNotFound()) return Status::OK();
+  // Said as the write, which opens with O_CREAT, says it.
+  if (!s.ok() && !IsRefusal(s) && s.sysError() != 0) {
+    return PosixError("cannot open or create " + folder_.HostOf(entry), s.sysError());
+  }
   if (!s.ok()) return s;
   if (geteuid() == 0 && (st.st_mode & S_IWUSR) == 0) {
     return Status::IOError(where.host() + " is read-only", EACCES);

@@ -43,7 +43,8 @@ class RecordFolder {
   // found without writing anything: a folder that could not be reached, a
   // link the tools do not follow, something that is not an ordinary file, a
   // file the caller may not open for writing (for root, one whose owner
-  // write bit is clear). OK for a name not there yet, which Write would make.
+  // write bit is clear), a new file in a folder the caller may not write in.
+  // OK for a name not there yet that Write could make.
   Status CheckWrite(std::string_view name) const;
 
   // True when the listing held no file of this name in any case: the file
