@@ -15,6 +15,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -441,6 +442,22 @@ TEST(VostrelCommand, ShowReadsAConvertedFileBackByItsLayout) {
       {"Data2", "0"},      {"Data3", "0"},      {"GuildReq", "Smiths"}, {"LevelReq", "12"},
       {"ClassReq", "2"}};
   EXPECT_EQ(Fields(r.out), expected) << r.out;
+
+  // The example of docs/json.md is this very item.
+  r = tests::RunProgram("Vostrel", {"show", "item", "2", "--json", "--server-dir", server.path()});
+  QJsonObject item = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+  EXPECT_EQ(item["path"].toString().toStdString(), server.At("Items/Item2.dat"));
+  std::ifstream docFile(std::string(TOOLS_SOURCE_DIR) + "/docs/json.md");
+  const std::string doc((std::istreambuf_iterator<char>(docFile)), std::istreambuf_iterator<char>());
+  const size_t at = doc.find("<!-- example: vostrel show -->\n```json\n");
+  ASSERT_NE(at, std::string::npos);
+  const size_t begin = doc.find('\n', doc.find("```json", at)) + 1;
+  QJsonObject example = QJsonDocument::fromJson(QByteArray::fromStdString(
+                                                    doc.substr(begin, doc.find("\n```", begin) - begin)))
+                            .object();
+  item.remove("path");
+  example.remove("path");
+  EXPECT_EQ(item, example) << r.out;
 
   r = tests::RunProgram("Vostrel", {"show", "signs", "1", "--server-dir", server.path()});
   EXPECT_NE(r.out.find("Line2: Beds \\e[31m\n"), std::string::npos) << r.out;
