@@ -215,7 +215,8 @@ common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& 
                     "is " + common::Dec(static_cast<long long>(delivered)) + " bytes, shorter "
                     "than the legacy map layout (" +
                         common::Dec(static_cast<long long>(kLegacyMapSize)) +
-                        " bytes): converted as a full map, the missing fields as zeros"});
+                        " bytes): " + (dryRun ? "would be converted" : "converted") +
+                        " as a full map, the missing fields as zeros"});
         }
         run.Done(n);
       }

@@ -283,7 +283,8 @@ std::vector<std::string> Report(const std::string& err) {
     if (line.empty() || std::isdigit(static_cast<unsigned char>(line[0]))) continue;
     for (const auto& [from, to] : {std::pair<std::string, std::string>{"would be written", "written"},
                                    {"would be skipped", "skipped"},
-                                   {"would fail", "failed"}}) {
+                                   {"would fail", "failed"},
+                                   {"would be converted", "converted"}}) {
       line = Replaced(line, from, to);
     }
     line = line.substr(0, line.find(", in "));
@@ -410,6 +411,25 @@ TEST(VostrelCommand, SaysWhatWasWrittenBlankOrShortAndEntersEachJobInTheJournal)
                 .exitStatus,
             1);
   EXPECT_EQ(JournalOf(server).size(), 2u);
+}
+
+TEST(VostrelCommand, AJournalThatCannotBeWrittenIsOnlyAWarning) {
+  ScratchFolder server;
+  server.Write("signs.ini", "[SIGN1]\r\nHeader=Hi\r\n");
+  server.MakeDir("server-tools.journal");  // a folder where the journal belongs
+  const tests::CommandResult r = tests::RunProgram(
+      "Vostrel", {"convert", "signs", "--max", "2", "--quiet", "--server-dir", server.path()});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_NE(r.err.find("Signs: warning: not entered in the journal: "), std::string::npos) << r.err;
+  EXPECT_TRUE(server.Exists("Signs/Sign2.dat"));
+
+  // The window's page keeps its captions; its job stands too.
+  const common::ServerFolder folder(server.path());
+  ConverterState state;
+  FakePageView ui;
+  const common::JobResult clicked = ConvertClick(folder, state, Page::Signs, "2", ui);
+  EXPECT_EQ(common::OutcomeOf(clicked), common::Outcome::kCompleted);
+  EXPECT_EQ(ui.status[Page::Signs], kStatusCompleted);
 }
 
 // `show` prints "name: value" lines; these are its fields.
