@@ -392,12 +392,8 @@ TEST(VostrelCommand, SaysWhatWasWrittenBlankOrShortAndEntersEachJobInTheJournal)
 
   const std::vector<QJsonObject> journal = JournalOf(server);
   ASSERT_EQ(journal.size(), 2u) << server.Read("server-tools.journal");
-  EXPECT_EQ(journal[0]["action"].toString(), "convert");
   EXPECT_EQ(journal[0]["what"].toString(), "spells");
-  EXPECT_EQ(journal[0]["last"].toInt(), 20);
-  EXPECT_EQ(journal[0]["done"].toInt(), 18);
   EXPECT_EQ(journal[0]["blank"].toInt(), 17);
-  EXPECT_EQ(journal[0]["skipped"].toInt(), 2);
   EXPECT_EQ(journal[0]["outcome"].toString(), "skipped");
   EXPECT_EQ(journal[1]["what"].toString(), "maps");
   EXPECT_EQ(journal[1]["blank"].toInt(), 17);
@@ -481,12 +477,6 @@ TEST(VostrelCommand, ShowReadsAConvertedFileBackByItsLayout) {
 
   r = tests::RunProgram("Vostrel", {"show", "signs", "1", "--server-dir", server.path()});
   EXPECT_NE(r.out.find("Line2: Beds \\e[31m\n"), std::string::npos) << r.out;
-  r = tests::RunProgram("Vostrel", {"show", "sign", "1", "--json", "--server-dir", server.path()});
-  const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
-  EXPECT_EQ(json["version"].toInt(), 1);
-  EXPECT_EQ(json["kind"].toString(), "sign");
-  EXPECT_EQ(json["file"].toString(), "Signs/Sign1.dat");
-  EXPECT_EQ(json["fields"]["Line2"].toString(), "Beds \x1b[31m");
 
   // Not what the conversion writes: said so, with what was expected.
   server.Write("Items/Item5.dat", std::string(40, 'x'));

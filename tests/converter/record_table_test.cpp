@@ -106,48 +106,5 @@ TEST(RecordLayoutEncode, TextLongerThanItsCountIsRefused) {
   EXPECT_TRUE(bytes.empty());
 }
 
-TEST_F(RecordTableTest, DecodeReadsBackWhatEncodeLaidOutAndNothingElse) {
-  ProbeRec rec;
-  rec.Title = "Abc   ";
-  rec.Level = 7;
-  rec.Count = -2;
-  rec.Total = 70000;
-  rec.Note = "hi";
-  std::vector<uint8_t> bytes;
-  ASSERT_TRUE(kProbeLayout.Encode(rec, &bytes).ok());
-
-  ProbeRec read;
-  ASSERT_TRUE(kProbeLayout.Decode(bytes.data(), bytes.size(), &read).ok());
-  EXPECT_EQ(read.Title, "Abc   ");
-  EXPECT_EQ(read.Level, 7);
-  EXPECT_EQ(read.Count, -2);
-  EXPECT_EQ(read.Total, 70000);
-  EXPECT_EQ(read.Note, "hi");
-  // Named by their keys in disk order; the padding and the reserved bytes
-  // are no values.
-  std::string shown;
-  for (const FieldValue& v : kProbeLayout.Values(read)) {
-    shown += v.name + "=" + (v.isText ? v.text : std::to_string(v.number)) + ";";
-  }
-  EXPECT_EQ(shown, "Total=70000;Note=hi;Count=-2;Level=7;Title=Abc;");
-
-  // One byte more or less, or a text count past the end: not this record,
-  // and what was read before is left alone.
-  const size_t size = bytes.size();
-  std::vector<uint8_t> longer = bytes;
-  longer.push_back(0);
-  common::Status s = kProbeLayout.Decode(longer.data(), longer.size(), &read);
-  EXPECT_EQ(s.message(), "is " + std::to_string(size + 1) + " bytes; a probe record of these " +
-                             "texts is " + std::to_string(size) + " bytes");
-  s = kProbeLayout.Decode(bytes.data(), size - 1, &read);
-  EXPECT_FALSE(s.ok());
-  std::vector<uint8_t> badCount = bytes;
-  badCount[4] = 0xFF;  // the note's count, after the 4-byte total
-  s = kProbeLayout.Decode(badCount.data(), badCount.size(), &read);
-  EXPECT_NE(s.message().find("the count of Note (255 bytes) runs past the end"), std::string::npos)
-      << s.message();
-  EXPECT_EQ(read.Note, "hi");
-}
-
 }  // namespace
 }  // namespace vostrel
