@@ -1,5 +1,8 @@
 #include "converter/map_job.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
@@ -112,8 +115,8 @@ bool Missing(const common::RecordFolder& folder, std::string_view name) {
   return !exists;
 }
 
-// True when the server folder has no newmaps folder yet (a dry run counts
-// it as made, as the real job makes it).
+// True when the server folder has no newmaps folder yet and the real job
+// would make it (a dry run then counts it as made).
 bool ConvertedFolderMissing(const common::ServerFolder& server) {
   common::Folder root;
   if (!server.OpenRoot(&root).ok()) return false;
@@ -122,7 +125,8 @@ bool ConvertedFolderMissing(const common::ServerFolder& server) {
   name.remove_suffix(1);
   bool exists = false;
   common::ResolveName(root, name, &exists);
-  return !exists;
+  // Made only where the operator may write.
+  return !exists && faccessat(root.fd(), ".", W_OK, AT_EACCESS) == 0;
 }
 
 common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& state,

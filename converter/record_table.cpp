@@ -1,5 +1,8 @@
 #include "converter/record_table.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "common/host_path.h"
 #include "common/text_util.h"
 #include "common/trusted_folder.h"
@@ -92,7 +95,9 @@ void RecordJob::SetDryRun() {
   if (!server_->OpenRoot(&root).ok()) return;
   bool exists = false;
   common::ResolveName(root, folder, &exists);
-  folderToBeMade_ = !exists;
+  // Made only where the operator may write; otherwise every record fails
+  // as in the real job, whose folder could not be made.
+  folderToBeMade_ = !exists && faccessat(root.fd(), ".", W_OK, AT_EACCESS) == 0;
 }
 
 common::Status RecordJob::CheckWrite(int32_t n) const {

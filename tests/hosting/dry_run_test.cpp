@@ -29,6 +29,7 @@ TEST(DryRunAsOperator, ForeseesWhatTheModesRefuse) {
   ScratchFolder server;
   chmod(server.path().c_str(), 0755);
   server.Write("signs.ini", "[SIGN1]\r\nHeader=Hi\r\n[SIGN3]\r\nHeader=Ho\r\n");
+  server.Write("items.ini", "[ITEM1]\r\nName=Axe\r\n");
   // The operator may rewrite Sign1.dat but not Sign2.dat, and may make no
   // new file in the folder.
   server.MakeDir("Signs");
@@ -47,6 +48,13 @@ TEST(DryRunAsOperator, ForeseesWhatTheModesRefuse) {
     if (server.Read("Signs/Sign1.dat") == "old") return "the real run did not write Sign1.dat";
     if (Told(dry) != Told(real)) return "dry: " + Told(dry) + "\nreal: " + Told(real);
     if (real.done != 1 || real.failed() != 2) return "unexpected: " + Told(real);
+    // No Items folder, and none the operator may make in the server folder.
+    const common::JobResult dryItems =
+        RunConversion(folder, Page::Items, 2, false, state, quiet, true);
+    const common::JobResult realItems = RunConversion(folder, Page::Items, 2, false, state, quiet);
+    if (Told(dryItems) != Told(realItems) || realItems.failed() != 2) {
+      return "dry: " + Told(dryItems) + "\nreal: " + Told(realItems);
+    }
     return "";
   });
   EXPECT_EQ(outcome, "");
