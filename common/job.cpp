@@ -52,6 +52,11 @@ void JobRun::Problem(common::ItemProblem problem) {
   result_.problems.push_back(std::move(problem));
 }
 
+void JobRun::Note(ItemNote note) {
+  events_.ItemNoted(note);
+  result_.notes.push_back(std::move(note));
+}
+
 bool JobRun::StopNow() {
   if (!events_.StopRequested()) return false;
   result_.stopped = true;

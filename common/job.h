@@ -32,12 +32,24 @@ struct ItemProblem {
   Kind kind = Kind::kSkipped;
 };
 
+// Something worth knowing about an item that was done all the same (a
+// legacy map shorter than its layout, padded with zeros).
+struct ItemNote {
+  int32_t item = 0;
+  std::string name;  // how the operator knows it (a file)
+  std::string what;  // what was found and what was done about it
+};
+
 struct JobResult {
   std::string job;  // what ran: "items", "maps", "wipe", "backup", ...
   int32_t first = 1, last = 0;  // the range of items it was to cover
   bool started = false;  // false: it ended before its first item (see status)
   int32_t done = 0;      // items done (written, or read for a reading job)
   std::vector<ItemProblem> problems;  // items not done, in order
+  // Of the items done, those made from nothing: a record whose section the
+  // source lacks, a map with no legacy file (each written all blank).
+  int32_t blank = 0;
+  std::vector<ItemNote> notes;  // items done, with something to say, in order
   // Stopped on request (the window closed, an interrupt) before its last
   // item; the items after the one at hand were not tried.
   bool stopped = false;
@@ -87,6 +99,8 @@ class JobEvents {
   virtual void ItemProblem(const common::ItemProblem& problem) {
     static_cast<void>(problem);
   }
+  // Item `note.item` was done, with something to say about it.
+  virtual void ItemNoted(const ItemNote& note) { static_cast<void>(note); }
   // Asked after each item but the last: true stops the job there.
   virtual bool StopRequested() { return false; }
   // The job has ended; `result` is what it returns.
@@ -105,6 +119,8 @@ class JobRun {
   void Before(int32_t item) { events_.BeforeItem(item); }
   void Done(int32_t item);
   void Problem(common::ItemProblem problem);
+  // Before Done(note.item).
+  void Note(ItemNote note);
   // True (and the result marked stopped) when the caller asked to stop.
   bool StopNow();
   // Sets the elapsed time, tells Finished, returns the result.

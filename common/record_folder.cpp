@@ -207,6 +207,36 @@ Status RecordFolder::Write(std::string_view name, const std::vector<uint8_t>& by
   return WriteRecordToOpenFile(fs, fd, folder_.HostOf(entry), -1, entry, &st, bytes);
 }
 
+Status RecordFolder::CheckWrite(std::string_view name) const {
+  if (!folder_.valid()) return reached_.WithContext("cannot write " + SpelledPath(ToolPath(name)));
+  bool exists = false;
+  const std::string entry = ResolveName(folder_, name, &exists);
+  if (!exists) {
+    // A new file needs leave to write in the folder (root always has it).
+    if (faccessat(folder_.fd(), ".", W_OK, AT_EACCESS) != 0) {
+      return PosixError("cannot create " + folder_.HostOf(entry), errno);
+    }
+    return Status::OK();
+  }
+  // Opening an existing file for writing changes nothing in it, and asks the
+  // system exactly what the write would ask; no O_CREAT, so nothing is made.
+  UniqueFd fd;
+  struct stat st;
+  Target where;
+  const Status s = OpenFile(folder_, entry, O_RDWR, 0, &fd, &st, nullptr, &where);
+  // A trusted link to a missing file: the write would make the file.
+  if (s.IsNotFound()) return Status::OK();
+  // Said as the write, which opens with O_CREAT, says it.
+  if (!s.ok() && !IsRefusal(s) && s.sysError() != 0) {
+    return PosixError("cannot open or create " + folder_.HostOf(entry), s.sysError());
+  }
+  if (!s.ok()) return s;
+  if (geteuid() == 0 && (st.st_mode & S_IWUSR) == 0) {
+    return Status::IOError(where.host() + " is read-only", EACCES);
+  }
+  return Status::OK();
+}
+
 Status RecordFolder::Read(std::string_view name, size_t size, std::vector<uint8_t>* out,
                           size_t* delivered) {
   std::string& entry = path_;

@@ -39,6 +39,14 @@ class RecordFolder {
   Status Read(std::string_view name, size_t size, std::vector<uint8_t>* out,
               size_t* delivered = nullptr);
 
+  // What Write of `name` would fail or refuse at before its first byte,
+  // found without writing anything: a folder that could not be reached, a
+  // link the tools do not follow, something that is not an ordinary file, a
+  // file the caller may not open for writing (for root, one whose owner
+  // write bit is clear), a new file in a folder the caller may not write in.
+  // OK for a name not there yet that Write could make.
+  Status CheckWrite(std::string_view name) const;
+
   // True when the listing held no file of this name in any case: the file
   // is new to the job, and CreateNew may make it.
   bool IsNew(std::string_view name) const;

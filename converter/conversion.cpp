@@ -6,6 +6,7 @@
 #include "common/file_search.h"
 #include "common/host_path.h"
 #include "common/profile.h"
+#include "common/qt/journal.h"
 #include "common/server_layout.h"
 #include "common/trusted_folder.h"
 #include "converter/map_job.h"
@@ -130,13 +131,21 @@ common::Status CheckServer(const common::ServerFolder& server, common::MessagePo
 }
 
 common::JobResult RunConversion(const common::ServerFolder& server, Page page, int16_t max,
-                                bool win98, ConverterState& state, common::JobEvents& events) {
+                                bool win98, ConverterState& state, common::JobEvents& events,
+                                bool dryRun) {
   if (page != Page::Maps) {
     PrepareKind(state, page, max);
-    return ConvertKind(server, page, state, events);
+    return ConvertKind(server, page, state, events, dryRun);
   }
   state.MaxMaps = max;
-  return win98 ? ConvertMapsWin98(server, state, events) : ConvertMaps(server, state, events);
+  return win98 ? ConvertMapsWin98(server, state, events, dryRun)
+               : ConvertMaps(server, state, events, dryRun);
+}
+
+common::Status JournalConversion(const common::ServerFolder& server,
+                                 const common::JobResult& result) {
+  if (!result.started) return common::Status::OK();
+  return common::AppendJournal(server, common::JournalEntryOf("convert", result));
 }
 
 common::JobResult NotStarted(Page page, int32_t max, common::Status why) {

@@ -67,8 +67,17 @@ common::Status CheckServer(const common::ServerFolder& server, common::MessagePo
 // Runs the job of `page` on records (maps) 1 to `max` of `server`: sets the
 // kind's maximum in `state`, makes its record table anew, and converts,
 // telling `events` as it goes. `win98` picks the Windows 98 map layout.
+// `dryRun` converts everything and writes nothing (see ConvertKind).
 common::JobResult RunConversion(const common::ServerFolder& server, Page page, int16_t max,
-                                bool win98, ConverterState& state, common::JobEvents& events);
+                                bool win98, ConverterState& state, common::JobEvents& events,
+                                bool dryRun = false);
+
+// Appends a real job's entry to the server folder's journal: the kind, its
+// range, its counts (blank ones included), its outcome, and the maps that
+// were shorter than their layout. A job that did not start changed nothing
+// and has none (OK). Fails with why; the caller warns and goes on.
+common::Status JournalConversion(const common::ServerFolder& server,
+                                 const common::JobResult& result);
 
 // The result of a job that did not start: why is in its status.
 common::JobResult NotStarted(Page page, int32_t max, common::Status why);

@@ -1,15 +1,20 @@
 #include "converter/convert_command.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/cli/command_line.h"
 #include "common/cli/job_console.h"
+#include "common/qt/ansi_text.h"
 #include "common/server_folder.h"
 #include "common/text_util.h"
 #include "converter/conversion.h"
 #include "converter/converter_state.h"
+#include "converter/record_show.h"
 
 namespace vostrel {
 
@@ -20,6 +25,10 @@ namespace cli = common::cli;
 const QString kMax = QStringLiteral("max");
 const QString kWin98 = QStringLiteral("win98");
 const QString kForce = QStringLiteral("force");
+const QString kDryRun = QStringLiteral("dry-run");
+const QString kJson = QStringLiteral("json");
+// The shape of `show --json` (docs/json.md).
+constexpr int kShowJsonVersion = 1;
 
 struct KindName {
   const char* name;
@@ -34,10 +43,17 @@ const KindName kKindNames[] = {
     {"npcs", Page::NPCs, "NPCs"},    {"maps", Page::Maps, "Maps"},
 };
 
-constexpr cli::ItemWords kRecords{"record", "records", "written"};
-constexpr cli::ItemWords kMaps{"map", "maps", "written"};
+constexpr cli::ItemWords kRecords{"record", "records", "written",
+                                  "blank (no section in the source)"};
+constexpr cli::ItemWords kMaps{"map", "maps", "written", "blank (no legacy file)"};
+constexpr cli::ItemWords kDryRecords{"record", "records", "would be written",
+                                     "blank (no section in the source)"};
+constexpr cli::ItemWords kDryMaps{"map", "maps", "would be written", "blank (no legacy file)"};
 
-const cli::ItemWords& WordsOf(Page page) { return page == Page::Maps ? kMaps : kRecords; }
+const cli::ItemWords& WordsOf(Page page, bool dryRun) {
+  if (page == Page::Maps) return dryRun ? kDryMaps : kMaps;
+  return dryRun ? kDryRecords : kRecords;
+}
 
 // A maximum on the command line: a whole decimal number from 1 to 32767 and
 // nothing else. The window's Max boxes read more forms (the numeric text
@@ -58,22 +74,103 @@ std::optional<int16_t> ParseMaximum(const std::string& text) {
 // record it left out, naming where the record came from.
 class KindConsole : public cli::ConsoleJob {
  public:
-  KindConsole(bool quiet, const KindName& kind)
-      : ConsoleJob(quiet, WordsOf(kind.page)), kind_(kind) {
+  KindConsole(bool quiet, const KindName& kind, bool dryRun)
+      : ConsoleJob(quiet, WordsOf(kind.page, dryRun)), kind_(kind), dryRun_(dryRun) {
     Label(kind.label);
   }
   void ItemProblem(const common::ItemProblem& p) override {
-    std::string line = std::string(kind_.label) + ": " + WordsOf(kind_.page).one + " " +
+    const bool skipped = p.kind == common::ItemProblem::Kind::kSkipped;
+    std::string line = std::string(kind_.label) + ": " + WordsOf(kind_.page, false).one + " " +
                        common::Dec(p.item) +
-                       (p.kind == common::ItemProblem::Kind::kSkipped ? " skipped" : " failed");
+                       (dryRun_ ? (skipped ? " would be skipped" : " would fail")
+                                : (skipped ? " skipped" : " failed"));
     if (!p.name.empty()) line += " (" + p.name + ")";
     Note(line + ": " + p.why.message());
     ConsoleJob::ItemProblem(p);
   }
+  // A map shorter than its layout: named, with its size and what was made
+  // of it.
+  void ItemNoted(const common::ItemNote& n) override {
+    Note(std::string(kind_.label) + ": " + WordsOf(kind_.page, false).one + " " +
+         common::Dec(n.item) + " (" + n.name + ") " + n.what);
+  }
 
  private:
   const KindName& kind_;
+  bool dryRun_;
 };
+
+// The kind a `show` names: as `convert` takes it, or in the singular
+// ("item", "NPC"), in any case.
+const KindName* ShownKind(const QString& arg) {
+  const std::string wanted = arg.toLower().toStdString();
+  for (const KindName& k : kKindNames) {
+    const std::string plural = k.name;
+    if (wanted == plural || wanted == plural.substr(0, plural.size() - 1)) return &k;
+  }
+  return nullptr;
+}
+
+// The singular a record's JSON names its kind by ("item").
+std::string Singular(const KindName& k) {
+  const std::string plural = k.name;
+  return plural.substr(0, plural.size() - 1);
+}
+
+QJsonValue JsonOf(const FieldValue& f) {
+  if (f.isText) return common::AnsiToQString(f.text);
+  if (f.isList) {
+    QJsonArray list;
+    for (int64_t v : f.list) list.append(static_cast<qint64>(v));
+    return list;
+  }
+  return static_cast<qint64>(f.number);
+}
+
+std::string TextOf(const FieldValue& f) {
+  if (f.isText) return f.text;
+  if (f.isList) {
+    std::string text;
+    for (int64_t v : f.list) text += (text.empty() ? "" : " ") + common::Dec(v);
+    return text;
+  }
+  return common::Dec(f.number);
+}
+
+// `show KIND N`: the fields of one converted file, one "name: value" a line
+// (PrintOut shows a control character as its escape), or one JSON object.
+int RunShow(QCommandLineParser& parser, const QStringList& args) {
+  if (args.size() != 2) return cli::UsageError("show needs a KIND and a number N");
+  const KindName* kind = ShownKind(args[0]);
+  if (!kind) return cli::UsageError("unknown KIND " + args[0]);
+  const std::optional<int16_t> n = ParseMaximum(args[1].toStdString());
+  if (!n) {
+    return cli::UsageError("N takes a whole number from 1 to 32767, not \"" + args[1] + "\"");
+  }
+  const common::ServerFolder server = common::ServerFolder::Program();
+  ShownRecord shown;
+  if (const common::Status s = ReadConvertedRecord(server, kind->page, *n, &shown); !s.ok()) {
+    cli::PrintErr(s.message());
+    return cli::kExitFailed;
+  }
+  if (parser.isSet(kJson)) {
+    QJsonObject fields;
+    for (const FieldValue& f : shown.fields) fields[common::AnsiToQString(f.name)] = JsonOf(f);
+    QJsonObject o;
+    o["version"] = kShowJsonVersion;
+    o["kind"] = QString::fromStdString(Singular(*kind));
+    o["number"] = *n;
+    o["file"] = QString::fromStdString(shown.file);
+    o["path"] = QString::fromLocal8Bit(shown.host.c_str());
+    // A shop file is text, of no fixed size.
+    o["size"] = kind->page == Page::Shops ? QJsonValue() : QJsonValue(static_cast<qint64>(shown.size));
+    o["fields"] = fields;
+    cli::PrintJson(QJsonDocument(o));
+    return cli::kExitDone;
+  }
+  for (const FieldValue& f : shown.fields) cli::PrintOut(f.name + ": " + TextOf(f));
+  return cli::kExitDone;
+}
 
 // A check's notice as the window's box says it, and where it looked.
 std::string NoticeText(const Notice& notice) {
@@ -100,12 +197,28 @@ const cli::Manual& Manual() {
       "<text>\", followed by the folder it looked in where the text names none, and nothing "
       "waits for a click. An interrupt (Ctrl-C, SIGTERM) stops a conversion after the record "
       "at hand, as closing the window does, and says what was done and what was not, also "
-      "with --quiet.",
+      "with --quiet.\n\n"
+      "A job's last line also counts the records written blank because the source has no "
+      "section for them (the maps with no legacy file), and each legacy map shorter than "
+      "its layout is named with its size (it is converted as a full map, the missing "
+      "fields as zeros). Every conversion that started is entered in server-tools.journal in "
+      "the server folder (a journal that cannot be written is a warning; the conversion "
+      "stands), but not a dry run.",
       {"[--server-dir DIR]",
-       "convert KIND... [--max N] [--win98] [--force] [--server-dir DIR] [--quiet]"},
+       "convert KIND... [--max N] [--win98] [--force] [--dry-run] [--server-dir DIR] [--quiet]",
+       "show KIND N [--json] [--server-dir DIR]"},
       {{"convert", "KIND...",
         "Run the conversions named: items, spells, signs, shops, npcs, maps, or all (every "
         "kind, in the window's tab order).",
+        cli::Completion::kWords},
+       {"show", "KIND N",
+        "Print the fields of converted file N of KIND (item, spell, sign, shop, npc or map; "
+        "the plural and any case are taken too): Items/ItemN.dat, Spells/SpellN.dat, "
+        "Signs/SignN.dat, NPCs/NPCN.dat, the 52 keys of section SHOPN of Shops/ShopN.dat, "
+        "or newmaps/mapN.dat, whose tiles are summed up by how many set each field. One "
+        "\"name: value\" a line, as the record's layout names its fields; a file of another "
+        "size or layout than the conversion writes is an error (status 1) that says what "
+        "was expected.",
         cli::Completion::kWords}},
       {{"max", "N",
         "Convert records 1 to N, a whole decimal number from 1 to 32767 and nothing else "
@@ -116,7 +229,20 @@ const cli::Manual& Manual() {
        {"force", nullptr,
         "Convert even while this folder's server.exe is running (without it the command "
         "refuses, status 1, and converts nothing).",
-        "convert"}},
+        "convert"},
+       {"dry-run", nullptr,
+        "Read and convert everything but write nothing: no folder, no file, no flush, no "
+        "journal entry. Each job says how many records would be written, how many of them "
+        "blank, and names each record that would be skipped or fail, with the reason; the "
+        "exit status is the one the real run would have. What only the write itself can "
+        "show (a full disk, a folder that cannot be made) is not foreseen; a file or folder "
+        "that the write would refuse or could not open (a link the tools do not follow, "
+        "something that is not an ordinary file, a read-only file, a record folder that is "
+        "a plain file) is. Since nothing is written, a running server is no reason to "
+        "refuse.",
+        "convert"},
+       {"json", nullptr, "Print the record as one JSON object (described in docs/json.md).",
+        "show"}},
       [] {
         std::vector<const char*> words;
         for (const KindName& k : kKindNames) words.push_back(k.name);
@@ -168,6 +294,7 @@ int RunCommand(QCommandLineParser& parser) {
   QStringList args = parser.positionalArguments();
   if (args.isEmpty()) return cli::UsageError("no command given");
   const QString command = args.takeFirst();
+  if (command == "show") return RunShow(parser, args);
   if (command != "convert") return cli::UsageError("unknown command " + command);
   if (args.isEmpty()) return cli::UsageError("convert needs at least one KIND");
 
@@ -201,6 +328,7 @@ int RunCommand(QCommandLineParser& parser) {
   }
   const bool quiet = parser.isSet("quiet");
   const bool win98 = parser.isSet(kWin98);
+  const bool dryRun = parser.isSet(kDryRun);
   const common::ServerCheck mode =
       parser.isSet(kForce) ? common::ServerCheck::kForce : common::ServerCheck::kRefuse;
 
@@ -225,17 +353,25 @@ int RunCommand(QCommandLineParser& parser) {
       results.push_back(NotStarted(k.page, kindMax, notice->why));
       continue;
     }
-    if (const common::Status s = CheckServer(server, messages, mode); !s.ok()) {
+    // A dry run writes nothing, so a running server is no reason to refuse.
+    if (const common::Status s = dryRun ? common::Status::OK() : CheckServer(server, messages, mode);
+        !s.ok()) {
       // The server stays up for the jobs after this one too: none of them
       // runs.
       cli::PrintErr(std::string(common::kServerRunningTitle) + ": " + kPromptServerRunning +
                     s.message() + " (server folder " + server.root() + ")");
       return cli::kExitFailed;
     }
-    KindConsole events(quiet, k);
-    results.push_back(RunConversion(server, k.page, kindMax, win98, state, events));
+    KindConsole events(quiet, k, dryRun);
+    results.push_back(RunConversion(server, k.page, kindMax, win98, state, events, dryRun));
+    if (dryRun) continue;
+    // The change is made whatever becomes of its entry in the journal.
+    if (const common::Status s = JournalConversion(server, results.back()); !s.ok()) {
+      cli::PrintErr(std::string(k.label) + ": warning: not entered in the journal: " +
+                    s.message());
+    }
   }
-  cli::ConsoleJob(quiet, kRecords).PrintTotal(results);
+  cli::ConsoleJob(quiet, dryRun ? kDryRecords : kRecords).PrintTotal(results);
   return cli::ExitStatusOf(results);
 }
 

@@ -36,4 +36,8 @@ common::Status ConvertItem(ConverterState& state, int32_t n, RecordJob& job) {
   return ConvertRecord(kItemLayout, state.ItemTable, n, job);
 }
 
+common::Status ReadItemFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out) {
+  return kItemLayout.ReadFields(bytes, out);
+}
+
 }  // namespace vostrel

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/status.h"
 
@@ -11,6 +12,7 @@ namespace vostrel {
 
 struct ConverterState;
 class RecordJob;
+struct FieldValue;
 
 struct ItemRec {
   std::string Name;  // 20 characters, space-padded
@@ -32,5 +34,9 @@ common::Status ConvertItem(ConverterState& state, int32_t n);
 // The same as one record of a job: read from the job's source, written
 // into its listed folder.
 common::Status ConvertItem(ConverterState& state, int32_t n, RecordJob& job);
+
+// The fields of a converted item file's bytes, by name in disk order;
+// fails, saying what was expected, for bytes that are not an item record.
+common::Status ReadItemFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out);
 
 }  // namespace vostrel

@@ -1,5 +1,8 @@
 #include "converter/map_job.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
@@ -103,12 +106,36 @@ common::ItemProblem Refused(int32_t n, const std::string& name, common::Status w
 
 // The one job behind ConvertMaps and ConvertMapsWin98; they differ only in
 // whether layer values are renumbered or copied.
+// True when the folder holds no file `name` in any case.
+bool Missing(const common::RecordFolder& folder, std::string_view name) {
+  if (folder.IsNew(name)) return true;
+  if (!folder.folder().valid()) return false;
+  bool exists = false;
+  common::ResolveName(folder.folder(), name, &exists);
+  return !exists;
+}
+
+// True when the server folder has no newmaps folder yet and the real job
+// would make it (a dry run then counts it as made).
+bool ConvertedFolderMissing(const common::ServerFolder& server) {
+  common::Folder root;
+  if (!server.OpenRoot(&root).ok()) return false;
+  std::string_view name = common::layout::kNewMapsFolder;  // "\Newmaps\"
+  name.remove_prefix(1);
+  name.remove_suffix(1);
+  bool exists = false;
+  common::ResolveName(root, name, &exists);
+  // Made only where the operator may write.
+  return !exists && faccessat(root.fd(), ".", W_OK, AT_EACCESS) == 0;
+}
+
 common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& state,
-                            common::JobEvents& events, bool copyLayers) {
+                            common::JobEvents& events, bool copyLayers, bool dryRun) {
   const int32_t bound = state.MaxMaps;
   common::JobRun run(events, JobName(Page::Maps), 1, bound);
   run.Start();
-  MakeConvertedMapsFolder(server);
+  if (!dryRun) MakeConvertedMapsFolder(server);
+  const bool newFolderToBeMade = dryRun && ConvertedFolderMissing(server);
 
   // Work records and buffers live for the whole job and are reused from map
   // to map. The records are large, so they are kept off the stack.
@@ -145,7 +172,17 @@ common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& 
     // The read fills the whole buffer (zeros where the file has no bytes) and
     // every field is decoded from it, so nothing of the previous map remains.
     const std::string name = "map" + common::Dec(n) + ".dat";
-    if (common::Status s = legacyFolder.Read(name, kLegacyMapSize, &legacyBytes); !s.ok()) {
+    // A map with no legacy file becomes a blank map; a dry run makes no
+    // legacy file either.
+    const bool missing = Missing(legacyFolder, name);
+    size_t delivered = 0;
+    common::Status read;
+    if (dryRun && missing) {
+      legacyBytes.assign(kLegacyMapSize, 0);
+    } else {
+      read = legacyFolder.Read(name, kLegacyMapSize, &legacyBytes, &delivered);
+    }
+    if (common::Status s = read; !s.ok()) {
       // A file the tools refuse to touch is left out; the job goes on.
       if (!common::IsRefusal(s)) {
         return stopAt(
@@ -159,7 +196,13 @@ common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& 
         return stopAt(n, name, s);
       }
       EncodeMap(converted, convertedBytes);
-      if (common::Status s = newFolder.Write(name, convertedBytes); !s.ok()) {
+      common::Status written;
+      if (!dryRun) {
+        written = newFolder.Write(name, convertedBytes);
+      } else if (!newFolderToBeMade) {
+        written = newFolder.CheckWrite(name);
+      }
+      if (common::Status s = written; !s.ok()) {
         if (!common::IsRefusal(s)) {
           return stopAt(n, name,
                         common::Status::IOError("its converted map file could not be written (" +
@@ -167,12 +210,26 @@ common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& 
         }
         run.Problem(Refused(n, sourceOf(name), s));
       } else {
+        if (missing) {
+          ++run.result().blank;
+        } else if (delivered < kLegacyMapSize) {
+          // The bytes the file lacks were read as zeros, and the map was
+          // converted to its full size all the same.
+          run.Note({n, sourceOf(name),
+                    "is " + common::Dec(static_cast<long long>(delivered)) + " bytes, shorter "
+                    "than the legacy map layout (" +
+                        common::Dec(static_cast<long long>(kLegacyMapSize)) +
+                        " bytes): " + (dryRun ? "would be converted" : "converted") +
+                        " as a full map, the missing fields as zeros"});
+        }
         run.Done(n);
       }
     }
     if (n < bound && run.StopNow()) return run.Finish();
   }
-  // Completed means on disk: a power cut after this loses nothing.
+  // Completed means on disk: a power cut after this loses nothing. A dry
+  // run wrote nothing to flush.
+  if (dryRun) return run.Finish();
   if (newFolder.folder().valid()) {
     run.result().flushed = common::FlushFileSystem(newFolder.folder());
   } else {
@@ -203,13 +260,13 @@ void MakeConvertedMapsFolder(const common::ServerFolder& server) {
 }
 
 common::JobResult ConvertMaps(const common::ServerFolder& server, ConverterState& state,
-                              common::JobEvents& events) {
-  return RunMapJob(server, state, events, false);
+                              common::JobEvents& events, bool dryRun) {
+  return RunMapJob(server, state, events, false, dryRun);
 }
 
 common::JobResult ConvertMapsWin98(const common::ServerFolder& server, ConverterState& state,
-                                   common::JobEvents& events) {
-  return RunMapJob(server, state, events, true);
+                                   common::JobEvents& events, bool dryRun) {
+  return RunMapJob(server, state, events, true, dryRun);
 }
 
 }  // namespace vostrel

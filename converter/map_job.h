@@ -27,9 +27,15 @@ void MakeConvertedMapsFolder(const common::ServerFolder& server);
 // problem, the result's status says why, and the maps after it are not
 // tried. The job stops after the map at hand when the events ask it to. A
 // job that converted every map flushes the disk once (result.flushed).
+// A map with no legacy file is converted blank and counted (result.blank);
+// one whose legacy file is shorter than its layout is converted with the
+// missing bytes read as zeros, and noted (result.notes). A dry run
+// (`dryRun`) reads and converts every map the same way but makes no file
+// or folder, writes and flushes nothing: a map counts as done unless its
+// write would fail before its first byte (RecordFolder::CheckWrite).
 common::JobResult ConvertMaps(const common::ServerFolder& server, ConverterState& state,
-                              common::JobEvents& events);
+                              common::JobEvents& events, bool dryRun = false);
 common::JobResult ConvertMapsWin98(const common::ServerFolder& server, ConverterState& state,
-                                   common::JobEvents& events);
+                                   common::JobEvents& events, bool dryRun = false);
 
 }  // namespace vostrel

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "common/binary_record.h"
+#include "converter/record_table.h"
 
 namespace vostrel {
 
@@ -119,6 +120,66 @@ void DecodeMap(const uint8_t* data, size_t size, MapRec& rec) {
     ReadTileData(in, t);
   });
   for (int16_t& s : rec.Slot) s = in.Integer();
+}
+
+std::vector<FieldValue> MapFieldValues(const MapRec& rec) {
+  std::vector<FieldValue> values;
+  auto number = [&values](const char* name, int64_t v) {
+    FieldValue f;
+    f.name = name;
+    f.number = v;
+    values.push_back(std::move(f));
+  };
+  FieldValue name;
+  name.name = "Name";
+  name.isText = true;
+  name.text.assign(reinterpret_cast<const char*>(rec.Name), sizeof rec.Name);
+  // Cut at its first NUL and its space padding, as the server shows it.
+  name.text = name.text.substr(0, name.text.find('\0'));
+  while (!name.text.empty() && name.text.back() == ' ') name.text.pop_back();
+  values.push_back(std::move(name));
+  number("UpdateCount", rec.UpdateCount);
+  number("Mode", rec.Mode);
+  number("Int1", rec.Int1);
+  number("Int2", rec.Int2);
+  number("Int3", rec.Int3);
+  number("Int4", rec.Int4);
+  number("Byte1", rec.Byte1);
+  number("Int5", rec.Int5);
+  number("Byte2", rec.Byte2);
+  number("Byte3", rec.Byte3);
+  number("Byte4", rec.Byte4);
+  number("Byte5", rec.Byte5);
+  number("Byte6", rec.Byte6);
+  // 192 tiles of 11 fields each would bury the header: each tile field is
+  // summed up by how many tiles set it.
+  const struct {
+    const char* name;
+    int64_t (*get)(const TileRec&);
+  } tileFields[] = {
+      {"Layer1 tiles set", [](const TileRec& t) -> int64_t { return t.Layer1; }},
+      {"Layer2 tiles set", [](const TileRec& t) -> int64_t { return t.Layer2; }},
+      {"Layer3 tiles set", [](const TileRec& t) -> int64_t { return t.Layer3; }},
+      {"Layer4 tiles set", [](const TileRec& t) -> int64_t { return t.Layer4; }},
+      {"Layer5 tiles set", [](const TileRec& t) -> int64_t { return t.Layer5; }},
+      {"Layer6 tiles set", [](const TileRec& t) -> int64_t { return t.Layer6; }},
+      {"Layer7 tiles set", [](const TileRec& t) -> int64_t { return t.Layer7; }},
+      {"Kind tiles set", [](const TileRec& t) -> int64_t { return t.Kind; }},
+      {"Data1 tiles set", [](const TileRec& t) -> int64_t { return t.Data1; }},
+      {"Data2 tiles set", [](const TileRec& t) -> int64_t { return t.Data2; }},
+      {"Data3 tiles set", [](const TileRec& t) -> int64_t { return t.Data3; }},
+  };
+  for (const auto& field : tileFields) {
+    int64_t set = 0;
+    ForEachTile(rec, [&](const TileRec& t) { set += field.get(t) != 0; });
+    number(field.name, set);
+  }
+  FieldValue slots;
+  slots.name = "Slot";
+  slots.isList = true;
+  for (int16_t s : rec.Slot) slots.list.push_back(s);
+  values.push_back(std::move(slots));
+  return values;
 }
 
 void EncodeMap(const MapRec& rec, std::vector<uint8_t>& out) {

@@ -7,6 +7,8 @@
 
 namespace vostrel {
 
+struct FieldValue;
+
 struct LegacyTileRec {
   int16_t Layer1 = 0, Layer2 = 0, Layer3 = 0, Layer4 = 0;
   uint8_t Kind = 0;
@@ -56,5 +58,10 @@ void DecodeLegacyMap(const uint8_t* data, size_t size, LegacyMapRec& rec);
 std::vector<uint8_t> EncodeLegacyMap(const LegacyMapRec& rec);
 void DecodeMap(const uint8_t* data, size_t size, MapRec& rec);
 void EncodeMap(const MapRec& rec, std::vector<uint8_t>& out);
+
+// A converted map's fields by name, in disk order: the header's fields, then
+// for each tile field the number of tiles where it is not 0 ("Layer1 tiles
+// set"), then the slots as one list.
+std::vector<FieldValue> MapFieldValues(const MapRec& rec);
 
 }  // namespace vostrel

@@ -41,4 +41,8 @@ common::Status ConvertNPC(ConverterState& state, int32_t n, RecordJob& job) {
   return ConvertRecord(kNPCLayout, state.NPCTable, n, job);
 }
 
+common::Status ReadNPCFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out) {
+  return kNPCLayout.ReadFields(bytes, out);
+}
+
 }  // namespace vostrel

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/status.h"
 
@@ -11,6 +12,7 @@ namespace vostrel {
 
 struct ConverterState;
 class RecordJob;
+struct FieldValue;
 
 struct NPCRec {
   std::string Name;       // 20 characters, space-padded
@@ -31,5 +33,9 @@ common::Status ConvertNPC(ConverterState& state, int32_t n);
 // The same as one record of a job: read from the job's source, written
 // into its listed folder.
 common::Status ConvertNPC(ConverterState& state, int32_t n, RecordJob& job);
+
+// The fields of a converted NPC file's bytes, by name in disk order;
+// fails, saying what was expected, for bytes that are not an NPC record.
+common::Status ReadNPCFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out);
 
 }  // namespace vostrel

@@ -1,7 +1,10 @@
 #include "converter/page_click.h"
 
+#include <cstdio>
+
 #include "common/numeric_text.h"
 #include "common/text_util.h"
+#include "common/visible_text.h"
 #include "converter/map_job.h"
 
 namespace vostrel {
@@ -79,6 +82,17 @@ void ShowSkipped(const common::JobResult& result, const char* noun, PageView& vi
                        common::MsgIcon::Stop);
 }
 
+// Enters the job in the server folder's journal. The page's captions stay
+// as they are: a journal that cannot be written is a warning on standard
+// error, and the conversion stands.
+void Journal(const common::ServerFolder& server, const common::JobResult& result) {
+  if (const common::Status s = JournalConversion(server, result); !s.ok()) {
+    const std::string line = "Vostrel: " + result.job + ": warning: not entered in the journal: " +
+                             common::VisibleName(s.message()) + "\n";
+    std::fputs(line.c_str(), stderr);
+  }
+}
+
 }  // namespace
 
 std::string SkipReport(const std::vector<common::ItemProblem>& problems, const std::string& noun) {
@@ -136,6 +150,7 @@ common::JobResult ConvertClick(const common::ServerFolder& server, ConverterStat
 
   PageEvents events(view, state, page);
   const common::JobResult result = RunConversion(server, page, *max, false, state, events);
+  Journal(server, result);
   ShowEnd(result, page, view);
   // A job cut short by closing the window reports nothing more.
   if (view.StopRequested()) return result;
@@ -163,6 +178,7 @@ common::JobResult MapConvertClick(const common::ServerFolder& server, ConverterS
   PageEvents events(view, state, Page::Maps);
   const common::JobResult result =
       RunConversion(server, Page::Maps, *max, chk98State == 1, state, events);
+  Journal(server, result);
   ShowEnd(result, Page::Maps, view);
   // Closing the window ended the job after a map: it did not complete, and
   // nothing more is shown. A map that stopped the job is still named.

@@ -77,8 +77,10 @@ uint8_t PercentOf(int32_t n, int32_t max);
 // after each record, "Conversion completed." once the files are on disk (a
 // box and another caption when they could not be flushed), and a box
 // listing the records left out. A job cut short by closing the window shows
-// nothing more. Returns the job's result; one that did not start says why
-// in its status.
+// nothing more. A job that started is entered in the server folder's
+// journal (a journal that cannot be written is a warning on standard error,
+// never on the page). Returns the job's result; one that did not start says
+// why in its status.
 common::JobResult ConvertClick(const common::ServerFolder& server, ConverterState& state, Page page,
                                const std::string& maxText, PageView& view);
 

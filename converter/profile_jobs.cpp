@@ -102,26 +102,31 @@ void PrepareKind(ConverterState& state, Page page, int16_t max) {
 }
 
 common::JobResult ConvertKind(const common::ServerFolder& server, Page page, ConverterState& state,
-                              common::JobEvents& events) {
+                              common::JobEvents& events, bool dryRun) {
   const Kind& kind = KindOf(page);
   const int32_t bound = state.*kind.max;
   common::JobRun run(events, JobName(page), 1, bound);
   run.Start();
-  MakeOutputFolder(server, kind.files->outputFolder);
+  if (!dryRun) MakeOutputFolder(server, kind.files->outputFolder);
 
   // The source is read, and the folder listed, once for the whole job.
   RecordJob job(server, *kind.files);
+  if (dryRun) job.SetDryRun();
+  // A source that cannot be read fails every record; none of them is blank.
+  const bool sourceReads = job.SourceStatus().ok();
   for (int32_t n = 1; n <= bound; ++n) {
     run.Before(n);
     if (common::Status s = ConvertOne(kind, state, n, job); s.ok()) {
+      if (sourceReads && !job.HasSection(n)) ++run.result().blank;
       run.Done(n);
     } else {
       run.Problem({n, job.SourceName(n), s, ProblemKind(s)});
     }
     if (n < bound && run.StopNow()) return run.Finish();
   }
-  // Completed means on disk: a power cut after this loses nothing.
-  run.result().flushed = job.Flush();
+  // Completed means on disk: a power cut after this loses nothing. A dry
+  // run wrote nothing to flush.
+  if (!dryRun) run.result().flushed = job.Flush();
   return run.Finish();
 }
 

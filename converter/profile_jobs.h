@@ -24,9 +24,13 @@ void PrepareKind(ConverterState& state, Page page, int16_t max);
 // section and source file. The job stops after the record at hand when the
 // events ask it to. The files written are flushed to the disk once, at the
 // end of a job that was not stopped (result.flushed). The record table must
-// have been made for the maximum (PrepareKind does that).
+// have been made for the maximum (PrepareKind does that). A record whose
+// section the source lacks is written blank and counted (result.blank).
+// A dry run (`dryRun`) reads and converts every record the same way but
+// makes no folder and writes and flushes nothing: a record counts as done
+// unless its write would fail before its first byte (RecordJob::CheckWrite).
 common::JobResult ConvertKind(const common::ServerFolder& server, Page page, ConverterState& state,
-                              common::JobEvents& events);
+                              common::JobEvents& events, bool dryRun = false);
 
 common::JobResult ConvertItems(const common::ServerFolder& server, ConverterState& state,
                                common::JobEvents& events);

@@ -21,6 +21,7 @@
 #include "common/server_folder.h"
 #include "common/server_layout.h"
 #include "common/status.h"
+#include "converter/field_value.h"
 
 namespace vostrel {
 
@@ -113,6 +114,40 @@ struct Field {
     return common::Status::OK();
   }
 
+  // Reads the field from its place on disk, as Append laid it out. Fails
+  // only for a variable text whose count runs past the record's `size`.
+  common::Status Read(common::RecordReader& in, size_t size, Rec* rec) const {
+    switch (type) {
+      case FieldType::kFixedText:
+        rec->*text = in.FixedText(width);
+        break;
+      case FieldType::kVarText: {
+        const size_t at = in.position();
+        const size_t count = static_cast<uint16_t>(in.Integer());
+        if (at + 2 > size || count > size - at - 2) {
+          return common::Status::OutOfRange("the count of " + std::string(key) + " (" +
+                                            std::to_string(count) +
+                                            " bytes) runs past the end of the record");
+        }
+        rec->*text = in.FixedText(count);
+        break;
+      }
+      case FieldType::kByte:
+        rec->*byte = in.Byte();
+        break;
+      case FieldType::kInteger:
+        rec->*integer = in.Integer();
+        break;
+      case FieldType::kLong:
+        rec->*longValue = in.Long();
+        break;
+      case FieldType::kReserved:
+        for (size_t i = 0; i < width; ++i) in.Byte();
+        break;
+    }
+    return common::Status::OK();
+  }
+
   // Bytes on disk; 2 for a variable text, whose length is its count alone.
   constexpr size_t FixedBytes() const {
     switch (type) {
@@ -164,6 +199,7 @@ class RecordLayout {
       throw std::logic_error("the fields do not add up to the record's size");
     }
     fixedBytes_ = total;
+    variable_ = size == kVariableSize;
   }
 
   const char* kind() const { return kind_; }
@@ -192,12 +228,88 @@ class RecordLayout {
     return s;
   }
 
+  // The record Encode laid out in `size` bytes at `data`. Fails, saying
+  // what was expected and changing nothing, when the bytes are not such a
+  // record: a size other than the record's, or texts whose counts do not
+  // add up to it. The message follows the file's name ("is 40 bytes; an
+  // item record is 92 bytes").
+  common::Status Decode(const uint8_t* data, size_t size, Rec* rec) const {
+    const std::string article =
+        std::string_view("aeiouAEIOU").find(kind_[0]) != std::string_view::npos ||
+                std::string_view(kind_) == "NPC"
+            ? "an "
+            : "a ";
+    const std::string is = "is " + std::to_string(size) + " bytes; ";
+    if (!variable_ && size != fixedBytes_) {
+      return common::Status::InvalidArgument(is + article + kind_ + " record is " +
+                                             std::to_string(fixedBytes_) + " bytes");
+    }
+    Rec read{};
+    common::RecordReader in(data, size);
+    for (size_t i : diskOrder_) {
+      if (common::Status s = fields_[i].Read(in, size, &read); !s.ok()) {
+        return common::Status::InvalidArgument(is + "not " + article + kind_ + " record: " +
+                                               s.message());
+      }
+    }
+    if (in.position() != size) {
+      return common::Status::InvalidArgument(is + article + kind_ + " record of these texts is " +
+                                             std::to_string(in.position()) + " bytes");
+    }
+    *rec = std::move(read);
+    return common::Status::OK();
+  }
+
+  // The fields of `rec` in disk order, reserved bytes left out.
+  std::vector<FieldValue> Values(const Rec& rec) const {
+    std::vector<FieldValue> values;
+    for (size_t i : diskOrder_) {
+      const Field<Rec>& f = fields_[i];
+      FieldValue v;
+      v.name = f.key ? f.key : "";
+      switch (f.type) {
+        case FieldType::kFixedText:
+          v.isText = true;
+          v.text = rec.*f.text;
+          while (!v.text.empty() && v.text.back() == ' ') v.text.pop_back();
+          break;
+        case FieldType::kVarText:
+          v.isText = true;
+          v.text = rec.*f.text;
+          break;
+        case FieldType::kByte:
+          v.number = rec.*f.byte;
+          break;
+        case FieldType::kInteger:
+          v.number = rec.*f.integer;
+          break;
+        case FieldType::kLong:
+          v.number = rec.*f.longValue;
+          break;
+        case FieldType::kReserved:
+          continue;
+      }
+      values.push_back(std::move(v));
+    }
+    return values;
+  }
+
+  // Decode, then Values: the fields of a record file's bytes.
+  common::Status ReadFields(const std::vector<uint8_t>& bytes,
+                            std::vector<FieldValue>* out) const {
+    Rec rec{};
+    if (common::Status s = Decode(bytes.data(), bytes.size(), &rec); !s.ok()) return s;
+    *out = Values(rec);
+    return common::Status::OK();
+  }
+
  private:
   const char* kind_;
   const common::layout::ProfileKindFiles* files_;
   std::array<Field<Rec>, N> fields_{};
   std::array<size_t, N> diskOrder_{};
   size_t fixedBytes_ = 0;  // the record's size but for its variable texts
+  bool variable_ = false;  // its size depends on its texts
 };
 
 // What a kind's records are read from and written to. Made for a whole job,
@@ -239,8 +351,22 @@ class RecordJob {
   // The memory every record of the job is encoded in.
   std::vector<uint8_t>& buffer() { return buffer_; }
 
-  // Writes record N's file as WriteRecordFile does.
+  // Writes record N's file as WriteRecordFile does; in a dry run writes
+  // nothing and returns CheckWrite(n).
   common::Status WriteRecord(int32_t n, const std::vector<uint8_t>& bytes);
+
+  // Makes this a dry run of a whole job: no record is written, and a record
+  // folder that is not there yet counts as made (the real job makes it).
+  void SetDryRun();
+  bool dryRun() const { return dryRun_; }
+  // What writing record N would fail at, found without writing
+  // (common::RecordFolder::CheckWrite). OK for one record on its own.
+  common::Status CheckWrite(int32_t n) const;
+  // True when the record folder is not there, and the real job makes it.
+  bool folderToBeMade() const { return folderToBeMade_; }
+  // True when the source holds section <prefix>N: a record without one is
+  // converted blank.
+  bool HasSection(int32_t n) const;
   // The listed record folder; null for one record.
   common::RecordFolder* folder() { return folder_ ? &*folder_ : nullptr; }
   // Why the listed folder could not be opened (OK when it was, or for one
@@ -263,6 +389,8 @@ class RecordJob {
   common::Status folderStatus_;
   std::optional<common::KeyList> keys_;
   std::vector<uint8_t> buffer_;
+  bool dryRun_ = false;
+  bool folderToBeMade_ = false;
 };
 
 // OutOfRange unless 1 <= n < table size: the table has no element 0, and a

@@ -81,6 +81,14 @@ common::Status ConvertShop(int32_t n, RecordJob& job) {
   // Named as the operator knows it, relative to the server folder.
   const std::string name = job.files().recordPrefix + 1 + common::Dec(n) + ".dat";
 
+  if (job.dryRun()) {
+    const common::RecordFolder* folder = job.folder();
+    if (folder && !folder->folder().valid() && !job.folderToBeMade()) {
+      return job.folderStatus().WithContext("cannot write " + name);
+    }
+    return job.CheckWrite(n).WithContext("cannot write " + name);
+  }
+
   // A shop file the job's folder did not hold is written whole; one that is
   // there keeps its other keys and sections through the general editor.
   if (common::RecordFolder* folder = job.folder(); folder && folder->IsNew(job.RecordName(n))) {
@@ -103,6 +111,25 @@ common::Status ConvertShop(int32_t n, RecordJob& job) {
   }
   for (const auto& [key, value] : values) edit->Set(sectionName, key, value);
   return edit->Commit().WithContext("cannot write " + name);
+}
+
+common::Status ReadShopFields(const common::ProfileReader& file, int32_t n,
+                              std::vector<FieldValue>* out) {
+  if (!file.status().ok()) return file.status();
+  const std::string sectionName = common::layout::kShops.sectionPrefix + common::Dec(n);
+  const common::ProfileReader::Section section = file.InSection(sectionName);
+  if (!section.exists()) {
+    return common::Status::InvalidArgument("has no section [" + sectionName + "]");
+  }
+  out->clear();
+  for (const std::string& key : ShopKeys()) {
+    FieldValue v;
+    v.name = key;
+    v.isText = true;
+    v.text = section.Get(key);
+    out->push_back(std::move(v));
+  }
+  return common::Status::OK();
 }
 
 common::Status ConvertShop(int32_t n) {

@@ -10,9 +10,14 @@
 
 #include "common/status.h"
 
+namespace common {
+class ProfileReader;
+}
+
 namespace vostrel {
 
 class RecordJob;
+struct FieldValue;
 
 // Converts shop `n`. All 52 keys reach the disk in one crash-safe write;
 // other keys and sections of an existing shop file are kept. Values are
@@ -22,6 +27,12 @@ common::Status ConvertShop(int32_t n);
 // The same as one record of a job: read from the job's source, and a shop
 // file the job's folder did not hold written whole, with no editing.
 common::Status ConvertShop(int32_t n, RecordJob& job);
+
+// The 52 keys of shop `n` in `file` (a shop file), in the order the
+// conversion writes them, as texts. Fails when the file has no section
+// SHOP<N> (the message follows the file's name).
+common::Status ReadShopFields(const common::ProfileReader& file, int32_t n,
+                              std::vector<FieldValue>* out);
 
 // The text of a new shop file holding `keys` (name, value) in `section`:
 // byte for byte what setting them one by one in a missing profile file

@@ -29,4 +29,8 @@ common::Status ConvertSign(ConverterState& state, int16_t n, RecordJob& job) {
   return ConvertRecord(kSignLayout, state.SignTable, n, job);
 }
 
+common::Status ReadSignFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out) {
+  return kSignLayout.ReadFields(bytes, out);
+}
+
 }  // namespace vostrel

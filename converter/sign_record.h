@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/status.h"
 
@@ -12,6 +13,7 @@ namespace vostrel {
 
 struct ConverterState;
 class RecordJob;
+struct FieldValue;
 
 struct SignRec {
   std::string Header, Line1, Line2, Line3;
@@ -24,5 +26,9 @@ common::Status ConvertSign(ConverterState& state, int16_t n);
 // The same as one record of a job: read from the job's source, written
 // into its listed folder.
 common::Status ConvertSign(ConverterState& state, int16_t n, RecordJob& job);
+
+// The fields of a converted sign file's bytes, by name in disk order;
+// fails, saying what was expected, for bytes that are not a sign record.
+common::Status ReadSignFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out);
 
 }  // namespace vostrel

@@ -37,4 +37,8 @@ common::Status ConvertSpell(ConverterState& state, int32_t n, RecordJob& job) {
   return ConvertRecord(kSpellLayout, state.SpellTable, n, job);
 }
 
+common::Status ReadSpellFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out) {
+  return kSpellLayout.ReadFields(bytes, out);
+}
+
 }  // namespace vostrel

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/status.h"
 
@@ -12,6 +13,7 @@ namespace vostrel {
 
 struct ConverterState;
 class RecordJob;
+struct FieldValue;
 
 struct SpellRec {
   std::string Name, GuildReq;  // 20 characters each, space-padded
@@ -27,5 +29,9 @@ common::Status ConvertSpell(ConverterState& state, int32_t n);
 // The same as one record of a job: read from the job's source, written
 // into its listed folder.
 common::Status ConvertSpell(ConverterState& state, int32_t n, RecordJob& job);
+
+// The fields of a converted spell file's bytes, by name in disk order;
+// fails, saying what was expected, for bytes that are not a spell record.
+common::Status ReadSpellFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out);
 
 }  // namespace vostrel

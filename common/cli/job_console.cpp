@@ -70,6 +70,7 @@ std::string Summary(const std::string& label, const JobResult& r, const ItemWord
     return s;
   }
   s += Counted(r.done, w) + " " + w.done;
+  if (r.blank > 0) s += ", " + Dec(r.blank) + " " + w.blank;
   if (r.skipped() > 0) s += ", " + Dec(r.skipped()) + " skipped";
   if (r.failed() > 0) s += ", " + Dec(r.failed()) + " failed";
   s += ", in " + Duration(r.elapsed);
@@ -112,16 +113,18 @@ void ConsoleJob::PrintTotal(const std::vector<JobResult>& results) const {
   if (results.size() < 2 || quiet_) return;
   JobResult all;
   all.started = true;
-  int32_t done = 0, skipped = 0, failed = 0;
+  int32_t done = 0, skipped = 0, failed = 0, blank = 0;
   std::chrono::steady_clock::duration elapsed{};
   for (const JobResult& r : results) {
     done += r.done;
+    blank += r.blank;
     skipped += r.skipped();
     failed += r.failed();
     elapsed += r.elapsed;
   }
   std::string s = "All: " + Dec(static_cast<long long>(results.size())) + " jobs, " +
                   Counted(done, words_) + " " + words_.done;
+  if (blank > 0) s += ", " + Dec(blank) + " blank";
   if (skipped > 0) s += ", " + Dec(skipped) + " skipped";
   if (failed > 0) s += ", " + Dec(failed) + " failed";
   s += ", in " + Duration(elapsed);

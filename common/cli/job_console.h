@@ -34,9 +34,11 @@ struct ItemWords {
   const char* one;   // "record"
   const char* many;  // "records"
   const char* done;  // "written", "wiped", "read"
+  // After the count of items done blank: "blank (no section in the source)".
+  const char* blank = "blank";
 };
 
-// "Items: 998 records written, 2 skipped, in 1.23 s" (and, when it stopped,
+// "Items: 998 records written, 5 blank, 2 skipped, in 1.23 s" (and, when it stopped,
 // at which item and what was not done; when it was not flushed, why).
 std::string Summary(const std::string& label, const JobResult& result, const ItemWords& words);
 

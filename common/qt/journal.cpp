@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <cerrno>
 
@@ -53,6 +54,8 @@ JournalEntry JournalEntryOf(const std::string& action, const JobResult& result) 
   e.done = result.done;
   e.skipped = result.skipped();
   e.failed = result.failed();
+  e.blank = result.blank;
+  for (const ItemNote& n : result.notes) e.notes.push_back(n.name + " " + n.what);
   e.outcome = OutcomeWord(OutcomeOf(result));
   return e;
 }
@@ -80,6 +83,12 @@ std::string JournalLine(const JournalEntry& e) {
   if (!e.backup.empty()) o["backup"] = QString::fromLocal8Bit(e.backup.c_str());
   if (!e.outcome.empty()) o["outcome"] = QString::fromStdString(e.outcome);
   if (e.pid > 0) o["pid"] = static_cast<qint64>(e.pid);
+  if (!e.notes.empty()) {
+    QJsonArray notes;
+    // Host paths with what was done to them, as the system spells them.
+    for (const std::string& n : e.notes) notes.append(QString::fromLocal8Bit(n.c_str()));
+    o["notes"] = notes;
+  }
   return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString() + "\n";
 }
 

@@ -29,9 +29,12 @@ struct JournalEntry {
   std::string backup;   // the backup folder that holds what it changed
   std::string outcome;  // "completed", "skipped", "failed", "stopped"
   int64_t pid = 0;      // the process a start started
+  // What the job said of items it did all the same ("map7.dat is 100
+  // bytes, ..."), one text each.
+  std::vector<std::string> notes;
 };
 
-// An entry for a job's result: its range, counts and outcome.
+// An entry for a job's result: its range, counts, notes and outcome.
 JournalEntry JournalEntryOf(const std::string& action, const JobResult& result);
 
 // The line of `entry` as it is written: the time (UTC, ISO 8601), the user

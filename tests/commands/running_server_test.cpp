@@ -34,6 +34,12 @@ TEST(RunningServerCommand, ConvertAndWipeRefuseUnlessForced) {
   EXPECT_EQ(r.err,
             "Server running: Nothing was converted: " + refusal + " (server folder " + dir + ")\n");
   EXPECT_FALSE(server.Exists("Spells") || server.Exists("Signs"));
+  // A dry run writes nothing, so the server is no reason to refuse it.
+  r = RunProgram("Vostrel",
+                 {"convert", "spells", "signs", "--max", "3", "--dry-run", "--server-dir", dir});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err.find("Server running"), std::string::npos) << r.err;
+  EXPECT_FALSE(server.Exists("Spells") || server.Exists("Signs"));
   r = RunProgram("Vostrel", {"convert", "spells", "signs", "--max", "3", "--force", "--quiet",
                              "--server-dir", dir});
   EXPECT_EQ(r.exitStatus, 0) << r.err;

@@ -3,11 +3,19 @@
 // same folder, and its exit status tells a script how the job went.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -34,6 +42,11 @@ void CopySample(const std::string& to) {
 // then ", in <time>".
 std::string CountsLine(const std::string& label, const common::JobResult& r, const char* many) {
   std::string line = label + ": " + std::to_string(r.done) + " " + many + " written";
+  if (r.blank > 0) {
+    line += ", " + std::to_string(r.blank) +
+            (std::string(many) == "maps" ? " blank (no legacy file)"
+                                         : " blank (no section in the source)");
+  }
   if (r.skipped() > 0) line += ", " + std::to_string(r.skipped()) + " skipped";
   if (r.failed() > 0) line += ", " + std::to_string(r.failed()) + " failed";
   return line + ", in ";
@@ -61,7 +74,7 @@ TEST(VostrelCommand, WritesAndCountsWhatTheWindowsJobsDo) {
     const char* label;
   } pages[] = {{Page::Items, "Items"}, {Page::Spells, "Spells"}, {Page::Signs, "Signs"},
                {Page::Shops, "Shops"}, {Page::NPCs, "NPCs"},     {Page::Maps, "Maps"}};
-  int written = 0, skipped = 0;
+  int written = 0, skipped = 0, blank = 0;
   bool anySkipped = false;
   for (const auto& p : pages) {
     SCOPED_TRACE(p.label);
@@ -73,6 +86,7 @@ TEST(VostrelCommand, WritesAndCountsWhatTheWindowsJobsDo) {
     anySkipped |= common::OutcomeOf(r) == common::Outcome::kSkipped;
     written += r.done;
     skipped += r.skipped();
+    blank += r.blank;
     const char* many = p.page == Page::Maps ? "maps" : "records";
     EXPECT_NE(run.err.find(CountsLine(p.label, r, many)), std::string::npos) << run.err;
     // Each record left out has a line that names where it came from.
@@ -89,11 +103,19 @@ TEST(VostrelCommand, WritesAndCountsWhatTheWindowsJobsDo) {
   EXPECT_TRUE(anySkipped);
   EXPECT_EQ(run.exitStatus, 3) << run.err;
   std::string total = "All: 6 jobs, " + std::to_string(written) + " records written";
+  if (blank > 0) total += ", " + std::to_string(blank) + " blank";
   if (skipped > 0) total += ", " + std::to_string(skipped) + " skipped";
   EXPECT_NE(run.err.find(total + ", in "), std::string::npos) << total << "\n" << run.err;
 
-  const auto expected = tests::FileTree(byWindow.path());
-  const auto actual = tests::FileTree(byCommand.path());
+  auto expected = tests::FileTree(byWindow.path());
+  auto actual = tests::FileTree(byCommand.path());
+  // Both entered their six jobs in the journal, at their own times.
+  for (auto* tree : {&expected, &actual}) {
+    const auto journal = tree->find("server-tools.journal");
+    ASSERT_NE(journal, tree->end());
+    EXPECT_EQ(std::count(journal->second.begin(), journal->second.end(), '\n'), 6);
+    tree->erase(journal);
+  }
   EXPECT_GT(expected.size(), 300u);
   EXPECT_EQ(actual.size(), expected.size());
   for (const auto& [name, bytes] : expected) {
@@ -236,6 +258,246 @@ TEST(VostrelCommand, AnInterruptStopsAfterTheRecordAtHandAndSaysWhatWasNotDone) 
   EXPECT_NE(r.err.find("NPCs: not started (interrupted)"), std::string::npos) << r.err;
   EXPECT_FALSE(server.Exists("Shops/Shop32767.dat"));
   EXPECT_EQ(Hidden(server.At("Shops")), std::vector<std::string>{});
+}
+
+// Every entry below `root` (links not followed) with its kind, size and
+// modification time: what a run that writes nothing must leave as it was.
+std::map<std::string, std::string> Stamps(const std::string& root) {
+  std::map<std::string, std::string> stamps;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    struct stat st;
+    if (lstat(e.path().c_str(), &st) != 0) continue;
+    stamps[fs::relative(e.path(), root).string()] =
+        std::to_string(st.st_mode) + " " + std::to_string(st.st_size) + " " +
+        std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+  }
+  return stamps;
+}
+
+// The lines of a run that say what it did, in the real run's words: its
+// summaries without their times and its records left out; no progress.
+std::vector<std::string> Report(const std::string& err) {
+  std::vector<std::string> lines;
+  std::istringstream in(err);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || std::isdigit(static_cast<unsigned char>(line[0]))) continue;
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"would be written", "written"},
+                                   {"would be skipped", "skipped"},
+                                   {"would fail", "failed"},
+                                   {"would be converted", "converted"}}) {
+      line = Replaced(line, from, to);
+    }
+    line = line.substr(0, line.find(", in "));
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(VostrelCommand, ADryRunWritesNothingAndForetellsTheRealRun) {
+  ScratchFolder server;
+  CopySample(server.path());
+  // Refused writes a dry run can foresee: a link the tools do not follow,
+  // and (as root, by the owner write bit) a read-only record.
+  server.MakeDir("Spells");
+  ASSERT_EQ(symlink("/etc/hostname", server.At("Spells/Spell5.dat").c_str()), 0);
+  ASSERT_EQ(lchown(server.At("Spells/Spell5.dat").c_str(), 65534, 65534), 0);
+  server.Write("NPCs/NPC4.dat", "old");
+  ASSERT_EQ(chmod(server.At("NPCs/NPC4.dat").c_str(), 0444), 0);
+  const std::vector<std::string> args = {"convert", "all", "--max", "30", "--server-dir",
+                                         server.path()};
+
+  const auto before = Stamps(server.path());
+  std::vector<std::string> dryArgs = args;
+  dryArgs.push_back("--dry-run");
+  const tests::CommandResult dry = tests::RunProgram("Vostrel", dryArgs);
+  EXPECT_EQ(Stamps(server.path()), before) << dry.err;
+  EXPECT_FALSE(server.Exists("server-tools.journal"));
+  EXPECT_NE(dry.err.find("Spells: 27 records would be written, 26 blank"), std::string::npos)
+      << dry.err;
+
+  const tests::CommandResult real = tests::RunProgram("Vostrel", args);
+  EXPECT_EQ(dry.exitStatus, real.exitStatus) << dry.err << real.err;
+  EXPECT_EQ(Report(dry.err), Report(real.err)) << dry.err << real.err;
+  EXPECT_NE(real.err.find("Spells: record 5 skipped"), std::string::npos) << real.err;
+  EXPECT_NE(real.err.find("NPCs: record 4 failed"), std::string::npos) << real.err;
+  EXPECT_EQ(server.Read("NPCs/NPC4.dat"), "old");
+}
+
+TEST(VostrelCommand, ADryRunEndsAsTheRealRunWould) {
+  const struct {
+    const char* what;
+    std::function<void(const ScratchFolder&)> make;
+    int status;
+  } cases[] = {
+      {"all written", [](const ScratchFolder& s) { s.Write("signs.ini", "[SIGN1]\r\nHeader=Hi\r\n"); },
+       0},
+      {"some skipped",
+       [](const ScratchFolder& s) {
+         s.Write("signs.ini", "[SIGN1]\r\nHeader=Hi\r\n");
+         s.MakeDir("Signs/Sign2.dat");  // a folder where a record belongs
+       },
+       3},
+      {"none writable",
+       [](const ScratchFolder& s) {
+         s.Write("signs.ini", "[SIGN1]\r\nHeader=Hi\r\n");
+         s.Write("Signs", "a plain file where the folder belongs");
+       },
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder server;
+    c.make(server);
+    const std::vector<std::string> args = {"convert", "signs", "--max", "3", "--server-dir",
+                                           server.path()};
+    std::vector<std::string> dryArgs = args;
+    dryArgs.push_back("--dry-run");
+    const auto before = Stamps(server.path());
+    const tests::CommandResult dry = tests::RunProgram("Vostrel", dryArgs);
+    EXPECT_EQ(dry.exitStatus, c.status) << dry.err;
+    EXPECT_EQ(Stamps(server.path()), before);
+    const tests::CommandResult real = tests::RunProgram("Vostrel", args);
+    EXPECT_EQ(real.exitStatus, c.status) << real.err;
+    EXPECT_EQ(Report(dry.err), Report(real.err)) << dry.err << real.err;
+  }
+}
+
+// The journal's lines, parsed.
+std::vector<QJsonObject> JournalOf(const ScratchFolder& server) {
+  std::vector<QJsonObject> entries;
+  if (!server.Exists("server-tools.journal")) return entries;
+  std::istringstream in(server.Read("server-tools.journal"));
+  for (std::string line; std::getline(in, line);) {
+    entries.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
+  }
+  return entries;
+}
+
+TEST(VostrelCommand, SaysWhatWasWrittenBlankOrShortAndEntersEachJobInTheJournal) {
+  ScratchFolder server;
+  CopySample(server.path());  // 3 spell sections; maps 1 to 3, map 3 only 100 bytes
+  const tests::CommandResult r = tests::RunProgram(
+      "Vostrel", {"convert", "spells", "maps", "--max", "20", "--server-dir", server.path()});
+  EXPECT_EQ(r.exitStatus, 3) << r.err;  // two spells do not fit their fields
+  EXPECT_NE(r.err.find("Spells: 18 records written, 17 blank (no section in the source), 2 "
+                       "skipped, in "),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("Maps: map 3 (" + server.At("maps/map3.dat") +
+                       ") is 100 bytes, shorter than the legacy map layout (2936 bytes): "
+                       "converted as a full map, the missing fields as zeros"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(fs::file_size(server.At("Newmaps/map3.dat")), 4105u);
+
+  const std::vector<QJsonObject> journal = JournalOf(server);
+  ASSERT_EQ(journal.size(), 2u) << server.Read("server-tools.journal");
+  EXPECT_EQ(journal[0]["what"].toString(), "spells");
+  EXPECT_EQ(journal[0]["blank"].toInt(), 17);
+  EXPECT_EQ(journal[0]["outcome"].toString(), "skipped");
+  EXPECT_EQ(journal[1]["what"].toString(), "maps");
+  EXPECT_EQ(journal[1]["blank"].toInt(), 17);
+  ASSERT_EQ(journal[1]["notes"].toArray().size(), 1);
+  EXPECT_TRUE(journal[1]["notes"][0].toString().startsWith(
+      QString::fromStdString(server.At("maps/map3.dat") + " is 100 bytes")));
+
+  // A job that did not start changed nothing and is not entered.
+  ASSERT_EQ(std::remove(server.At("items.ini").c_str()), 0);
+  EXPECT_EQ(tests::RunProgram("Vostrel", {"convert", "items", "--server-dir", server.path()})
+                .exitStatus,
+            1);
+  EXPECT_EQ(JournalOf(server).size(), 2u);
+}
+
+TEST(VostrelCommand, AJournalThatCannotBeWrittenIsOnlyAWarning) {
+  ScratchFolder server;
+  server.Write("signs.ini", "[SIGN1]\r\nHeader=Hi\r\n");
+  server.MakeDir("server-tools.journal");  // a folder where the journal belongs
+  const tests::CommandResult r = tests::RunProgram(
+      "Vostrel", {"convert", "signs", "--max", "2", "--quiet", "--server-dir", server.path()});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_NE(r.err.find("Signs: warning: not entered in the journal: "), std::string::npos) << r.err;
+  EXPECT_TRUE(server.Exists("Signs/Sign2.dat"));
+
+  // The window's page keeps its captions; its job stands too.
+  const common::ServerFolder folder(server.path());
+  ConverterState state;
+  FakePageView ui;
+  const common::JobResult clicked = ConvertClick(folder, state, Page::Signs, "2", ui);
+  EXPECT_EQ(common::OutcomeOf(clicked), common::Outcome::kCompleted);
+  EXPECT_EQ(ui.status[Page::Signs], kStatusCompleted);
+}
+
+// `show` prints "name: value" lines; these are its fields.
+std::map<std::string, std::string> Fields(const std::string& out) {
+  std::map<std::string, std::string> fields;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    const size_t colon = line.find(": ");
+    if (colon != std::string::npos) fields[line.substr(0, colon)] = line.substr(colon + 2);
+  }
+  return fields;
+}
+
+TEST(VostrelCommand, ShowReadsAConvertedFileBackByItsLayout) {
+  ScratchFolder server;
+  server.Write("items.ini",
+               "[ITEM2]\r\nName=Axe\r\nPic=-7\r\nType=3\r\nData1=70000\r\nGuildReq=Smiths\r\n"
+               "LevelReq=12\r\nClassReq=2\r\n");
+  server.Write("signs.ini", "[SIGN1]\r\nHeader=Inn\r\nLine2=Beds \x1b[31m\r\n");
+  ASSERT_EQ(tests::RunProgram("Vostrel", {"convert", "items", "signs", "--max", "3", "--quiet",
+                                          "--server-dir", server.path()})
+                .exitStatus,
+            0);
+
+  tests::CommandResult r =
+      tests::RunProgram("Vostrel", {"show", "Item", "2", "--server-dir", server.path()});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  const std::map<std::string, std::string> expected = {
+      {"Name", "Axe"},     {"Pic", "-7"},       {"Type", "3"},       {"Data1", "70000"},
+      {"Data2", "0"},      {"Data3", "0"},      {"GuildReq", "Smiths"}, {"LevelReq", "12"},
+      {"ClassReq", "2"}};
+  EXPECT_EQ(Fields(r.out), expected) << r.out;
+
+  // The example of docs/json.md is this very item.
+  r = tests::RunProgram("Vostrel", {"show", "item", "2", "--json", "--server-dir", server.path()});
+  QJsonObject item = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+  EXPECT_EQ(item["path"].toString().toStdString(), server.At("Items/Item2.dat"));
+  std::ifstream docFile(std::string(TOOLS_SOURCE_DIR) + "/docs/json.md");
+  const std::string doc((std::istreambuf_iterator<char>(docFile)), std::istreambuf_iterator<char>());
+  const size_t at = doc.find("<!-- example: vostrel show -->\n```json\n");
+  ASSERT_NE(at, std::string::npos);
+  const size_t begin = doc.find('\n', doc.find("```json", at)) + 1;
+  QJsonObject example = QJsonDocument::fromJson(QByteArray::fromStdString(
+                                                    doc.substr(begin, doc.find("\n```", begin) - begin)))
+                            .object();
+  item.remove("path");
+  example.remove("path");
+  EXPECT_EQ(item, example) << r.out;
+
+  r = tests::RunProgram("Vostrel", {"show", "signs", "1", "--server-dir", server.path()});
+  EXPECT_NE(r.out.find("Line2: Beds \\e[31m\n"), std::string::npos) << r.out;
+
+  // Not what the conversion writes: said so, with what was expected.
+  server.Write("Items/Item5.dat", std::string(40, 'x'));
+  server.Write("Signs/Sign3.dat", std::string("\x05\x00" "ab", 4));
+  for (const auto& [args, message] :
+       std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"show", "item", "5"}, "Items/Item5.dat is 40 bytes; an item record is 92 bytes"},
+           {{"show", "sign", "3"}, "Signs/Sign3.dat is 4 bytes; not a sign record"},
+           {{"show", "item", "9"}, "Items/Item9.dat: no such file"},
+           {{"show", "map", "1"}, "cannot read newmaps/map1.dat"}}) {
+    std::vector<std::string> withDir = args;
+    withDir.insert(withDir.end(), {"--server-dir", server.path()});
+    r = tests::RunProgram("Vostrel", withDir);
+    EXPECT_EQ(r.exitStatus, 1) << args[1] << args[2];
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"show", "all", "1"}, {"show", "item"}, {"show", "item", "0"}, {"show", "item", "x"}}) {
+    EXPECT_EQ(tests::RunProgram("Vostrel", args).exitStatus, 2) << args[1];
+  }
 }
 
 }  // namespace
