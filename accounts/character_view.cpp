@@ -168,7 +168,24 @@ AccountView AccountReader::Show(std::string_view fileName, ViewDepth depth) cons
     }
   }
 
-  if (depth == ViewDepth::kCharactersOnly || !items_.valid()) return view;
+  if (depth == ViewDepth::kCharactersOnly) return view;
+  if (depth == ViewDepth::kSlots) {
+    for (int c = 1; c <= kCharacters; ++c) {
+      const common::ProfileReader::Section& section = sections[c - 1];
+      std::vector<SlotView>& slots = view.characters[c - 1].slotValues;
+      slots.reserve(kSlots);
+      for (int slot = 1; slot <= kSlots; ++slot) {
+        const std::string s = common::Dec(slot);
+        SlotView& values = slots.emplace_back();
+        values.slot = slot;
+        values.value = section.Get("InvItemVal" + s);
+        values.itemText = section.Get("InvItemNum" + s);
+        values.item = ConvertLong(values.itemText).value_or(0);
+      }
+    }
+    return view;
+  }
+  if (!items_.valid()) return view;
 
   std::unordered_map<int32_t, ItemInfo> itemCache;
   for (int c = 1; c <= kCharacters; ++c) {
