@@ -67,6 +67,8 @@ class ProfileReader {
     // what Get of the i-th key returns, as a view valid while the reader
     // lives.
     void GetAll(const KeyList& keys, std::string_view* values) const;
+    // Whether the file has the section at all.
+    bool found() const { return index_ != nullptr; }
 
    private:
     friend class ProfileReader;

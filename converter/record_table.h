@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/binary_record.h"
+#include "common/record_layout.h"
 #include "common/numeric_text.h"
 #include "common/profile.h"
 #include "common/profile_index.h"
@@ -24,181 +25,12 @@
 
 namespace vostrel {
 
-enum class FieldType {
-  kFixedText,  // `width` characters, cut or padded with spaces
-  kByte,       // unsigned 8-bit
-  kInteger,    // signed 16-bit, little-endian
-  kLong,       // signed 32-bit, little-endian
-  kVarText,    // a 16-bit byte count, then the text as read
-  kReserved,   // `width` zero bytes, never read from the source
-};
-
-// One field of a record of type Rec. `diskSlot` is where the field stands
-// among the record's fields on disk, counted from 0.
-template <typename Rec>
-struct Field {
-  FieldType type;
-  const char* key;  // the profile key, which also names the field in messages
-  int diskSlot;
-  size_t width = 0;  // fixed text and reserved bytes only
-  std::string Rec::*text = nullptr;
-  uint8_t Rec::*byte = nullptr;
-  int16_t Rec::*integer = nullptr;
-  int32_t Rec::*longValue = nullptr;
-
-  static constexpr Field FixedText(const char* key, std::string Rec::*m, size_t width, int slot) {
-    return {FieldType::kFixedText, key, slot, width, m};
-  }
-  static constexpr Field VarText(const char* key, std::string Rec::*m, int slot) {
-    return {FieldType::kVarText, key, slot, 0, m};
-  }
-  static constexpr Field Byte(const char* key, uint8_t Rec::*m, int slot) {
-    return {FieldType::kByte, key, slot, 0, nullptr, m};
-  }
-  static constexpr Field Integer(const char* key, int16_t Rec::*m, int slot) {
-    return {FieldType::kInteger, key, slot, 0, nullptr, nullptr, m};
-  }
-  static constexpr Field Long(const char* key, int32_t Rec::*m, int slot) {
-    return {FieldType::kLong, key, slot, 0, nullptr, nullptr, nullptr, m};
-  }
-  static constexpr Field Reserved(size_t bytes, int slot) {
-    return {FieldType::kReserved, nullptr, slot, bytes};
-  }
-
-  // Stores the value read for this field. A number that does not fit leaves
-  // the field as it was and says so, naming the key.
-  common::Status Store(std::string_view value, Rec* rec) const {
-    switch (type) {
-      case FieldType::kFixedText: {
-        std::string& to = rec->*text;
-        to.assign(value.substr(0, width));
-        to.resize(width, ' ');
-        return common::Status::OK();
-      }
-      case FieldType::kVarText:
-        (rec->*text).assign(value);
-        return common::Status::OK();
-      case FieldType::kByte:
-        return common::ToByte(value, key, &(rec->*byte));
-      case FieldType::kInteger:
-        return common::ToInteger(value, key, &(rec->*integer));
-      case FieldType::kLong:
-        return common::ToLong(value, key, &(rec->*longValue));
-      case FieldType::kReserved:
-        break;
-    }
-    return common::Status::OK();
-  }
-
-  common::Status Append(const Rec& rec, common::RecordWriter* out) const {
-    switch (type) {
-      case FieldType::kFixedText:
-        out->FixedText(rec.*text, width);
-        break;
-      case FieldType::kVarText:
-        return out->VarText(rec.*text).WithContext(key);
-      case FieldType::kByte:
-        out->Byte(rec.*byte);
-        break;
-      case FieldType::kInteger:
-        out->Integer(rec.*integer);
-        break;
-      case FieldType::kLong:
-        out->Long(rec.*longValue);
-        break;
-      case FieldType::kReserved:
-        out->Zeros(width);
-        break;
-    }
-    return common::Status::OK();
-  }
-
-  // Bytes on disk; 2 for a variable text, whose length is its count alone.
-  constexpr size_t FixedBytes() const {
-    switch (type) {
-      case FieldType::kByte:
-        return 1;
-      case FieldType::kInteger:
-      case FieldType::kVarText:
-        return 2;
-      case FieldType::kLong:
-        return 4;
-      case FieldType::kFixedText:
-      case FieldType::kReserved:
-        return width;
-    }
-    return 0;
-  }
-};
-
-inline constexpr size_t kVariableSize = 0;
-
-// A kind's whole record: where it is read from and written to, and its
-// fields in key-read order.
-template <typename Rec, size_t N>
-class RecordLayout {
- public:
-  // `size` is the record's size on disk, or kVariableSize for a record with
-  // variable texts. A layout made at compile time whose disk slots are not
-  // 0 to N - 1, each taken once, or whose fields do not add up to `size`,
-  // does not compile.
-  constexpr RecordLayout(const char* kind, const common::layout::ProfileKindFiles& files,
-                         size_t size, const Field<Rec> (&fields)[N])
-      : kind_(kind), files_(&files) {
-    size_t total = 0;
-    for (size_t i = 0; i < N; ++i) {
-      fields_[i] = fields[i];
-      total += fields[i].FixedBytes();
-    }
-    for (size_t slot = 0; slot < N; ++slot) {
-      int holders = 0;
-      for (size_t i = 0; i < N; ++i) {
-        if (fields[i].diskSlot == static_cast<int>(slot)) {
-          diskOrder_[slot] = i;
-          ++holders;
-        }
-      }
-      if (holders != 1) throw std::logic_error("a disk slot is missing or taken twice");
-    }
-    if (size != kVariableSize && total != size) {
-      throw std::logic_error("the fields do not add up to the record's size");
-    }
-    fixedBytes_ = total;
-  }
-
-  const char* kind() const { return kind_; }
-  const common::layout::ProfileKindFiles& files() const { return *files_; }
-  const std::array<Field<Rec>, N>& fields() const { return fields_; }
-  // The keys of the fields that are read, in key-read order.
-  std::vector<std::string_view> KeyNames() const {
-    std::vector<std::string_view> names;
-    for (const Field<Rec>& f : fields_) {
-      if (f.type != FieldType::kReserved) names.push_back(f.key);
-    }
-    return names;
-  }
-
-  // The record's bytes in disk order, in `out`'s memory; none when a field
-  // cannot be laid out.
-  common::Status Encode(const Rec& rec, std::vector<uint8_t>* out) const {
-    common::RecordWriter w(std::move(*out));
-    w.Reserve(fixedBytes_);
-    common::Status s;
-    for (size_t i : diskOrder_) {
-      if (s = fields_[i].Append(rec, &w); !s.ok()) break;
-    }
-    *out = w.Take();
-    if (!s.ok()) out->clear();
-    return s;
-  }
-
- private:
-  const char* kind_;
-  const common::layout::ProfileKindFiles* files_;
-  std::array<Field<Rec>, N> fields_{};
-  std::array<size_t, N> diskOrder_{};
-  size_t fixedBytes_ = 0;  // the record's size but for its variable texts
-};
+// The record layouts themselves (fields, disk order, encoding) are shared
+// with the inspector, which reads converted records back.
+using common::Field;
+using common::FieldType;
+using common::kVariableSize;
+using common::RecordLayout;
 
 // What a kind's records are read from and written to. Made for a whole job,
 // it holds the source file as it stood when the job began, found, checked

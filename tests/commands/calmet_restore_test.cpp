@@ -1,6 +1,6 @@
 // A wipe's way back as real processes: the backup every wipe makes, restore
-// putting the accounts back, the backups' listing, the journal, and find by
-// item.
+// putting the accounts back, the backups' listing, the journal; find by
+// item, and the names of the items the converter wrote.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -228,6 +228,26 @@ TEST(CalmetFind, ByItemNamesEveryAccountCharacterAndSlotHoldingIt) {
     EXPECT_EQ(Calmet(s, {"find", "--item", bad}).exitStatus, 2) << bad;
   }
   EXPECT_EQ(Calmet(s, {"find", "Bob", "--item", "7"}).exitStatus, 2);
+}
+
+TEST(CalmetShow, NamesTheItemsTheConverterWrote) {
+  ScratchFolder s;
+  MakeServer(s);
+  fs::remove(s.At("Items/Item7.dat"));
+  s.Write("items.ini", Section("ITEM2", {{"Name", "Silver Sword"}, {"Type", "3"}}) +
+                           Section("ITEM7", {{"Name", "Gold"}, {"Type", "12"}}));
+  tests::CommandResult r =
+      tests::RunProgram("Vostrel", {"convert", "items", "--max", "10", "--server-dir", s.path()});
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  ASSERT_EQ(fs::file_size(s.At("Items/Item7.dat")), 92u);
+  r = Calmet(s, {"show", "bob", "--json"});
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  const QJsonArray characters = Parse(r.out)["characters"].toArray();
+  EXPECT_EQ(characters[0]["inventory"][0].toString(), "1: Gold (250)");
+  EXPECT_EQ(characters[0]["slots"][0]["name"].toString(), "Gold");
+  EXPECT_EQ(characters[2]["inventory"][39].toString(), "40: Gold (1)");
+  r = Calmet(s, {"show", "Carol"});
+  EXPECT_NE(r.out.find("  5: Silver Sword\n"), std::string::npos) << r.out;
 }
 
 }  // namespace
