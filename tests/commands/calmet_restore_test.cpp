@@ -193,16 +193,19 @@ TEST(CalmetRestore, ABackupThatDoesNotMatchItsManifestRestoresNothing) {
   EXPECT_EQ(tests::FileTree(s.At("Accounts")), wiped);
 }
 
-TEST(CalmetRestore, ABackupIsSkippedOnlyWhenTheOperatorSaysSoTwice) {
+TEST(CalmetRestore, ABackupIsSkippedOnlyWhenTheOperatorSaysSoTwiceAndAJournalIsNoCondition) {
   ScratchFolder s;
   MakeServer(s);
   tests::CommandResult r = Calmet(s, {"wipe", "--no-backup"});
   EXPECT_EQ(r.exitStatus, 2) << r.err;
   EXPECT_EQ(Calmet(s, {"wipe", "--yes", "--no-backup", "--backup", s.At("b")}).exitStatus, 2);
   EXPECT_EQ(Calmet(s, {"restore", s.At("nowhere")}).exitStatus, 2);  // no terminal, no --yes
+  // A journal that cannot be written does not fail the wipe.
+  s.MakeDir("server-tools.journal");
   r = Calmet(s, {"wipe", "--yes", "--no-backup"});
   EXPECT_EQ(r.exitStatus, 0) << r.err;
   EXPECT_FALSE(fs::exists(s.At("Backups")));
+  EXPECT_NE(r.err.find("warning: the journal was not written"), std::string::npos) << r.err;
 }
 
 TEST(CalmetFind, ByItemNamesEveryAccountCharacterAndSlotHoldingIt) {
