@@ -701,8 +701,9 @@ const cli::Manual& Manual() {
         "entry: time, user, program, what was done, the counts, the backup folder and the "
         "outcome."}},
       {{"json", nullptr,
-        "list, show, find: print JSON instead of text: the window's texts and beside them "
-        "their values, numbers as numbers and a missing value as null (see JSON in the manual page).",
+        "list, show, find, backups, journal: print JSON instead of text: the window's texts "
+        "and beside them their values, numbers as numbers and a missing value as null (see "
+        "JSON in the manual page).",
         "list show find backups journal"},
        {"yes", nullptr, "wipe, restore: answer Yes to the question instead of asking.",
         "wipe restore"},

@@ -123,7 +123,9 @@ Status ParseManifest(std::string_view bytes, Manifest* out) {
     file.hash = FromHex(f["sha256"].toString());
     bool modeOk = false;
     file.mode = f["mode"].toString().toUInt(&modeOk, 8);
-    if (size < 0 || size != static_cast<double>(static_cast<int64_t>(size)) ||
+    // No account file is larger than a profile file may be.
+    if (size < 0 || size > static_cast<double>(common::kMaxProfileFileBytes) ||
+        size != static_cast<double>(static_cast<int64_t>(size)) ||
         file.hash.empty() || !modeOk || file.mode > 07777 || !f["uid"].isDouble() ||
         !f["gid"].isDouble()) {
       return Status::InvalidArgument("the manifest's entry for " + common::VisibleName(file.name) +
