@@ -688,7 +688,8 @@ const cli::Manual& Manual() {
         "Put back the accounts a wipe's backup folder BACKUP holds, after asking as the wipe "
         "does. Its manifest is checked first: when a file is missing or not as listed, nothing "
         "is restored (status 1). An account whose file is no longer what the wipe wrote (the "
-        "server changed it since) is left alone and named unless --force is given (status 3). "
+        "server changed it since) is left alone and named unless --force is given (status 3; 1 when "
+        "none could be restored). "
         "Each account is written as the wipe writes, then given back the owner, group and mode "
         "the backup recorded; what the system does not allow is named. Interrupts as for the "
         "wipe.",
