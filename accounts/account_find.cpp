@@ -8,9 +8,9 @@ namespace {
 
 // The search both finds share: every listed account read to `depth`, and
 // `visit` told of each one read.
-common::JobResult SearchAccounts(const common::ServerFolder& server, const AccountListing& listing,
-                                 ViewDepth depth, common::JobEvents& events,
-                                 const std::function<void(int position, const AccountView&)>& visit) {
+common::JobResult SearchAccounts(
+    const common::ServerFolder& server, const AccountListing& listing, ViewDepth depth,
+    common::JobEvents& events, const std::function<void(int position, const AccountView&)>& visit) {
   const int32_t total = static_cast<int32_t>(listing.files.size());
   common::JobRun run(events, kFindJob, 1, total);
   // The folders are walked to once for the whole search.

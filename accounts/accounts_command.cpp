@@ -309,10 +309,10 @@ int FindItem(const common::ServerFolder& server, const AccountListing& listing, 
                               {"texts", QJsonObject{{"value", Text(h.value)}}}});
     }
     for (const common::ItemProblem& problem : search.problems) {
-      problems.append(QJsonObject{
-          {"name", Text(problem.name)},
-          {"file", Text(listing.files[static_cast<size_t>(problem.item - 1)])},
-          {"reason", Text(problem.why.message())}});
+      problems.append(
+          QJsonObject{{"name", Text(problem.name)},
+                      {"file", Text(listing.files[static_cast<size_t>(problem.item - 1)])},
+                      {"reason", Text(problem.why.message())}});
     }
     PrintJson(QJsonObject{{"version", kJsonVersion},
                           {"folder", HostText(listing.folder)},
@@ -323,8 +323,8 @@ int FindItem(const common::ServerFolder& server, const AccountListing& listing, 
                           {"problems", problems}});
   } else {
     for (const ItemHolder& h : holders) {
-      const std::string who = h.characterName.empty() ? DefaultCaption(h.character)
-                                                      : h.characterName;
+      const std::string who =
+          h.characterName.empty() ? DefaultCaption(h.character) : h.characterName;
       cli::PrintOut(listing.lines[static_cast<size_t>(h.position)] + ": " + who + ", slot " +
                     common::Dec(h.slot) + " (" + h.value + ")");
     }
@@ -474,8 +474,8 @@ int Restore(const QCommandLineParser& parser, const common::ServerFolder& server
   for (const std::string& note : notes) PrintError(note);
   if (result.complete()) {
     ShowBox(messages,
-            {"Every account of the backup is back as it was.", kRestoreDone,
-             common::MsgIcon::None, hostDir},
+            {"Every account of the backup is back as it was.", kRestoreDone, common::MsgIcon::None,
+             hostDir},
             true);
   } else {
     std::string text;
@@ -483,8 +483,8 @@ int Restore(const QCommandLineParser& parser, const common::ServerFolder& server
     if (!result.problems.empty()) {
       text = kRestoreFailed;
       for (const common::ItemProblem& p : result.problems) {
-        text += "\n" + common::VisibleName(p.name) + " (" + common::VisibleName(p.why.message()) +
-                ")";
+        text +=
+            "\n" + common::VisibleName(p.name) + " (" + common::VisibleName(p.why.message()) + ")";
       }
     }
     if (result.stopped) {
@@ -524,17 +524,17 @@ int Backups(const common::ServerFolder& server, bool json) {
       QJsonArray problems;
       if (!b.check.status.ok()) problems.append(Text(b.check.status.message()));
       for (const std::string& m : b.check.mismatches) problems.append(Text(m));
-      list.append(QJsonObject{
-          {"name", HostText(b.name)},
-          {"path", HostText(b.host)},
-          {"time", b.check.manifest.created.empty()
-                       ? QJsonValue(QJsonValue::Null)
-                       : QJsonValue(QString::fromStdString(b.check.manifest.created))},
-          {"files", b.check.status.ok()
-                        ? QJsonValue(static_cast<qint64>(b.check.manifest.files.size()))
-                        : QJsonValue(QJsonValue::Null)},
-          {"matches", b.check.matches()},
-          {"problems", problems}});
+      list.append(
+          QJsonObject{{"name", HostText(b.name)},
+                      {"path", HostText(b.host)},
+                      {"time", b.check.manifest.created.empty()
+                                   ? QJsonValue(QJsonValue::Null)
+                                   : QJsonValue(QString::fromStdString(b.check.manifest.created))},
+                      {"files", b.check.status.ok()
+                                    ? QJsonValue(static_cast<qint64>(b.check.manifest.files.size()))
+                                    : QJsonValue(QJsonValue::Null)},
+                      {"matches", b.check.matches()},
+                      {"problems", problems}});
     }
     PrintJson(QJsonObject{{"version", kJsonVersion},
                           {"folder", HostText(folder)},
@@ -543,19 +543,20 @@ int Backups(const common::ServerFolder& server, bool json) {
     return cli::kExitDone;
   }
   for (const BackupSummary& b : backups) {
-    std::string line = b.name + "  " +
-                       (b.check.manifest.created.empty() ? "-" : b.check.manifest.created) + "  ";
+    std::string line =
+        b.name + "  " + (b.check.manifest.created.empty() ? "-" : b.check.manifest.created) + "  ";
     if (!b.check.status.ok()) {
       line += "does not match: " + b.check.status.message();
     } else {
       line += common::Dec(static_cast<int64_t>(b.check.manifest.files.size())) + " files  ";
-      line += b.check.mismatches.empty()
-                  ? std::string("matches its manifest")
-                  : "does not match: " + b.check.mismatches.front() +
-                        (b.check.mismatches.size() > 1
-                             ? " (and " + common::Dec(static_cast<int64_t>(
-                                              b.check.mismatches.size() - 1)) + " more)"
-                             : std::string());
+      const std::vector<std::string>& m = b.check.mismatches;
+      if (m.empty()) {
+        line += "matches its manifest";
+      } else {
+        line += "does not match: " + m.front();
+        if (m.size() > 1)
+          line += " (and " + common::Dec(static_cast<int64_t>(m.size() - 1)) + " more)";
+      }
     }
     cli::PrintOut(line);
   }
@@ -603,8 +604,10 @@ int JournalCommand(const common::ServerFolder& server, bool json, const QString&
   if (withSince) {
     since = ParseSince(sinceText);
     if (!since) {
-      return cli::UsageError("--since takes a UTC time such as 2026-12-07 or "
-                             "2026-12-07T19:00:00Z, not " + sinceText);
+      return cli::UsageError(
+          "--since takes a UTC time such as 2026-12-07 or "
+          "2026-12-07T19:00:00Z, not " +
+          sinceText);
     }
   }
   std::vector<QJsonObject> entries;
@@ -659,11 +662,11 @@ const cli::Manual& Manual() {
        "show ACCOUNT [--json] [--server-dir DIR]", "find TEXT [--json] [--server-dir DIR]",
        "find --item N [--json] [--server-dir DIR]",
        "wipe [--yes] [--backup DIR | --no-backup] [--force] [--server-dir DIR]",
-       "restore BACKUP [--yes] [--force] [--server-dir DIR]",
-       "backups [--json] [--server-dir DIR]",
+       "restore BACKUP [--yes] [--force] [--server-dir DIR]", "backups [--json] [--server-dir DIR]",
        "journal [--json] [--since TIME] [--server-dir DIR]"},
-      {{"list", "", "Print the listed names of the account files, one a line (the count on "
-                    "standard error)."},
+      {{"list", "",
+        "Print the listed names of the account files, one a line (the count on "
+        "standard error)."},
        {"show", "ACCOUNT",
         "Print the account's three characters, their stats and inventories, as the window "
         "shows them.",
@@ -688,7 +691,8 @@ const cli::Manual& Manual() {
         "Put back the accounts a wipe's backup folder BACKUP holds, after asking as the wipe "
         "does. Its manifest is checked first: when a file is missing or not as listed, nothing "
         "is restored (status 1). An account whose file is no longer what the wipe wrote (the "
-        "server changed it since) is left alone and named unless --force is given (status 3; 1 when "
+        "server changed it since) is left alone and named unless --force is given (status 3; 1 "
+        "when "
         "none could be restored). "
         "Each account is written as the wipe writes, then given back the owner, group and mode "
         "the backup recorded; what the system does not allow is named. Interrupts as for the "
@@ -727,14 +731,17 @@ const cli::Manual& Manual() {
         "wipe restore"}},
       {},
       {{0, "done (also a wipe with no account file to wipe)"},
-       {1, "failed: an account not found or unreadable (show), no account readable (find), a "
-           "write that failed or an account left alone (wipe), the answer No, this folder's "
-           "server running, a backup that could not be made, or standard output that could not "
-           "be written whole (a full disk)"},
-       {2, "bad usage (also a wipe or restore with no terminal to ask on and no --yes, "
-           "--no-backup without --yes, a --since TIME that is no time)"},
-       {3, "find: done, but some accounts could not be read; restore: done, but some accounts "
-           "were left alone"},
+       {1,
+        "failed: an account not found or unreadable (show), no account readable (find), a "
+        "write that failed or an account left alone (wipe), the answer No, this folder's "
+        "server running, a backup that could not be made, or standard output that could not "
+        "be written whole (a full disk)"},
+       {2,
+        "bad usage (also a wipe or restore with no terminal to ask on and no --yes, "
+        "--no-backup without --yes, a --since TIME that is no time)"},
+       {3,
+        "find: done, but some accounts could not be read; restore: done, but some accounts "
+        "were left alone"},
        {130, "stopped by SIGINT (Ctrl-C) after the account at hand; what was done is printed"},
        {143, "stopped by SIGTERM after the account at hand; what was done is printed"}},
       {{"Accounts/*.ini",
@@ -808,8 +815,8 @@ int RunCommand(QCommandLineParser& parser) {
   if (command == "list" || command == "wipe" || command == "backups" || command == "journal" ||
       byItem) {
     if (!args.isEmpty()) {
-      return cli::UsageError((byItem ? "find --item" : command) + " takes no argument: " +
-                             args.first());
+      return cli::UsageError((byItem ? "find --item" : command) +
+                             " takes no argument: " + args.first());
     }
   } else if (command == "show" || command == "find" || command == "restore") {
     const char* what = command == "show" ? "ACCOUNT" : command == "find" ? "TEXT" : "BACKUP";
@@ -830,7 +837,8 @@ int RunCommand(QCommandLineParser& parser) {
   if (command != "journal" && parser.isSet(kSince)) {
     return cli::UsageError("--since goes with journal only");
   }
-  if (command != "find" && parser.isSet(kItem)) return cli::UsageError("--item goes with find only");
+  if (command != "find" && parser.isSet(kItem))
+    return cli::UsageError("--item goes with find only");
   int32_t item = 0;
   if (byItem) {
     bool ok = false;
@@ -865,7 +873,8 @@ int RunCommand(QCommandLineParser& parser) {
   const common::ServerFolder server = common::ServerFolder::Program();
   if (command == "restore") return Restore(parser, server, args.first());
   if (command == "backups") return Backups(server, json);
-  if (command == "journal") return JournalCommand(server, json, parser.value(kSince), parser.isSet(kSince));
+  if (command == "journal")
+    return JournalCommand(server, json, parser.value(kSince), parser.isSet(kSince));
   AccountsState state;
   cli::ConsoleMessages messages;
   const std::optional<AccountListing> listing = Start(server, state, messages);

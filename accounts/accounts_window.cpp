@@ -257,9 +257,9 @@ void frmMain::cmdClear_Click() {
           return s;
         }
         backedUp = true;
-        std::fprintf(stderr, "%s\n",
-                     common::VisibleName("Calmet: the accounts are backed up in " + backup.host())
-                         .c_str());
+        std::fprintf(
+            stderr, "%s\n",
+            common::VisibleName("Calmet: the accounts are backed up in " + backup.host()).c_str());
         return common::Status::OK();
       },
       &backup.copies(), backup.written());

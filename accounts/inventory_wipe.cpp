@@ -6,12 +6,12 @@
 #include "common/atomic_file.h"
 #include "common/binary_record.h"
 #include "common/file_search.h"
-#include "common/trusted_folder.h"
 #include "common/profile.h"
 #include "common/profile_fill.h"
 #include "common/server_layout.h"
 #include "common/steady_read.h"
 #include "common/text_util.h"
+#include "common/trusted_folder.h"
 #include "common/visible_text.h"
 
 namespace calmet {

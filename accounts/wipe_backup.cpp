@@ -125,9 +125,8 @@ Status ParseManifest(std::string_view bytes, Manifest* out) {
     file.mode = f["mode"].toString().toUInt(&modeOk, 8);
     // No account file is larger than a profile file may be.
     if (size < 0 || size > static_cast<double>(common::kMaxProfileFileBytes) ||
-        size != static_cast<double>(static_cast<int64_t>(size)) ||
-        file.hash.empty() || !modeOk || file.mode > 07777 || !f["uid"].isDouble() ||
-        !f["gid"].isDouble()) {
+        size != static_cast<double>(static_cast<int64_t>(size)) || file.hash.empty() || !modeOk ||
+        file.mode > 07777 || !f["uid"].isDouble() || !f["gid"].isDouble()) {
       return Status::InvalidArgument("the manifest's entry for " + common::VisibleName(file.name) +
                                      " is incomplete");
     }
@@ -157,9 +156,8 @@ CheckedBackup CheckBackup(const Folder& backup) {
   std::string bytes;
   struct stat st;
   if (Status s = ReadCopy(backup, kManifestFile, &bytes, &st); !s.ok()) {
-    checked.status = s.IsNotFound()
-                         ? Status::NotFound(backup.HostOf(kManifestFile) + ": no manifest")
-                         : s;
+    checked.status =
+        s.IsNotFound() ? Status::NotFound(backup.HostOf(kManifestFile) + ": no manifest") : s;
     return checked;
   }
   if (Status s = ParseManifest(bytes, &checked.manifest); !s.ok()) {

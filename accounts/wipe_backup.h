@@ -49,7 +49,7 @@ common::Status ParseManifest(std::string_view bytes, Manifest* out);
 struct CheckedBackup {
   common::Status status;  // the manifest could not be read or is no manifest
   Manifest manifest;
-  std::vector<std::string> contents;   // the copies' bytes, by manifest file
+  std::vector<std::string> contents;    // the copies' bytes, by manifest file
   std::vector<std::string> mismatches;  // each copy missing or not as listed, in words
   bool matches() const { return status.ok() && mismatches.empty(); }
 };

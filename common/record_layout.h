@@ -160,8 +160,8 @@ class RecordLayout {
   // variable texts. A layout made at compile time whose disk slots are not
   // 0 to N - 1, each taken once, or whose fields do not add up to `size`,
   // does not compile.
-  constexpr RecordLayout(const char* kind, const layout::ProfileKindFiles& files,
-                         size_t size, const Field<Rec> (&fields)[N])
+  constexpr RecordLayout(const char* kind, const layout::ProfileKindFiles& files, size_t size,
+                         const Field<Rec> (&fields)[N])
       : kind_(kind), files_(&files) {
     size_t total = 0;
     for (size_t i = 0; i < N; ++i) {

@@ -222,11 +222,16 @@ TEST_F(ViewTest, ConvertedItemRecordsShowTheirNameAndBracketType12) {
   profile += "Note=" + std::string(92 - profile.size() - 7, 'x') + "\r\n";
   ASSERT_EQ(profile.size(), 92u);
   s.Write("Items/Item25.dat", profile);
-  AccountView v = Show(Section("CHAR1", {{"InvItemNum1", "20"}, {"InvItemVal1", "250"},
-                                         {"InvItemNum2", "21"}, {"InvItemVal2", "4"},
-                                         {"InvItemNum3", "22"}, {"InvItemNum4", "23"},
-                                         {"InvItemVal4", "9"},  {"InvItemNum5", "24"},
-                                         {"InvItemNum6", "25"}, {"InvItemVal6", "1"}}));
+  AccountView v = Show(Section("CHAR1", {{"InvItemNum1", "20"},
+                                         {"InvItemVal1", "250"},
+                                         {"InvItemNum2", "21"},
+                                         {"InvItemVal2", "4"},
+                                         {"InvItemNum3", "22"},
+                                         {"InvItemNum4", "23"},
+                                         {"InvItemVal4", "9"},
+                                         {"InvItemNum5", "24"},
+                                         {"InvItemNum6", "25"},
+                                         {"InvItemVal6", "1"}}));
   const std::vector<std::string>& inv = v.characters[0].inventory;
   EXPECT_EQ(inv[0], "1: Gold Coin (250)");
   EXPECT_EQ(inv[1], "2: Axe");

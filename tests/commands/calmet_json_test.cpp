@@ -256,8 +256,8 @@ TEST(CalmetJson, EveryCommandsOutputFitsTheDescription) {
 
   // A wipe (the broken account left out) writes a backup and a journal entry.
   s.Write("Accounts/bob.ini", "[CHAR1]\r\nName=Bob\r\n");
-  const tests::CommandResult wiped = tests::RunProgram(
-      "Calmet", {"wipe", "--yes", "--server-dir", s.path()});
+  const tests::CommandResult wiped =
+      tests::RunProgram("Calmet", {"wipe", "--yes", "--server-dir", s.path()});
   EXPECT_EQ(wiped.exitStatus, 1) << wiped.err;
   const QJsonObject backups = run({"backups"}, 0);
   EXPECT_EQ(Lines(schema.Misfits(backups, "backups")), "");
