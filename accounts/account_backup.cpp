@@ -59,8 +59,8 @@ Status MakeFolder(const std::string& dir) {
   return Status::OK();
 }
 
-// The whole of the ordinary file `name` of `dir`, opened without following
-// a link and without waiting.
+}  // namespace
+
 Status ReadCopy(const Folder& dir, const std::string& name, std::string* bytes,
                 struct stat* st) {
   common::FileSystem& fs = dir.fs();
@@ -72,6 +72,8 @@ Status ReadCopy(const Folder& dir, const std::string& name, std::string* bytes,
   return common::ReadAllAt(fs, fd.get(), dir.HostOf(name), static_cast<size_t>(st->st_size),
                            bytes, &complete);
 }
+
+namespace {
 
 // One copy on its way: written to its temporary file, to be renamed to
 // `target` once all are flushed.
@@ -94,12 +96,10 @@ std::string ContentHash(std::string_view bytes) {
 common::JobResult BackUpAccounts(const common::ServerFolder& server, const AccountListing& listing,
                                  const std::string& hostDir, BackupResult* copies,
                                  common::JobEvents& events) {
-  const int32_t total = static_cast<int32_t>(listing.files.size());
-  common::JobRun run(events, kBackupJob, 1, total);
-  common::JobResult& result = run.result();
   copies->accounts.assign(listing.files.size(), BackedUpAccount{});
   auto notStarted = [&](Status s) {
-    result.status = std::move(s);
+    common::JobRun run(events, kBackupJob, 1, static_cast<int32_t>(listing.files.size()));
+    run.result().status = std::move(s);
     return run.Finish();
   };
   if (hostDir.empty()) return notStarted(Status::InvalidArgument("no backup folder given"));
@@ -108,6 +108,21 @@ common::JobResult BackUpAccounts(const common::ServerFolder& server, const Accou
   if (Status s = common::OpenFolder(hostDir, &backup); !s.ok()) {
     return notStarted(s.WithContext("backup folder"));
   }
+  return BackUpAccountsInto(server, listing, backup, copies, events);
+}
+
+common::JobResult BackUpAccountsInto(const common::ServerFolder& server,
+                                     const AccountListing& listing, const Folder& backup,
+                                     BackupResult* copies, common::JobEvents& events) {
+  const std::string hostDir = backup.host();
+  const int32_t total = static_cast<int32_t>(listing.files.size());
+  common::JobRun run(events, kBackupJob, 1, total);
+  common::JobResult& result = run.result();
+  copies->accounts.assign(listing.files.size(), BackedUpAccount{});
+  auto notStarted = [&](Status s) {
+    result.status = std::move(s);
+    return run.Finish();
+  };
   Folder accounts;
   if (Status s = server.OpenFolder(common::layout::kAccountsFolder, &accounts); !s.ok()) {
     return notStarted(s.WithContext("accounts folder"));
@@ -158,6 +173,10 @@ common::JobResult BackUpAccounts(const common::ServerFolder& server, const Accou
                    common::ItemProblem::Kind::kSkipped});
     } else {
       account.hash = ContentHash(read.bytes);
+      account.size = static_cast<int64_t>(read.bytes.size());
+      account.uid = read.st.st_uid;
+      account.gid = read.st.st_gid;
+      account.mode = read.st.st_mode & 07777;
       struct stat there;
       if (::fstatat(backup.fd(), file.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
         const std::string target = backup.HostOf(file);

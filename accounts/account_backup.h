@@ -2,6 +2,8 @@
 // operator who wiped by mistake can put the inventories back.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,11 +13,17 @@
 #include "common/job.h"
 #include "common/server_folder.h"
 #include "common/status.h"
+#include "common/trusted_folder.h"
 
 namespace calmet {
 
 // The SHA-256 of `bytes`, as 32 raw bytes.
 std::string ContentHash(std::string_view bytes);
+
+// The whole of the ordinary file `name` of the backup folder `dir`, opened
+// without following a link and without waiting: a backup holds real bytes.
+common::Status ReadCopy(const common::Folder& dir, const std::string& name, std::string* bytes,
+                        struct stat* st);
 
 // What the backup holds of one listed account.
 struct BackedUpAccount {
@@ -25,6 +33,10 @@ struct BackedUpAccount {
   // file (a link the operator did not make, a FIFO, gone, unreadable). The
   // wipe cannot write such an account either; it leaves it and names it.
   common::Status skipped;
+  // The account as it was read: its size, owner, group and mode, which a
+  // restore gives back.
+  int64_t size = 0;
+  uint32_t uid = 0, gid = 0, mode = 0;
 };
 
 // By listing position.
@@ -69,6 +81,12 @@ inline constexpr char kBackupJob[] = "backup";
 common::JobResult BackUpAccounts(const common::ServerFolder& server, const AccountListing& listing,
                                  const std::string& hostDir, BackupResult* copies,
                                  common::JobEvents& events);
+
+// The same into the open folder `backup` (made by the caller, say below the
+// server folder through the trusted walk).
+common::JobResult BackUpAccountsInto(const common::ServerFolder& server,
+                                     const AccountListing& listing, const common::Folder& backup,
+                                     BackupResult* copies, common::JobEvents& events);
 
 // Why the wipe may not rely on a backup's result: it did not start, failed,
 // was not flushed or was stopped. OK otherwise (accounts left out are named

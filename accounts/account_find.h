@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,5 +25,22 @@ inline constexpr char kFindJob[] = "find";
 common::JobResult FindAccounts(const common::ServerFolder& server, const AccountListing& listing,
                                const std::function<bool(std::string_view name)>& matches,
                                common::JobEvents& events, std::vector<int>* found);
+
+// One inventory slot that holds the item looked for.
+struct ItemHolder {
+  int position = 0;   // the account's list position
+  int character = 0;  // 1..3
+  std::string characterName;
+  int slot = 0;       // 1..100
+  std::string value;  // the InvItemVal text as the file holds it
+};
+
+// Reads the slots of every account of `listing` (no item file) and puts
+// every slot whose InvItemNum reads as `item` into `found`, in list,
+// character and slot order. Items of the job, problems and stops as for
+// FindAccounts.
+common::JobResult FindItemHolders(const common::ServerFolder& server, const AccountListing& listing,
+                                  int32_t item, common::JobEvents& events,
+                                  std::vector<ItemHolder>* found);
 
 }  // namespace calmet

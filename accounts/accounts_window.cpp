@@ -11,10 +11,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <cmath>
+#include <cstdio>
 
+#include "accounts/wipe_backup.h"
 #include "common/file_search.h"
 #include "common/qt/ansi_text.h"
+#include "common/qt/journal.h"
 #include "common/qt/qt_message_port.h"
 #include "common/server_layout.h"
 #include "common/server_process.h"
@@ -233,18 +237,41 @@ void frmMain::ShowView(const AccountView& view) {
 
 void frmMain::cmdClear_Click() {
   WipeEvents events(*this);
-  const WipeClickResult click = WipeClick(server_, listing_, *messages_, events, [this] {
-    // Asked after the wipe's own question, right before the first write.
-    if (common::Status s = common::CheckServerBeforeWrite(*messages_, common::ServerCheck::kAsk);
-        !s.ok()) {
-      return s;
-    }
-    lstAccounts_->setEnabled(false);
-    return common::Status::OK();
-  });
+  // Every account is backed up before the first write, into a new folder
+  // below Backups; the window's texts stay as they were, the folder is named
+  // on the console and in the journal.
+  WipeBackup backup;
+  bool backedUp = false;
+  const WipeClickResult click = WipeClick(
+      server_, listing_, *messages_, events,
+      [&] {
+        // Asked after the wipe's own question, right before the first write.
+        if (common::Status s =
+                common::CheckServerBeforeWrite(*messages_, common::ServerCheck::kAsk);
+            !s.ok()) {
+          return s;
+        }
+        lstAccounts_->setEnabled(false);
+        common::JobEvents quiet;
+        if (common::Status s = backup.Make(server_, listing_, std::string(), quiet); !s.ok()) {
+          return s;
+        }
+        backedUp = true;
+        std::fprintf(
+            stderr, "%s\n",
+            common::VisibleName("Calmet: the accounts are backed up in " + backup.host()).c_str());
+        return common::Status::OK();
+      },
+      &backup.copies(), backup.written());
   if (click.outcome == WipeClickOutcome::kDeclined) return;
   if (const std::optional<Box> box = ClickBox(click, listing_)) ShowBox(*messages_, *box, false);
   if (click.wipe.started) {
+    std::string shown;
+    for (const std::string& warning : RecordWipe(server_, click.wipe, backedUp ? &backup : nullptr)) {
+      std::fprintf(stderr, "%s\n", common::VisibleName("Calmet: warning: " + warning).c_str());
+      shown += (shown.empty() ? "Warning: " : "; ") + warning;
+    }
+    if (!shown.empty()) statusBar()->showMessage(common::VisibleText(common::AnsiToQString(shown)));
     // Still frozen: this selection must not redraw the view.
     SelectWithoutShowing(0);
     state_.WipeInProgress = false;

@@ -1,14 +1,20 @@
 #include "accounts/character_view.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <charconv>
 #include <cmath>
 #include <unordered_map>
 
 #include "common/file_search.h"
+#include "common/item_layout.h"
 #include "common/profile.h"
 #include "common/server_layout.h"
+#include "common/steady_read.h"
 #include "common/text_util.h"
 #include "common/trusted_folder.h"
+#include "common/unique_fd.h"
 #include "common/visible_text.h"
 
 namespace calmet {
@@ -66,6 +72,36 @@ struct ItemInfo {
   bool bracketed = false;  // type 12: the slot value is shown in brackets
 };
 
+// The item record the converter wrote at `name`: an ordinary file of
+// exactly the record's size, read without following a link the operator
+// did not make and without waiting on a FIFO. False for anything else.
+bool ReadConvertedItem(const common::Folder& items, const std::string& name, common::ItemRec* rec) {
+  common::UniqueFd fd;
+  struct stat st;
+  if (!common::OpenFile(items, common::ResolveName(items, name), O_RDONLY, 0, &fd, &st).ok() ||
+      st.st_size != static_cast<off_t>(common::kItemRecSize)) {
+    return false;
+  }
+  std::string bytes;
+  bool complete = false;
+  if (!common::ReadAllAt(items.fs(), fd.get(), items.HostOf(name), common::kItemRecSize, &bytes,
+                         &complete)
+           .ok() ||
+      !complete) {
+    return false;
+  }
+  return common::kItemLayout
+      .Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), rec)
+      .ok();
+}
+
+// A fixed-width text without the padding the record gives it: trailing
+// spaces (the converter's) and NULs.
+std::string TrimPadding(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
+  return text;
+}
+
 // Looks an item up once per display; a missing file or section reads as an
 // empty name, and a type that does not convert is not type 12.
 const ItemInfo& LookUpItem(const common::Folder& items, int32_t number,
@@ -73,11 +109,19 @@ const ItemInfo& LookUpItem(const common::Folder& items, int32_t number,
   auto it = cache.find(number);
   if (it != cache.end()) return it->second;
   const std::string section = common::layout::kItems.sectionPrefix + common::Dec(number);
+  const std::string file = common::layout::kItemFileStem + common::Dec(number) + ".dat";
   ItemInfo info;
-  const common::ProfileReader itemFile(items, common::layout::kItemFileStem + common::Dec(number) + ".dat");
-  info.name = itemFile.Get(section, "Name");
-  std::optional<uint8_t> type = ConvertByte(itemFile.Get(section, "Type"));
-  info.bracketed = type && *type == 12;
+  const common::ProfileReader itemFile(items, file);
+  const common::ProfileReader::Section found = itemFile.InSection(section);
+  common::ItemRec rec;
+  if (!found.exists() && ReadConvertedItem(items, file, &rec)) {
+    info.name = TrimPadding(rec.Name);
+    info.bracketed = rec.Type == 12;
+  } else {
+    info.name = found.Get("Name");
+    std::optional<uint8_t> type = ConvertByte(found.Get("Type"));
+    info.bracketed = type && *type == 12;
+  }
   return cache.emplace(number, std::move(info)).first->second;
 }
 
@@ -168,7 +212,24 @@ AccountView AccountReader::Show(std::string_view fileName, ViewDepth depth) cons
     }
   }
 
-  if (depth == ViewDepth::kCharactersOnly || !items_.valid()) return view;
+  if (depth == ViewDepth::kCharactersOnly) return view;
+  if (depth == ViewDepth::kSlots) {
+    for (int c = 1; c <= kCharacters; ++c) {
+      const common::ProfileReader::Section& section = sections[c - 1];
+      std::vector<SlotView>& slots = view.characters[c - 1].slotValues;
+      slots.reserve(kSlots);
+      for (int slot = 1; slot <= kSlots; ++slot) {
+        const std::string s = common::Dec(slot);
+        SlotView& values = slots.emplace_back();
+        values.slot = slot;
+        values.value = section.Get("InvItemVal" + s);
+        values.itemText = section.Get("InvItemNum" + s);
+        values.item = ConvertLong(values.itemText).value_or(0);
+      }
+    }
+    return view;
+  }
+  if (!items_.valid()) return view;
 
   std::unordered_map<int32_t, ItemInfo> itemCache;
   for (int c = 1; c <= kCharacters; ++c) {

@@ -66,7 +66,9 @@ std::string DefaultCaption(int position);
 
 // How much of the view to read: the whole view, or the captions and stats
 // only, which reads no item file (a search over every account needs no more).
-enum class ViewDepth { kFull, kCharactersOnly };
+// kSlots reads the characters and their slots' values but no item file
+// (no names, no inventory lines).
+enum class ViewDepth { kFull, kCharactersOnly, kSlots };
 
 // Reads the accounts of one server folder: the accounts and items folders
 // are walked to once, when it is made, for all the accounts it then reads

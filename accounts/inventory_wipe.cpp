@@ -6,11 +6,12 @@
 #include "common/atomic_file.h"
 #include "common/binary_record.h"
 #include "common/file_search.h"
-#include "common/trusted_folder.h"
 #include "common/profile.h"
 #include "common/profile_fill.h"
 #include "common/server_layout.h"
+#include "common/steady_read.h"
 #include "common/text_util.h"
+#include "common/trusted_folder.h"
 #include "common/visible_text.h"
 
 namespace calmet {
@@ -99,7 +100,7 @@ common::Status NotBackedUp(const std::string& file, const BackedUpAccount* backu
 
 common::JobResult WipeInventories(const common::ServerFolder& server,
                                   const AccountListing& accounts, common::JobEvents& events,
-                                  const BackupResult* backup) {
+                                  const BackupResult* backup, std::vector<std::string>* written) {
   const int32_t total = static_cast<int32_t>(accounts.files.size());
   common::JobRun run(events, kWipeJob, 1, total);
   common::JobResult& result = run.result();
@@ -117,6 +118,7 @@ common::JobResult WipeInventories(const common::ServerFolder& server,
     return result;
   }
   common::RemoveStaleTempsIn(folder);
+  if (written) written->assign(accounts.files.size(), std::string());
   run.Start();
   for (int32_t p = 0; p < total; ++p) {
     const int32_t item = p + 1;
@@ -132,6 +134,12 @@ common::JobResult WipeInventories(const common::ServerFolder& server,
       outcome = WipeAccount(folder, file, copy);
     }
     if (outcome.why.ok()) {
+      if (written) {
+        common::SteadyFile now;
+        if (common::ReadSteady(folder, file, common::kMaxProfileFileBytes, &now).ok()) {
+          (*written)[at] = ContentHash(now.bytes);
+        }
+      }
       run.Done(item);
     } else {
       run.Problem({item, accounts.lines[at], std::move(outcome.why), outcome.kind});
@@ -178,7 +186,7 @@ namespace calmet {
 WipeClickResult WipeClick(const common::ServerFolder& server, const AccountListing& accounts,
                           common::MessagePort& messages, common::JobEvents& events,
                           const std::function<common::Status()>& beforeWipe,
-                          const BackupResult* backup) {
+                          const BackupResult* backup, std::vector<std::string>* written) {
   WipeClickResult result;
   if (messages.Show(kWipeQuestion, kWipeQuestionTitle, common::MsgButtons::YesNo,
                     common::MsgIcon::None) != common::MsgAnswer::Yes) {
@@ -191,7 +199,7 @@ WipeClickResult WipeClick(const common::ServerFolder& server, const AccountListi
       return result;
     }
   }
-  result.wipe = WipeInventories(server, accounts, events, backup);
+  result.wipe = WipeInventories(server, accounts, events, backup, written);
   if (!result.wipe.started) {
     result.outcome = WipeClickOutcome::kNothing;
   } else {

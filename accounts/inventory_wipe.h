@@ -67,9 +67,15 @@ inline constexpr char kWipeJob[] = "wipe";
 // With `backup`, an account is wiped only when the bytes the wipe read are
 // the bytes its backup holds (the same hash); otherwise it is left as it
 // was and named, so that the backup always holds what the wipe removed.
+//
+// With `written`, the file of each account wiped is read again right after
+// its replace, and ContentHash of what it holds then is put at its list
+// position ("" for an account not wiped): a restore later knows whether the
+// server has changed it since.
 common::JobResult WipeInventories(const common::ServerFolder& server,
                                   const AccountListing& accounts, common::JobEvents& events,
-                                  const BackupResult* backup = nullptr);
+                                  const BackupResult* backup = nullptr,
+                                  std::vector<std::string>* written = nullptr);
 
 // The box that ends a wipe that ran: kWipeDone, or kWipeFailed naming each
 // account not wiped with why (and the flush that failed, and where a
@@ -108,7 +114,8 @@ inline constexpr char kWipeNotStartedTitle[] = "Inventory wipe not started.";
 WipeClickResult WipeClick(const common::ServerFolder& server, const AccountListing& accounts,
                           common::MessagePort& messages, common::JobEvents& events,
                           const std::function<common::Status()>& beforeWipe = {},
-                          const BackupResult* backup = nullptr);
+                          const BackupResult* backup = nullptr,
+                          std::vector<std::string>* written = nullptr);
 
 // The box that ends a click: kWipeNotStarted with why, kWipeNothing, or
 // WipeReport; none when the answer was No.

@@ -1,20 +1,9 @@
-// One field of a converted record as read back, named as its layout names
-// it, for showing it.
+// A converted record's field as read back lives in the platform layer, beside
+// the record layouts that read it.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
+#include "common/field_value.h"
 
 namespace vostrel {
-
-struct FieldValue {
-  std::string name;
-  bool isText = false;
-  std::string text;    // a text's bytes (a fixed text without its padding)
-  int64_t number = 0;  // a number's value
-  bool isList = false;
-  std::vector<int64_t> list;  // a list of numbers (a map's slots)
-};
-
+using common::FieldValue;
 }  // namespace vostrel

@@ -6,25 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "common/item_layout.h"
 #include "common/status.h"
+#include "converter/field_value.h"
 
 namespace vostrel {
 
 struct ConverterState;
 class RecordJob;
-struct FieldValue;
 
-struct ItemRec {
-  std::string Name;  // 20 characters, space-padded
-  int16_t Pic = 0;
-  uint8_t Type = 0;
-  int32_t Data1 = 0, Data2 = 0, Data3 = 0;
-  std::string GuildReq;  // 20 characters, space-padded
-  int32_t LevelReq = 0;
-  uint8_t ClassReq = 0;
-};
-
-inline constexpr size_t kItemRecSize = 92;
+using common::ItemRec;
+using common::kItemRecSize;
 
 // Converts item `n` into element n of state.ItemTable and its file. Fails
 // with OutOfRange for a number outside the table or a value that does not fit

@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "converter/field_value.h"
+
 namespace vostrel {
 
-struct FieldValue;
 
 struct LegacyTileRec {
   int16_t Layer1 = 0, Layer2 = 0, Layer3 = 0, Layer4 = 0;

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "common/status.h"
+#include "converter/field_value.h"
 
 namespace vostrel {
 
 struct ConverterState;
 class RecordJob;
-struct FieldValue;
 
 struct NPCRec {
   std::string Name;       // 20 characters, space-padded

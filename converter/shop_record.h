@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "converter/field_value.h"
 
 namespace common {
 class ProfileReader;
@@ -17,7 +18,6 @@ class ProfileReader;
 namespace vostrel {
 
 class RecordJob;
-struct FieldValue;
 
 // Converts shop `n`. All 52 keys reach the disk in one crash-safe write;
 // other keys and sections of an existing shop file are kept. Values are

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "common/status.h"
+#include "converter/field_value.h"
 
 namespace vostrel {
 
 struct ConverterState;
 class RecordJob;
-struct FieldValue;
 
 struct SignRec {
   std::string Header, Line1, Line2, Line3;

@@ -8,7 +8,9 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QtTest>
+#include <filesystem>
 
 #include "accounts/accounts_window.h"
 #include "accounts/inventory_wipe.h"
@@ -69,6 +71,7 @@ class FrmMainTest : public QObject {
   void wipeWithoutAccountsSaysSoAndEnablesTheList();
   void wipeNamesAccountsItCouldNotWrite();
   void wipeWhileTheServerRunsAsksAgainAndNoChangesNothing();
+  void wipeBacksUpFirstAndAJournalItCannotWriteIsOnlyAWarning();
 };
 
 void FrmMainTest::controlsCarryTheirNamesCaptionsAndFonts() {
@@ -374,6 +377,31 @@ void FrmMainTest::wipeWhileTheServerRunsAsksAgainAndNoChangesNothing() {
                                          std::to_string(server.pid()) + ").");
   QCOMPARE(s.Read("Accounts/bob.ini"), before);
   QVERIFY(Find<QListWidget>(w, "lstAccounts")->isEnabled());
+}
+
+void FrmMainTest::wipeBacksUpFirstAndAJournalItCannotWriteIsOnlyAWarning() {
+  ScratchFolder s;
+  WriteServer(s);
+  const std::string bob = s.Read("Accounts/bob.ini");
+  // Something in the journal's place that cannot be appended to.
+  s.MakeDir("server-tools.journal");
+  RecordingMessages messages;
+  messages.answers.push_back(common::MsgAnswer::Yes);
+  frmMain w(&messages);
+  QTest::mouseClick(Find<QPushButton>(w, "cmdClear"), Qt::LeftButton);
+  // The window's boxes are as they were: the question, then done.
+  QCOMPARE(messages.shown.size(), size_t{2});
+  QCOMPARE(messages.shown[1].title, std::string(calmet::kWipeDoneTitle));
+  QVERIFY(s.Read("Accounts/bob.ini") != bob);
+  std::vector<std::filesystem::path> backups;
+  for (const auto& e : std::filesystem::directory_iterator(s.At("Backups"))) {
+    backups.push_back(e.path());
+  }
+  QCOMPARE(backups.size(), size_t{1});
+  QVERIFY(backups[0].filename().string().ends_with("Z-wipe"));
+  QVERIFY(std::filesystem::exists(backups[0] / "manifest.json"));
+  QCOMPARE(s.Read("Backups/" + backups[0].filename().string() + "/bob.ini"), bob);
+  QVERIFY(w.statusBar()->currentMessage().contains(QStringLiteral("journal was not written")));
 }
 
 QTEST_MAIN(FrmMainTest)

@@ -4,6 +4,7 @@
 
 #include "accounts/character_view.h"
 #include "tests/accounts/account_files.h"
+#include "tests/support/le_bytes.h"
 #include "tests/support/scratch_folder.h"
 
 namespace calmet {
@@ -194,6 +195,51 @@ TEST_F(ViewTest, BinaryItemFilesShowEmptyNames) {
   s.Write("Items/Item20.dat", record);
   AccountView v = Show(Section("CHAR1", {{"InvItemNum1", "20"}, {"InvItemVal1", "3"}}));
   EXPECT_EQ(v.characters[0].inventory[0], "1: ");
+}
+
+// An item record as the converter lays it out: Name (20, space-padded), Pic,
+// Type, Data1..3, GuildReq (20), LevelReq, ClassReq, 32 reserved bytes.
+std::string ItemRecord(const std::string& name, int type) {
+  std::string r = name + std::string(20 - name.size(), ' ');
+  r += Le16(31) + std::string(1, static_cast<char>(type)) + Le32(1) + Le32(2) + Le32(3);
+  r += std::string(20, ' ') + Le32(5) + std::string(1, '\x02') + std::string(32, '\0');
+  return r;
+}
+
+TEST_F(ViewTest, ConvertedItemRecordsShowTheirNameAndBracketType12) {
+  ASSERT_EQ(ItemRecord("Gold Coin", 12).size(), 92u);
+  s.Write("Items/Item20.dat", ItemRecord("Gold Coin", 12));
+  s.Write("Items/Item21.dat", ItemRecord("Axe", 3));
+  // Padded with NULs instead, and a name that fills its field.
+  std::string nulPadded = ItemRecord("Bow", 1);
+  nulPadded.replace(3, 17, std::string(17, '\0'));
+  s.Write("Items/Item22.dat", nulPadded);
+  s.Write("Items/Item23.dat", ItemRecord("Twenty Letters Long!", 12));
+  // One byte short: not a record, and no section either.
+  s.Write("Items/Item24.dat", ItemRecord("Short", 12).substr(0, 91));
+  // A profile file of exactly that size still reads as a profile file.
+  std::string profile = ItemFile("25", "Staff", "12");
+  profile += "Note=" + std::string(92 - profile.size() - 7, 'x') + "\r\n";
+  ASSERT_EQ(profile.size(), 92u);
+  s.Write("Items/Item25.dat", profile);
+  AccountView v = Show(Section("CHAR1", {{"InvItemNum1", "20"},
+                                         {"InvItemVal1", "250"},
+                                         {"InvItemNum2", "21"},
+                                         {"InvItemVal2", "4"},
+                                         {"InvItemNum3", "22"},
+                                         {"InvItemNum4", "23"},
+                                         {"InvItemVal4", "9"},
+                                         {"InvItemNum5", "24"},
+                                         {"InvItemNum6", "25"},
+                                         {"InvItemVal6", "1"}}));
+  const std::vector<std::string>& inv = v.characters[0].inventory;
+  EXPECT_EQ(inv[0], "1: Gold Coin (250)");
+  EXPECT_EQ(inv[1], "2: Axe");
+  EXPECT_EQ(inv[2], "3: Bow");
+  EXPECT_EQ(inv[3], "4: Twenty Letters Long! (9)");
+  EXPECT_EQ(inv[4], "5: ");
+  EXPECT_EQ(inv[5], "6: Staff (1)");
+  EXPECT_EQ(v.characters[0].slotValues[0].name, "Gold Coin");
 }
 
 TEST(ViewWithoutItemsTest, EmptyOrMissingItemsFolderLeavesListsEmpty) {

@@ -225,8 +225,9 @@ TEST(CalmetCommand, WipeWritesWhatTheWindowsWipeWritesAfterItsBackup) {
       {"wipe", "--yes", "--backup", backups.At("new/folder"), "--server-dir", byCommand.path()});
   EXPECT_EQ(r.exitStatus, 0) << r.err;
   EXPECT_NE(r.err.find(kWipeDone), std::string::npos) << r.err;
-  const auto saved = tests::FileTree(backups.At("new/folder"));
-  // Every listed file, byte for byte, and no temporary one.
+  auto saved = tests::FileTree(backups.At("new/folder"));
+  // Every listed file, byte for byte, beside the manifest, and no temporary one.
+  EXPECT_EQ(saved.erase("manifest.json"), 1u);
   EXPECT_EQ(saved,
             (std::map<std::string, std::string>{{"bob.ini", before.at("Accounts/bob.ini")},
                                                 {"Carol.ini", before.at("Accounts/Carol.ini")}}));
@@ -246,7 +247,10 @@ TEST(CalmetCommand, WipeWritesWhatTheWindowsWipeWritesAfterItsBackup) {
   EXPECT_EQ(wiped.done, 2);
   const auto expected = tests::FileTree(byWindow.path());
   EXPECT_NE(expected, before);
-  EXPECT_EQ(tests::FileTree(byCommand.path()), expected);
+  // The command also wrote its line to the journal.
+  auto byCommandTree = tests::FileTree(byCommand.path());
+  EXPECT_EQ(byCommandTree.erase("server-tools.journal"), 1u);
+  EXPECT_EQ(byCommandTree, expected);
 }
 
 TEST(CalmetCommand, WipeAsksOnATerminalAndNeverWaitsWithoutOne) {
@@ -438,6 +442,68 @@ TEST(CalmetCommand, AnInterruptStopsTheWipeBetweenTwoAccountsAndSaysWhere) {
     }
     EXPECT_EQ(entries, static_cast<size_t>(kAccounts));
   }
+}
+
+TEST(CalmetCommand, AnInterruptStopsTheRestoreBetweenTwoAccountsAndSaysWhere) {
+  constexpr int kAccounts = 2000;
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string oldTmp = tmp ? tmp : "";
+  if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
+  struct Restore {
+    const char* was;
+    std::string old;
+    ~Restore() { was ? setenv("TMPDIR", old.c_str(), 1) : unsetenv("TMPDIR"); }
+  } restore{tmp, oldTmp};
+  ScratchFolder s;
+  std::vector<std::string> names, before;
+  for (int n = 0; n < kAccounts; ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "acc%04d.ini", n);
+    names.push_back(name);
+    before.push_back(FullAccount(n));
+    s.Write(std::string("Accounts/") + name, before.back());
+  }
+  ASSERT_EQ(RunCalmet({"wipe", "--yes", "--quiet", "--server-dir", s.path()}).exitStatus, 0);
+  std::string backup;
+  for (const auto& e : fs::directory_iterator(s.At("Backups"))) backup = e.path();
+  const std::string first = s.At("Accounts/" + names[0]);
+  const std::string firstBefore = before[0];
+  const tests::CommandResult r = RunCalmet(
+      {"restore", backup, "--yes", "--server-dir", s.path()}, -1,
+      [&] {
+        std::ifstream in(first, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str() == firstBefore;
+      },
+      SIGINT);
+  EXPECT_EQ(r.exitStatus, 128 + SIGINT) << r.err;
+  // The restored accounts first, then those still wiped.
+  int restored = 0;
+  for (int n = 0; n < kAccounts; ++n) {
+    if (s.Read("Accounts/" + names[static_cast<size_t>(n)]) != before[static_cast<size_t>(n)]) {
+      break;
+    }
+    ++restored;
+  }
+  ASSERT_GT(restored, 0);
+  ASSERT_LT(restored, kAccounts) << "the restore ended before the signal came";
+  for (int n = restored; n < kAccounts; ++n) {
+    EXPECT_NE(s.Read("Accounts/" + names[static_cast<size_t>(n)]), before[static_cast<size_t>(n)]);
+  }
+  const std::string next = std::to_string(restored + 1);
+  EXPECT_NE(r.err.find("Restore: " + std::to_string(restored) + " account" +
+                       (restored == 1 ? "" : "s") + " restored, in "),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("The restore was stopped before account " + next), std::string::npos)
+      << r.err;
+  size_t entries = 0;
+  for (const auto& e : fs::directory_iterator(s.At("Accounts"))) {
+    EXPECT_EQ(e.path().filename().string().rfind("acc", 0), 0u) << e.path();
+    ++entries;
+  }
+  EXPECT_EQ(entries, static_cast<size_t>(kAccounts));
 }
 
 // Player-chosen and planted names: no control reaches the terminal (only

@@ -1,6 +1,6 @@
 // Calmet's JSON against its description, docs/json.md: the schema written
-// there checks the page's own examples and what list, show and find really
-// print, so that neither can change without the other.
+// there checks the page's own examples and what every command with --json
+// really prints, so that neither can change without the other.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
@@ -153,7 +153,7 @@ std::string Lines(const std::vector<std::string>& lines) {
 TEST(CalmetJson, TheDescriptionsExamplesFitItsSchema) {
   const std::string doc = ReadDoc();
   const Schema schema(Block(doc, "schema").toObject());
-  for (const char* command : {"list", "show", "find"}) {
+  for (const char* command : {"list", "show", "find", "find-item", "backups", "journal"}) {
     const QJsonValue example = Block(doc, std::string("example: ") + command);
     ASSERT_TRUE(example.isObject()) << command;
     EXPECT_EQ(Lines(schema.Misfits(example, command)), "") << command;
@@ -248,6 +248,25 @@ TEST(CalmetJson, EveryCommandsOutputFitsTheDescription) {
   const QJsonObject none = run({"find", "nobody"}, 3);
   EXPECT_EQ(Lines(schema.Misfits(none, "find")), "");
   EXPECT_EQ(none["accounts"].toArray().size(), 0);
+
+  const QJsonObject holders = run({"find", "--item", "1"}, 3);
+  EXPECT_EQ(Lines(schema.Misfits(holders, "find-item")), "");
+  EXPECT_EQ(holders["holders"][0]["character_name"].toString(), "Alice");
+  EXPECT_EQ(holders["holders"][0]["value"], QJsonValue(250));
+
+  // A wipe (the broken account left out) writes a backup and a journal entry.
+  s.Write("Accounts/bob.ini", "[CHAR1]\r\nName=Bob\r\n");
+  const tests::CommandResult wiped =
+      tests::RunProgram("Calmet", {"wipe", "--yes", "--server-dir", s.path()});
+  EXPECT_EQ(wiped.exitStatus, 1) << wiped.err;
+  const QJsonObject backups = run({"backups"}, 0);
+  EXPECT_EQ(Lines(schema.Misfits(backups, "backups")), "");
+  EXPECT_EQ(backups["count"], QJsonValue(1));
+  EXPECT_EQ(backups["backups"][0]["files"], QJsonValue(2));
+  const QJsonObject journal = run({"journal"}, 0);
+  EXPECT_EQ(Lines(schema.Misfits(journal, "journal")), "");
+  EXPECT_EQ(journal["since"], QJsonValue(QJsonValue::Null));
+  EXPECT_EQ(journal["entries"][0]["skipped"], QJsonValue(1));
 }
 
 }  // namespace

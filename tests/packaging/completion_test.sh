@@ -41,12 +41,14 @@ complete_line() {
   fi
 }
 
-complete_line $'list\nshow\nfind\nwipe' Calmet ""
+complete_line $'list\nshow\nfind\nwipe\nrestore\nbackups\njournal' Calmet ""
 complete_line $'bob\nBetty Blue\nBILL.INI' Calmet show --server-dir "$server" ""
 complete_line $'Betty Blue\nBILL.INI' Calmet --server-dir "$server" show B
 complete_line $'bob\nBetty Blue\nBILL.INI' Calmet --server-dir="$server" show ""
 complete_line "" Calmet show ""  # no server folder named: nothing to read
 complete_line $'--backup=' Calmet wipe --b
+complete_line $'--since=' Calmet journal --si
+complete_line $'--item=' Calmet find --i
 complete_line $'--json' Calmet list --j
 complete_line "" Calmet list --y
 complete_line $'items\nspells\nsigns\nshops\nnpcs\nmaps\nall' Vostrel convert ""
@@ -73,7 +75,7 @@ offered() {  # <program> <words before the option...>: every option offered ther
 for p in Vostrel Calmet Ruvane; do
   all=$(
     offered "$p"
-    for command in list show find wipe convert --systemd-unit; do offered "$p" "$command"; done
+    for command in list show find wipe restore backups journal convert --systemd-unit; do offered "$p" "$command"; done
   )
   for option in $("$build/bin/$p" --help | grep -oE '^  (-h, )?--[a-z0-9-]+' | grep -oE -- '--[a-z0-9-]+'); do
     grep -qx -- "$option" <<<"$all" || {
