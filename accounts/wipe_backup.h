@@ -12,15 +12,14 @@
 #include "accounts/account_list.h"
 #include "common/job.h"
 #include "common/server_folder.h"
+#include "common/server_layout.h"
 #include "common/status.h"
 #include "common/trusted_folder.h"
 
 namespace calmet {
 
-// The folder of the server folder that holds the wipes' backups, and the
-// manifest's name in a backup.
-inline constexpr char kBackupsFolder[] = "Backups";
-inline constexpr char kManifestFile[] = "manifest.json";
+using common::layout::kBackupsFolder;
+using common::layout::kManifestFile;
 // The version of the manifest's shape.
 inline constexpr int kManifestVersion = 1;
 

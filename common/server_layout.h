@@ -57,6 +57,15 @@ static_assert(std::string_view(kItems.recordPrefix) ==
 // The game server itself, which Ruvane starts.
 inline constexpr char kServerExe[] = "\\server.exe";
 
+// What the tools themselves add to the server folder, by plain name.
+// One line of JSON for every change a tool makes.
+inline constexpr char kJournalFile[] = "server-tools.journal";
+// The wipes' backups, one folder each, and the manifest in each.
+inline constexpr char kBackupsFolder[] = "Backups";
+inline constexpr char kManifestFile[] = "manifest.json";
+// What the started server prints, appended; never rotated or truncated.
+inline constexpr char kServerLogName[] = "server-output.log";
+
 // The program folder + `name`.
 std::string ServerPath(std::string_view name);
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/server_layout.h"
 #include "common/status.h"
 
 namespace ruvane {
@@ -41,9 +42,7 @@ FileFacts ExamineFile(const std::string& path);
 // (a PATH-style list); "" when there is none.
 std::string FindOnPath(const std::string& name, const std::string& path);
 
-// The file in the server folder that the server's standard output and
-// error are appended to. Never rotated or truncated by us.
-inline constexpr char kServerLogName[] = "server-output.log";
+using common::layout::kServerLogName;
 
 // Opens kServerLogName in the folder open as `folderFd` for appending,
 // creating it (mode 0640) when missing. The server's account may have put

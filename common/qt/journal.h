@@ -11,12 +11,12 @@
 
 #include "common/job.h"
 #include "common/server_folder.h"
+#include "common/server_layout.h"
 #include "common/status.h"
 
 namespace common {
 
-// The journal's name in the server folder.
-inline constexpr char kJournalFile[] = "server-tools.journal";
+using layout::kJournalFile;
 
 // One change, as a tool tells it. Empty texts and zero numbers are left out
 // of the line (the range, the counts), but for the counts of a job.
