@@ -16,23 +16,6 @@ namespace vostrel {
 
 namespace {
 
-const common::layout::ProfileKindFiles& FilesOf(Page page) {
-  switch (page) {
-    case Page::Items:
-      return common::layout::kItems;
-    case Page::Spells:
-      return common::layout::kSpells;
-    case Page::Signs:
-      return common::layout::kSigns;
-    case Page::Shops:
-      return common::layout::kShops;
-    case Page::NPCs:
-    case Page::Maps:
-      break;
-  }
-  return common::layout::kNPCs;
-}
-
 const char* MissingPrompt(Page page) {
   switch (page) {
     case Page::Items:
@@ -80,6 +63,23 @@ Notice Unreadable(const common::Status& why) {
 }
 
 }  // namespace
+
+const common::layout::ProfileKindFiles& FilesOf(Page page) {
+  switch (page) {
+    case Page::Items:
+      return common::layout::kItems;
+    case Page::Spells:
+      return common::layout::kSpells;
+    case Page::Signs:
+      return common::layout::kSigns;
+    case Page::Shops:
+      return common::layout::kShops;
+    case Page::NPCs:
+    case Page::Maps:
+      break;
+  }
+  return common::layout::kNPCs;
+}
 
 const char* JobName(Page page) {
   switch (page) {

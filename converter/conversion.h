@@ -12,6 +12,7 @@
 #include "common/job.h"
 #include "common/message_port.h"
 #include "common/server_folder.h"
+#include "common/server_layout.h"
 #include "common/server_process.h"
 #include "common/status.h"
 #include "converter/converter_state.h"
@@ -29,6 +30,9 @@ constexpr const char* DefaultMaximum(Page page) {
 
 // The name a job's result carries ("items", ..., "maps").
 const char* JobName(Page page);
+
+// The files of a profile page's kind (Maps has none of its own: NPCs').
+const common::layout::ProfileKindFiles& FilesOf(Page page);
 
 // The texts of the boxes a job's checks show.
 inline constexpr const char* kTitleFileNotFound = "File not found";

@@ -6,6 +6,7 @@
 #include "common/steady_read.h"
 #include "common/text_util.h"
 #include "common/trusted_folder.h"
+#include "converter/conversion.h"
 #include "converter/item_record.h"
 #include "converter/map_records.h"
 #include "converter/npc_record.h"
@@ -20,23 +21,6 @@ namespace {
 // Larger than any file the conversion writes (a sign of four texts of
 // 65535 bytes each is about 256 KiB): anything bigger is not read at all.
 constexpr uint64_t kLargestRecord = 1 << 20;
-
-const common::layout::ProfileKindFiles& FilesOf(Page page) {
-  switch (page) {
-    case Page::Items:
-      return common::layout::kItems;
-    case Page::Spells:
-      return common::layout::kSpells;
-    case Page::Signs:
-      return common::layout::kSigns;
-    case Page::Shops:
-      return common::layout::kShops;
-    case Page::NPCs:
-    case Page::Maps:
-      break;
-  }
-  return common::layout::kNPCs;
-}
 
 // The tool path of file N ("\Items\Item5.dat").
 std::string ToolPathOf(Page page, int32_t n) {
