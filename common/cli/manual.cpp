@@ -84,15 +84,15 @@ void HelpParagraphs(std::string& out, const std::string& text, size_t indent) {
   }
 }
 
-std::string OptionSpec(const OptionDoc& option) {
-  std::string spec = option.shortH ? "-h, --" : "--";
-  spec += option.name;
-  if (option.value) spec += std::string(" ") + option.value;
-  return spec;
+std::string OptionForm(const OptionDoc& option) {
+  std::string form = option.shortH ? "-h, --" : "--";
+  form += option.name;
+  if (option.value) form += std::string(" ") + option.value;
+  return form;
 }
 
-void HelpEntry(std::string& out, const std::string& spec, const std::string& help) {
-  std::string left = "  " + spec;
+void HelpEntry(std::string& out, const std::string& form, const std::string& help) {
+  std::string left = "  " + form;
   if (left.size() + 2 <= kHelpColumn) {
     left.append(kHelpColumn - left.size(), ' ');
     out += left;
@@ -267,7 +267,7 @@ std::string HelpText(const Manual& manual) {
     }
   }
   out += "\nOptions:\n";
-  for (const OptionDoc& o : AllOptions(manual)) HelpEntry(out, OptionSpec(o), o.help);
+  for (const OptionDoc& o : AllOptions(manual)) HelpEntry(out, OptionForm(o), o.help);
   out += "\nExit status:\n";
   for (const ExitDoc& e : manual.exitStatus) {
     out += "  " + std::to_string(e.status) + " ";
@@ -299,7 +299,7 @@ std::string ManualPage(const Manual& manual, const std::string& date, const std:
   }
   out += ".SH OPTIONS\n";
   for (const OptionDoc& o : AllOptions(manual)) {
-    out += ".TP\n" + RoffMarked(OptionSpec(o)) + "\n" + Roff(o.help) + "\n";
+    out += ".TP\n" + RoffMarked(OptionForm(o)) + "\n" + Roff(o.help) + "\n";
   }
   out += ".SH \"EXIT STATUS\"\n";
   for (const ExitDoc& e : manual.exitStatus) {
