@@ -7,9 +7,7 @@
 
 #include <QCryptographicHash>
 #include <cerrno>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "common/atomic_file.h"
@@ -37,25 +35,31 @@ Status SyncFolder(const Folder& dir) {
 }
 
 // Creates `dir` and its missing parents; only the last is private.
+// Makes the backup folder `dir` (a host path the operator gave) and any
+// missing folder on the way, each through the trusted walk, so that a link
+// planted below the server folder is not followed; the new entry is flushed
+// to the disk with the copies.
 Status MakeFolder(const std::string& dir) {
-  struct stat st;
-  if (::stat(dir.c_str(), &st) == 0) {
-    if (!S_ISDIR(st.st_mode)) return Status::InvalidArgument(dir + ": not a folder");
-    return Status::OK();
+  Folder parent;
+  std::string name;
+  if (Status s = common::LocateEntry(dir, &parent, &name); s.IsNotFound()) {
+    const size_t cut = dir.find_last_of('/');
+    if (cut == std::string::npos || cut == 0) return s;
+    if (Status up = MakeFolder(dir.substr(0, cut)); !up.ok()) return up;
+    if (Status again = common::LocateEntry(dir, &parent, &name); !again.ok()) return again;
+  } else if (!s.ok()) {
+    return s;
   }
-  std::error_code ec;
-  const std::filesystem::path path(dir);
-  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-  if (ec) return common::PosixError(path.parent_path().string(), ec.value());
-  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return common::PosixError(dir, errno);
-  // The new entry must reach the disk with the copies.
-  const int parent = ::open(path.has_parent_path() ? path.parent_path().c_str() : ".",
-                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (parent < 0) return common::PosixError(path.parent_path().string(), errno);
-  const int rc = ::fsync(parent);
-  const int err = errno;
-  ::close(parent);
-  if (rc != 0) return common::PosixError(path.parent_path().string(), err);
+  bool exists = false;
+  name = common::ResolveName(parent, name, &exists);
+  if (exists) {
+    Folder made;
+    return common::OpenSubFolder(parent, name, &made);
+  }
+  if (Status s = common::CreateFolderIn(parent, name, 0700); !s.ok()) return s;
+  UniqueFd flush;
+  if (Status s = common::OpenFolderForReading(parent, &flush); !s.ok()) return s;
+  if (parent.fs().Fsync(flush.get()) != 0) return common::PosixError(parent.host(), errno);
   return Status::OK();
 }
 

@@ -13,6 +13,7 @@
 #include <cerrno>
 
 #include "common/atomic_file.h"
+#include "common/host_path.h"
 #include "common/binary_record.h"
 #include "common/profile.h"
 #include "common/qt/journal.h"
@@ -207,13 +208,9 @@ Status WipeBackup::Make(const common::ServerFolder& server, const AccountListing
   } else {
     Folder root, backups;
     if (Status s = server.OpenRoot(&root); !s.ok()) return s.WithContext("backup folder");
-    bool exists = false;
-    const std::string name = common::ResolveName(root, kBackupsFolder, &exists);
-    if (!exists) {
-      if (root.fs().MkdirAt(root.fd(), name.c_str(), 0700) != 0 && errno != EEXIST) {
-        return common::PosixError(root.HostOf(name), errno);
-      }
-      common::NoteCreated(root, name);
+    const std::string name = common::ResolveName(root, kBackupsFolder);
+    if (Status s = common::CreateFolderIn(root, name, 0700); !s.ok() && s.sysError() != EEXIST) {
+      return s;
     }
     if (Status s = common::OpenSubFolder(root, name, &backups); !s.ok()) return s;
     // One folder per wipe, named by its time; a second wipe within the same
@@ -222,11 +219,11 @@ Status WipeBackup::Make(const common::ServerFolder& server, const AccountListing
         QDateTime::currentDateTimeUtc().toString("yyyyMMdd'T'HHmmss'Z'").toStdString() + "-wipe";
     std::string folderName = stamp;
     for (int n = 2;; ++n) {
-      if (backups.fs().MkdirAt(backups.fd(), folderName.c_str(), 0700) == 0) break;
-      if (errno != EEXIST || n > 100) return common::PosixError(backups.HostOf(folderName), errno);
+      const Status made = common::CreateFolderIn(backups, folderName, 0700);
+      if (made.ok()) break;
+      if (made.sysError() != EEXIST || n > 100) return made;
       folderName = stamp + "-" + common::Dec(n);
     }
-    common::NoteCreated(backups, folderName);
     if (Status s = common::OpenSubFolder(backups, folderName, &folder_); !s.ok()) return s;
     host_ = folder_.host();
     result = BackUpAccountsInto(server, listing, folder_, &copies_, events);

@@ -63,12 +63,12 @@ Status CreateFolder(std::string_view path) {
   return CreateFolderIn(parent, name);
 }
 
-Status CreateFolderIn(const Folder& parent, std::string_view wanted) {
+Status CreateFolderIn(const Folder& parent, std::string_view wanted, mode_t mode) {
   bool exists = false;
   const std::string name = ResolveName(parent, wanted, &exists);
   const std::string host = parent.HostOf(name);
   if (exists) return PosixError("cannot create folder " + host, EEXIST);
-  if (mkdirat(parent.fd(), name.c_str(), 0777) != 0) {
+  if (parent.fs().MkdirAt(parent.fd(), name.c_str(), mode) != 0) {
     return PosixError("cannot create folder " + host, errno);
   }
   NoteCreated(parent, name);

@@ -5,6 +5,8 @@
 // without regard to case and refuses links the operator did not make.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
@@ -43,7 +45,7 @@ std::string SpelledPath(std::string_view path);
 Status CreateFolder(std::string_view path);
 
 class Folder;
-// The same for the folder `name` of an open folder.
-Status CreateFolderIn(const Folder& parent, std::string_view name);
+// The same for the folder `name` of an open folder, made with `mode`.
+Status CreateFolderIn(const Folder& parent, std::string_view name, mode_t mode = 0777);
 
 }  // namespace common

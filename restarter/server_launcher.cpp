@@ -137,16 +137,18 @@ LaunchPlan PlanLaunch(const std::string& path, const FileFacts& facts, const std
 
 FileFacts ExamineFile(const std::string& path) {
   FileFacts facts;
+  // What is checked is what was opened: a file swapped for a FIFO or a
+  // device after a look by name is neither waited on nor read.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return facts;
   struct stat st;
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return facts;
-  facts.runnable = access(path.c_str(), X_OK) == 0;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd >= 0) {
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    facts.runnable = access(path.c_str(), X_OK) == 0;
     char head[2] = {0, 0};
-    ssize_t n = read(fd, head, sizeof head);
+    const ssize_t n = read(fd, head, sizeof head);
     facts.windowsImage = n == 2 && head[0] == 'M' && head[1] == 'Z';
-    close(fd);
   }
+  close(fd);
   return facts;
 }
 
