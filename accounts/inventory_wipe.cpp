@@ -52,9 +52,10 @@ common::ItemProblem::Kind KindOf(const common::Status& s) {
 }
 
 // One account's 900 inventory keys in one write. When the file cannot be
-// written it is left as it was and the result says why.
+// written it is left as it was and the result says why; when it was wiped,
+// `hash` (when given) gets the hash of what it now holds.
 NotWiped WipeAccount(const common::Folder& folder, const std::string& file,
-                     const BackedUpAccount* backup) {
+                     const BackedUpAccount* backup, std::string* hash) {
   // The only exceptions here are the standard library's (out of memory);
   // one account failing that way must not end the wipe of the others.
   try {
@@ -82,6 +83,7 @@ NotWiped WipeAccount(const common::Folder& folder, const std::string& file,
     }
     if (backupDiffers) return {std::move(s), common::ItemProblem::Kind::kSkipped};
     const common::ItemProblem::Kind kind = KindOf(s);
+    if (s.ok() && hash) *hash = ContentHash(edit.Committed());
     return {std::move(s), kind};
   } catch (const std::exception& e) {
     return {common::Status::IOError(file + ": " + e.what()), common::ItemProblem::Kind::kFailed};
@@ -131,15 +133,9 @@ common::JobResult WipeInventories(const common::ServerFolder& server,
     if (backup && (!copy || !copy->copied)) {
       outcome.why = NotBackedUp(file, copy);
     } else {
-      outcome = WipeAccount(folder, file, copy);
+      outcome = WipeAccount(folder, file, copy, written ? &(*written)[at] : nullptr);
     }
     if (outcome.why.ok()) {
-      if (written) {
-        common::SteadyFile now;
-        if (common::ReadSteady(folder, file, common::kMaxProfileFileBytes, &now).ok()) {
-          (*written)[at] = ContentHash(now.bytes);
-        }
-      }
       run.Done(item);
     } else {
       run.Problem({item, accounts.lines[at], std::move(outcome.why), outcome.kind});

@@ -265,6 +265,8 @@ struct ProfileEdit::Impl {
   std::string bytes;
   std::unique_ptr<ProfileDocument> document;
   std::function<Status(std::string_view)> accept;
+  // What the file holds after the last Commit that succeeded.
+  std::string committed;
 
   // Every edit asked for, in order, so that it can be made again on a
   // newer version of the file.
@@ -355,9 +357,12 @@ struct ProfileEdit::Impl {
   // One try at putting the edited text on disk over the version read.
   Status WriteOnce() {
     if (!Editable()) return load.ok() ? Status::IOError(host + " cannot be reached") : load;
-    if (!changed) return Status::OK();
+    if (!changed) {
+      committed = document ? document->Serialize() : bytes;
+      return Status::OK();
+    }
     if (utf16) return Status::NotSupported(host + " holds UTF-16 text, which is not written");
-    const std::string text = document ? document->Serialize() : bytes;
+    std::string text = document ? document->Serialize() : bytes;
     // A new first line that begins like a byte-order mark (a key put before
     // the first section) would make every later read take the whole file for
     // another encoding and lose all of its values.
@@ -379,6 +384,7 @@ struct ProfileEdit::Impl {
     const std::string& entry = load.ok() ? read.where.name() : name;
     Status s = ReplaceFile(dir, entry, text, options);
     Forget(host);
+    if (s.ok()) committed = std::move(text);
     return s;
   }
 };
@@ -463,6 +469,8 @@ Status ProfileEdit::Commit() {
   }
   return Status::Changed(im.host + " kept changing; it was left as it was");
 }
+
+const std::string& ProfileEdit::Committed() const { return impl_->committed; }
 
 Status WriteIniKey(std::string_view file, std::string_view section, std::string_view key,
                    std::string_view value) {

@@ -142,6 +142,9 @@ class ProfileEdit {
   // Fails, leaving the file as it was, when it cannot be written (same rules
   // as WriteIniKey), or with Changed when it kept changing.
   Status Commit();
+  // After a Commit that succeeded: the bytes the file holds, as the edit
+  // wrote them or, with nothing to change, as they were read.
+  const std::string& Committed() const;
 
  private:
   struct Impl;
