@@ -60,7 +60,11 @@ const cli::Manual& Manual() {
       "wine when the system cannot run it by itself and wine is on the PATH; any other "
       "server.exe is started directly. The server gets no arguments and a session of its "
       "own; it starts in the server folder, its input from /dev/null and its output and "
-      "errors appended to server-output.log there.\n\n"
+      "errors appended to server-output.log there. Started by root, the server never runs as "
+      "root while another account could change it: it runs as the owner of the server folder, "
+      "or, when root owns the folder, as the owner of server.exe (or of the link by that "
+      "name), with that account's groups and home; only when root owns all of them does it "
+      "run as root.\n\n"
       "Ruvane refuses a second restart of the same server folder while one runs, and does not "
       "start a second server while this folder's server.exe still runs (\"The server is still "
       "running; not started.\").",
@@ -158,6 +162,9 @@ int RunCommand(QCommandLineParser& parser) {
          } else {
            // For scripts, even with --quiet.
            cli::PrintOut(common::Dec(starter.started()));
+           if (const std::string as = starter.runsAs(); !as.empty()) {
+             say("The server runs as " + as + ", not as root.");
+           }
            if (const common::Status& j = sequence->result().journal; !j.ok()) {
              cli::PrintErr(std::string(kJournalWarning) + ": " + j.ToString());
            }

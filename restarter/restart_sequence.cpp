@@ -101,6 +101,9 @@ void RestartSequence::OnActivate() {
   entry.action = "start";
   entry.what = "server.exe";
   entry.pid = result_.server;
+  if (const std::string as = hooks_.starter->runsAs(); !as.empty()) {
+    entry.notes.push_back("runs as " + as);
+  }
   entry.outcome = "completed";
   result_.journal = common::AppendJournal(common::ServerFolder::Program(), entry);
   end_->start();

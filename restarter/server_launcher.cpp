@@ -1,6 +1,8 @@
 #include "restarter/server_launcher.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -14,6 +16,9 @@
 #include "common/host_path.h"
 #include "common/program_folder.h"
 #include "common/server_layout.h"
+#include "common/text_util.h"
+
+extern char** environ;
 
 namespace ruvane {
 
@@ -87,7 +92,8 @@ struct ServerFds {
 };
 
 [[noreturn]] void ExecServer(int errorFd, long maxFd, const ServerFds& fds, char* const* argv,
-                             char* const* fallback) {
+                             char* const* fallback, char* const* envp,
+                             const ServerAccount* account) {
   // Give the server a clean signal state: nothing blocked, nothing ignored.
   sigset_t none;
   sigemptyset(&none);
@@ -104,17 +110,86 @@ struct ServerFds {
       dup2(fds.output, STDERR_FILENO) < 0) {
     ReportAndExit(errorFd, errno);
   }
+  // Groups first: once the user is changed, they can no longer be.
+  if (account && (setgroups(account->groups.size(), account->groups.data()) != 0 ||
+                  setgid(account->gid) != 0 || setuid(account->uid) != 0)) {
+    ReportAndExit(errorFd, errno);
+  }
   CloseOnExecAboveStdio(maxFd);
-  execv(argv[0], argv);
+  execve(argv[0], argv, envp);
   int error = errno;
   if (error == ENOEXEC && fallback[0] != nullptr) {
-    execv(fallback[0], fallback);
+    execve(fallback[0], fallback, envp);
     error = errno;  // why the second attempt failed is what the operator needs
   }
   ReportAndExit(errorFd, error);
 }
 
+// Our environment, with HOME, USER and LOGNAME those of `account` when the
+// server changes to it (HOME left out when it has no home on record).
+std::vector<std::string> ServerEnvironment(const ServerAccount* account) {
+  std::vector<std::string> env;
+  for (char** e = environ; e && *e; ++e) env.emplace_back(*e);
+  if (!account) return env;
+  auto set = [&env](const std::string& key, const std::string* value) {
+    const std::string prefix = key + "=";
+    std::erase_if(env, [&](const std::string& v) { return v.starts_with(prefix); });
+    if (value) env.push_back(prefix + *value);
+  };
+  set("HOME", account->home.empty() ? nullptr : &account->home);
+  set("USER", &account->name);
+  set("LOGNAME", &account->name);
+  return env;
+}
+
 }  // namespace
+
+common::Status ChooseServerAccount(const std::string& folder, const std::string& serverPath,
+                                   ServerAccount* out) {
+  *out = ServerAccount();
+  if (geteuid() != 0) return common::Status::OK();
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0) return common::PosixError("server folder " + folder, errno);
+  uid_t uid = st.st_uid;
+  gid_t gid = st.st_gid;
+  std::string why = "the owner of the server folder";
+  // A server folder of root's may still hold a server.exe someone else can
+  // change: whoever owns it, or the link by that name, could be root.
+  struct stat file;
+  if (uid == 0 && lstat(serverPath.c_str(), &file) == 0 && file.st_uid != 0) {
+    uid = file.st_uid;
+    gid = file.st_gid;
+    why = S_ISLNK(file.st_mode) ? "the owner of the link server.exe" : "the owner of server.exe";
+  }
+  if (uid == 0 && stat(serverPath.c_str(), &file) == 0 && file.st_uid != 0) {
+    uid = file.st_uid;
+    gid = file.st_gid;
+    why = "the owner of the file server.exe names";
+  }
+  if (uid == 0) return common::Status::OK();
+  out->change = true;
+  out->uid = uid;
+  out->why = why;
+  if (const struct passwd* pw = getpwuid(uid)) {
+    out->name = pw->pw_name;
+    out->home = pw->pw_dir;
+    out->gid = pw->pw_gid;
+    int count = 16;
+    out->groups.resize(static_cast<size_t>(count));
+    if (getgrouplist(pw->pw_name, pw->pw_gid, out->groups.data(), &count) < 0) {
+      // Too few places: count now says how many it needs.
+      out->groups.resize(static_cast<size_t>(count));
+      getgrouplist(pw->pw_name, pw->pw_gid, out->groups.data(), &count);
+    }
+    out->groups.resize(static_cast<size_t>(count));
+  } else {
+    // An account with no entry: no groups but the file's own.
+    out->name = common::Dec(static_cast<long long>(uid));
+    out->gid = gid;
+    out->groups = {gid};
+  }
+  return common::Status::OK();
+}
 
 std::string ServerPath() {
   return common::ResolvePath(common::layout::ServerPath(common::layout::kServerExe));
@@ -202,7 +277,9 @@ common::Status OpenServerLog(int folderFd, int* fd) {
   return common::Status::OK();
 }
 
-common::Status StartDetached(const LaunchPlan& plan, const std::string& folder, pid_t* started) {
+common::Status StartDetached(const LaunchPlan& plan, const std::string& folder, pid_t* started,
+                             const ServerAccount* account) {
+  if (account && !account->change) account = nullptr;
   if (started) *started = 0;
   if (plan.argv.empty() || plan.argv[0].empty()) return Failure(plan, ENOENT);
   ServerFds fds{-1, -1, -1};
@@ -236,6 +313,8 @@ common::Status StartDetached(const LaunchPlan& plan, const std::string& folder, 
   // allocate.
   std::vector<char*> argv = ExecArgs(plan.argv);
   std::vector<char*> fallback = ExecArgs(plan.fallbackArgv);
+  const std::vector<std::string> environment = ServerEnvironment(account);
+  std::vector<char*> envp = ExecArgs(environment);
   struct rlimit lim;
   long maxFd = 1024;
   if (getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur != RLIM_INFINITY) {
@@ -267,7 +346,7 @@ common::Status StartDetached(const LaunchPlan& plan, const std::string& folder, 
       SendReport(pipeFds[1], Report::kPid, grandchild);
       _exit(0);
     }
-    ExecServer(pipeFds[1], maxFd, fds, argv.data(), fallback.data());
+    ExecServer(pipeFds[1], maxFd, fds, argv.data(), fallback.data(), envp.data(), account);
   }
 
   close(pipeFds[1]);
@@ -298,12 +377,21 @@ common::Status StartDetached(const LaunchPlan& plan, const std::string& folder, 
   return common::Status::OK();
 }
 
+std::string ProcessServerStarter::runsAs() const {
+  if (!account_.change) return std::string();
+  return account_.name + " (uid " + common::Dec(static_cast<long long>(account_.uid)) + "), " +
+         account_.why;
+}
+
 common::Status ProcessServerStarter::StartServer() {
   std::string path = ServerPath();
   const char* searchPath = std::getenv("PATH");
   std::string wine = searchPath ? FindOnPath("wine", searchPath) : "";
+  if (common::Status s = ChooseServerAccount(common::ProgramFolder(), path, &account_); !s.ok()) {
+    return s;
+  }
   return StartDetached(PlanLaunch(path, ExamineFile(path), wine), common::ProgramFolder(),
-                       &started_);
+                       &started_, &account_);
 }
 
 }  // namespace ruvane

@@ -53,6 +53,27 @@ using common::layout::kServerLogName;
 // no error number (the start's error box then shows the text).
 common::Status OpenServerLog(int folderFd, int* fd);
 
+// The account a start runs the server as. A server faces the internet, and
+// its account may rewrite server.exe at will: started by root, it must not
+// become root. So when root starts it, it runs as the owner of the server
+// folder; when root owns the folder, as the owner of server.exe (or of the
+// link by that name, or of what the link names); as root only when root
+// owns all of these. Anyone else starts it as himself.
+struct ServerAccount {
+  bool change = false;  // false: the server runs as we do
+  uid_t uid = 0;
+  gid_t gid = 0;               // the account's own group, or the file's
+  std::vector<gid_t> groups;   // its supplementary groups
+  std::string name;            // its user name; the uid in digits when it has none
+  std::string home;            // its home folder; "" when it has no entry
+  std::string why;             // whose file made it the account, in words
+};
+
+// Chooses the account for the server.exe at `serverPath` in `folder`, as
+// ServerAccount tells. Fails, naming it, when the folder cannot be examined.
+common::Status ChooseServerAccount(const std::string& folder, const std::string& serverPath,
+                                   ServerAccount* out);
+
 // Starts `plan` without waiting: the program gets no arguments beyond the
 // plan's, `folder` as its working folder, our environment, standard input
 // from /dev/null, standard output and error appended to kServerLogName in
@@ -63,8 +84,11 @@ common::Status OpenServerLog(int folderFd, int* fd);
 // *started when given; otherwise the failure with the host's error number
 // as sysError() (NotFound for ENOENT and ENOTDIR, IOError for the rest), or,
 // when the folder or the log cannot be opened, a failure naming it.
+// With an `account` to change to, the server gets its user and groups, and
+// HOME, USER and LOGNAME of it in our environment, before it is exec'd; a
+// change the system refuses fails the start.
 common::Status StartDetached(const LaunchPlan& plan, const std::string& folder,
-                             pid_t* started = nullptr);
+                             pid_t* started = nullptr, const ServerAccount* account = nullptr);
 
 // How the window starts the server; tests substitute their own.
 class ServerStarter {
@@ -74,17 +98,23 @@ class ServerStarter {
   // The process id of the server the last successful start started; 0 when
   // unknown.
   virtual pid_t started() const { return 0; }
+  // Whom the last start runs the server as, in words, when that is not the
+  // user who started it ("game (uid 1234), the owner of the server
+  // folder"); "" otherwise.
+  virtual std::string runsAs() const { return std::string(); }
 };
 
 // Starts ServerPath() as planned from the file's facts and the PATH, in the
-// program folder.
+// program folder, as the account ChooseServerAccount gives.
 class ProcessServerStarter : public ServerStarter {
  public:
   common::Status StartServer() override;
   pid_t started() const override { return started_; }
+  std::string runsAs() const override;
 
  private:
   pid_t started_ = 0;
+  ServerAccount account_;
 };
 
 }  // namespace ruvane

@@ -21,6 +21,7 @@
 #include "restarter/server_launcher.h"
 #include "restarter/startup_check.h"
 #include "tests/support/recording_messages.h"
+#include "tests/support/run_as.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/stand_in.h"
 
@@ -275,6 +276,70 @@ TEST(StartServerTest, FallsBackWhenTheKernelTurnsTheFirstAttemptAway) {
   plan.fallbackArgv = {server.At("no-wine-here"), server.At("server.exe")};
   common::Status failed = StartDetached(plan, server.path());
   EXPECT_EQ(failed.sysError(), ENOENT) << failed.ToString();
+}
+
+// A server.exe that writes whom it runs as to $RUVANE_TEST_REPORT.
+constexpr const char* kIdentityServer =
+    "#!/bin/sh\n"
+    "out=\"$RUVANE_TEST_REPORT\"\n"
+    "echo \"$(id -u) $(id -g) [$(id -G)] user=$USER home=${HOME-unset}\" > \"$out.tmp\"\n"
+    "mv \"$out.tmp\" \"$out\"\n";
+
+// Root starting the server: it must not hand the root account to a program
+// the server's account can rewrite, and an operator keeps his own.
+TEST(StartServerTest, StartedByRootTheServerRunsAsTheAccountThatCanChangeIt) {
+  if (geteuid() != 0) GTEST_SKIP() << "changing the server's account needs root";
+  struct Case {
+    const char* what;
+    uid_t folderOwner;  // of the server folder
+    uid_t fileOwner;    // of server.exe
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      // The server's account, with no entry in the user database: its
+      // folder's group only, and no home.
+      {"folder of uid 1234", 1234, 0, "1234 2000 [2000] user=1234 home=unset"},
+      // A folder of root's holding a server.exe of another account.
+      {"server.exe of nobody", 0, 65534, "65534 65534 [65534] user=nobody home=/nonexistent"},
+      {"all root's", 0, 0, "0 0 [0] user=root home=/root"},
+  };
+  for (const Case& c : cases) {
+    ScratchFolder reports;
+    ScratchFolder server;  // the program folder
+    server.Write("server.exe", kIdentityServer);
+    MakeRunnable(server.At("server.exe"));
+    ASSERT_EQ(chmod(server.path().c_str(), 0755), 0);
+    ASSERT_EQ(chown(server.path().c_str(), c.folderOwner, c.folderOwner ? 2000 : 0), 0);
+    ASSERT_EQ(chown(server.At("server.exe").c_str(), c.fileOwner, c.fileOwner), 0);
+    const uid_t runner = c.folderOwner ? c.folderOwner : c.fileOwner;
+    ASSERT_EQ(chown(reports.path().c_str(), runner, 0), 0);
+    ASSERT_EQ(setenv("RUVANE_TEST_REPORT", reports.At("id.txt").c_str(), 1), 0);
+    ASSERT_EQ(setenv("USER", "root", 1), 0);
+    ASSERT_EQ(setenv("HOME", "/root", 1), 0);
+
+    ProcessServerStarter starter;
+    const common::Status result = starter.StartServer();
+    unsetenv("RUVANE_TEST_REPORT");
+    ASSERT_TRUE(result.ok()) << c.what << ": " << result.ToString();
+    ASSERT_TRUE(AwaitFile(reports.At("id.txt"))) << c.what;
+    EXPECT_EQ(reports.Read("id.txt"), c.expected + "\n") << c.what;
+    EXPECT_EQ(starter.runsAs().empty(), runner == 0) << c.what << ": " << starter.runsAs();
+  }
+
+  // An operator who is not root starts it as himself, whoever owns it.
+  ScratchFolder server;
+  server.Write("server.exe", kIdentityServer);
+  ASSERT_EQ(chmod(server.path().c_str(), 0755), 0);
+  ASSERT_EQ(chown(server.path().c_str(), 1234, 2000), 0);
+  EXPECT_EQ(tests::RunAs(tests::kOperatorInServerGroup,
+                         [&] {
+                           ServerAccount account;
+                           const common::Status s =
+                               ChooseServerAccount(server.path(), server.At("server.exe"), &account);
+                           if (!s.ok()) return s.ToString();
+                           return account.change ? "changed to " + account.name : std::string();
+                         }),
+            "");
 }
 
 TEST(ServerLogTest, AnythingButAPlainFileWithOneNameIsRefusedAndNothingStarted) {
