@@ -27,13 +27,12 @@ int PrintSystemdUnit(const QString& user) {
   if (!CheckServerPresent(messages)) return cli::kExitFailed;
   UnitSettings settings;
   const char* searchPath = std::getenv("PATH");
-  common::Status s = ServerUnitSettings(user.toLocal8Bit().toStdString(),
-                                        searchPath ? searchPath : "", &settings);
+  common::Status s =
+      ServerUnitSettings(user.toLocal8Bit().toStdString(), searchPath ? searchPath : "", &settings);
   if (!s.ok()) {
     cli::PrintErr("Ruvane: " + s.message());
     // An unknown user, or one that must be named, is the caller's to fix.
-    return s.code() == common::Status::Code::kInvalidArgument ? cli::kExitUsage
-                                                              : cli::kExitFailed;
+    return s.code() == common::Status::Code::kInvalidArgument ? cli::kExitUsage : cli::kExitFailed;
   }
   std::string unit;
   if (s = WriteUnit(settings, &unit); !s.ok()) {
@@ -83,12 +82,15 @@ const cli::Manual& Manual() {
         "--systemd-unit", cli::Completion::kUser}},
       {},
       {{0, "the server was started, or the unit printed"},
-       {1, "server.exe is missing or could not be started, another restart of the folder is "
-           "under way, the folder's server is still running, or no unit could be made for it"},
-       {2, "bad usage: an unknown option, a --user that does not exist, or none given for a "
-           "server folder that belongs to root"}},
-      {{"server.exe", "The game server, started in the server folder (through wine when it is a "
-                      "Windows program). Its name is found without regard to case."},
+       {1,
+        "server.exe is missing or could not be started, another restart of the folder is "
+        "under way, the folder's server is still running, or no unit could be made for it"},
+       {2,
+        "bad usage: an unknown option, a --user that does not exist, or none given for a "
+        "server folder that belongs to root"}},
+      {{"server.exe",
+        "The game server, started in the server folder (through wine when it is a "
+        "Windows program). Its name is found without regard to case."},
        {"server-output.log",
         "In the server folder: what the started server prints, appended. Refused when it is a "
         "link, a FIFO or a file with more than one name."},

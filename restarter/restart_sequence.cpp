@@ -56,7 +56,8 @@ bool RestartSequence::Load() {
   if (const common::Status s = lock_.Take(common::ProgramFolder()); !s.ok()) {
     hooks_.messages->Show(s.sysError() == EWOULDBLOCK ? std::string(kRestartUnderWay) : s.message(),
                           kProgramTitle, common::MsgButtons::Ok, common::MsgIcon::Stop);
-    result_.job.status = s.sysError() == EWOULDBLOCK ? common::Status::Aborted(kRestartUnderWay) : s;
+    result_.job.status =
+        s.sysError() == EWOULDBLOCK ? common::Status::Aborted(kRestartUnderWay) : s;
     EndProgram();
     return false;
   }

@@ -62,11 +62,11 @@ common::Status OpenServerLog(int folderFd, int* fd);
 struct ServerAccount {
   bool change = false;  // false: the server runs as we do
   uid_t uid = 0;
-  gid_t gid = 0;               // the account's own group, or the file's
-  std::vector<gid_t> groups;   // its supplementary groups
-  std::string name;            // its user name; the uid in digits when it has none
-  std::string home;            // its home folder; "" when it has no entry
-  std::string why;             // whose file made it the account, in words
+  gid_t gid = 0;              // the account's own group, or the file's
+  std::vector<gid_t> groups;  // its supplementary groups
+  std::string name;           // its user name; the uid in digits when it has none
+  std::string home;           // its home folder; "" when it has no entry
+  std::string why;            // whose file made it the account, in words
 };
 
 // Chooses the account for the server.exe at `serverPath` in `folder`, as

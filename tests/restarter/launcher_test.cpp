@@ -334,8 +334,8 @@ TEST(StartServerTest, StartedByRootTheServerRunsAsTheAccountThatCanChangeIt) {
   EXPECT_EQ(tests::RunAs(tests::kOperatorInServerGroup,
                          [&] {
                            ServerAccount account;
-                           const common::Status s =
-                               ChooseServerAccount(server.path(), server.At("server.exe"), &account);
+                           const common::Status s = ChooseServerAccount(
+                               server.path(), server.At("server.exe"), &account);
                            if (!s.ok()) return s.ToString();
                            return account.change ? "changed to " + account.name : std::string();
                          }),
