@@ -415,6 +415,7 @@ Status ReplaceFile(const Folder& folder, std::string_view name, std::string_view
     return s;
   }
   struct stat written;
+  if (!exists) AdoptFolderOwner(dir, temp.fd());
   if (exists) {
     UniqueFd ownRead;
     int readFd = options.readFd;
@@ -452,10 +453,11 @@ Status ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
   return ReplaceFile(folder, name, bytes);
 }
 
-Status CreateFile(const Folder& folder, std::string_view name, std::string_view bytes,
-                  mode_t mode) {
+Status CreateFile(const Folder& folder, std::string_view name, std::string_view bytes, mode_t mode,
+                  bool folderOwner) {
   TempFile temp;
   if (Status s = TempFile::Write(folder, name, bytes, mode, "r", &temp); !s.ok()) return s;
+  if (folderOwner) AdoptFolderOwner(folder, temp.fd());
   if (Status s = temp.Flush(); !s.ok()) return s;
   return temp.Publish(std::string(name), TempFile::Over::kNothing);
 }

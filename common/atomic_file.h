@@ -84,7 +84,7 @@ struct ReplaceOptions {
 // Puts `bytes` at entry `name` (taken as spelled) of `folder`. A trusted
 // symbolic link is followed and its target replaced, so the link stays a
 // link; an untrusted one is refused. A new file gets the usual mode for new
-// files. An existing file keeps its owner, group, permission bits and
+// files and the folder's owner (AdoptFolderOwner). An existing file keeps its owner, group, permission bits and
 // extended attributes (ACLs included), and must be one the caller may write
 // (CheckMayWrite). Where a replacement could not keep them (an operator
 // cannot give a file to the server's account) or the file has other names
@@ -104,8 +104,10 @@ Status ReplaceFileAtomically(const std::string& path, std::string_view bytes);
 // temporary file is written, flushed and renamed to the name, never over a
 // file that appeared meanwhile (Changed then). The rename itself reaches
 // the disk with the caller's flush of the file system (or the folder's).
+// With `folderOwner`, the file belongs to the folder's owner as
+// AdoptFolderOwner tells (the server's data, not the operator's own files).
 Status CreateFile(const Folder& folder, std::string_view name, std::string_view bytes,
-                  mode_t mode = 0666);
+                  mode_t mode = 0666, bool folderOwner = false);
 
 // Writes `bytes` from the first byte of the open file `fd` (its size now
 // `size`), claiming the room a longer content needs first, so that a full

@@ -81,6 +81,7 @@ Status OpenOrdinary(const Folder& folder, std::string_view name, int flags, bool
   if (Status s = OpenFile(folder, name, flags | O_CREAT, 0666, fd, st, created, where); !s.ok()) {
     return s;
   }
+  if (*created) AdoptFolderOwner(where->folder(), fd->get());
   // The system let the file be opened for writing; root, whom it lets write
   // anything, honours the owner write bit.
   if (needWrite && !*created && geteuid() == 0 && (st->st_mode & S_IWUSR) == 0) {

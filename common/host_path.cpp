@@ -1,12 +1,15 @@
 #include "common/host_path.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
 #include "common/program_folder.h"
 #include "common/trusted_folder.h"
+#include "common/unique_fd.h"
 
 namespace common {
 
@@ -63,7 +66,8 @@ Status CreateFolder(std::string_view path) {
   return CreateFolderIn(parent, name);
 }
 
-Status CreateFolderIn(const Folder& parent, std::string_view wanted, mode_t mode) {
+Status CreateFolderIn(const Folder& parent, std::string_view wanted, mode_t mode,
+                      bool parentOwner) {
   bool exists = false;
   const std::string name = ResolveName(parent, wanted, &exists);
   const std::string host = parent.HostOf(name);
@@ -72,6 +76,11 @@ Status CreateFolderIn(const Folder& parent, std::string_view wanted, mode_t mode
     return PosixError("cannot create folder " + host, errno);
   }
   NoteCreated(parent, name);
+  if (parentOwner && geteuid() == 0) {
+    const UniqueFd made(parent.fs().OpenAt(parent.fd(), name.c_str(),
+                                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0));
+    if (made.valid()) AdoptFolderOwner(parent, made.get());
+  }
   return Status::OK();
 }
 

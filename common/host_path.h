@@ -45,7 +45,10 @@ std::string SpelledPath(std::string_view path);
 Status CreateFolder(std::string_view path);
 
 class Folder;
-// The same for the folder `name` of an open folder, made with `mode`.
-Status CreateFolderIn(const Folder& parent, std::string_view name, mode_t mode = 0777);
+// The same for the folder `name` of an open folder, made with `mode`; with
+// `parentOwner`, it belongs to the parent's owner as AdoptFolderOwner tells
+// (a folder of the server's data, not one private to the operator).
+Status CreateFolderIn(const Folder& parent, std::string_view name, mode_t mode = 0777,
+                      bool parentOwner = false);
 
 }  // namespace common

@@ -187,6 +187,7 @@ Status RecordFolder::Write(std::string_view name, const std::vector<uint8_t>& by
       return PosixError("cannot create " + folder_.HostOf(entry), errno);
     }
     NoteMade(NameHash(name));
+    AdoptFolderOwner(folder_, fd);
     return WriteRecordToOpenFile(fs, fd, folder_.HostOf(entry), folder_.fd(), entry, nullptr,
                                  bytes);
   }
@@ -263,7 +264,7 @@ Status RecordFolder::CreateNew(std::string_view name, std::string_view bytes, bo
   if (Look(name, &target) != Known::kNew) return Status::OK();
   CleanUp();
   *notDone = false;
-  const Status s = CreateFile(folder_, target, bytes);
+  const Status s = CreateFile(folder_, target, bytes, 0666, true);
   // A file of that name appeared since the listing: that one is edited,
   // not replaced.
   if (s.IsChanged()) {

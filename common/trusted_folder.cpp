@@ -163,6 +163,7 @@ class FolderWalker {
     const int fd = fs.OpenAt(AT_FDCWD, root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd < 0) return PosixError("server folder " + root, errno);
     out->fd_.reset(fd);
+    out->ownerKnown_ = false;
     out->fs_ = &fs;
     out->host_ = root;
     out->trustAll_ = false;
@@ -222,6 +223,7 @@ class FolderWalker {
       return PosixError(trustAll ? anchor : "server folder " + anchor, errno);
     }
     out->fd_.reset(fd);
+    out->ownerKnown_ = false;
     out->host_ = anchor == "." ? std::string() : anchor;
     out->trustAll_ = trustAll;
     return Status::OK();
@@ -234,6 +236,7 @@ class FolderWalker {
       const int fd = cur->fs().OpenAt(cur->fd(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
       if (fd < 0) return PosixError(cur->HostOf(".."), errno);
       cur->fd_.reset(fd);
+      cur->ownerKnown_ = false;
       cur->host_ = cur->host_.empty() ? ".." : HostFolderOf(cur->host_);
       return Status::OK();
     }
@@ -245,6 +248,7 @@ class FolderWalker {
       const int fd = cur->fs().OpenAt(cur->fd(), name.c_str(), kWalkFlags, 0);
       if (fd >= 0) {
         cur->fd_.reset(fd);
+        cur->ownerKnown_ = false;
         cur->host_ = host;
         return Status::OK();
       }
@@ -282,6 +286,7 @@ class FolderWalker {
       const int fd = dir.fs().OpenAt(AT_FDCWD, "/", O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
       if (fd < 0) return PosixError("/", errno);
       from.fd_.reset(fd);
+      from.ownerKnown_ = false;
       from.host_ = "/";
       from.trustAll_ = dir.trustAll_;
       from.fs_ = dir.fs_;
@@ -379,10 +384,33 @@ long Folder::NameLimit() const {
   return nameMax_;
 }
 
+bool Folder::Owner(uid_t* uid, gid_t* gid) const {
+  if (!ownerKnown_) {
+    struct stat st;
+    if (fs().Fstat(fd_.get(), &st) != 0) return false;
+    uid_ = st.st_uid;
+    gid_ = st.st_gid;
+    ownerKnown_ = true;
+  }
+  *uid = uid_;
+  *gid = gid_;
+  return true;
+}
+
+void AdoptFolderOwner(const Folder& folder, int fd) {
+  if (geteuid() != 0 || !folder.valid()) return;
+  uid_t uid = 0;
+  gid_t gid = 0;
+  if (!folder.Owner(&uid, &gid) || (uid == 0 && gid == 0)) return;
+  // Best effort, as the comment in the header says.
+  (void)folder.fs().Fchown(fd, uid, gid);
+}
+
 Status Folder::Duplicate(Folder* out) const {
   const int fd = fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0);
   if (fd < 0) return PosixError(host_, errno);
   out->fd_.reset(fd);
+  out->ownerKnown_ = false;
   out->host_ = host_;
   out->trustAll_ = trustAll_;
   out->fs_ = fs_;

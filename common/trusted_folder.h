@@ -78,6 +78,8 @@ class Folder {
 
   // The folder's file system's limit on the length of a name, asked once.
   long NameLimit() const;
+  // The folder's owner and group, asked once; false when they cannot be.
+  bool Owner(uid_t* uid, gid_t* gid) const;
 
  private:
   friend class FolderWalker;
@@ -86,6 +88,9 @@ class Folder {
   bool trustAll_ = false;
   FileSystem* fs_ = &FileSystem::Posix();
   mutable long nameMax_ = 0;
+  mutable bool ownerKnown_ = false;
+  mutable uid_t uid_ = 0;
+  mutable gid_t gid_ = 0;
 };
 
 // The folder at `toolPath` (built on the program folder; "\" or "/"
@@ -118,6 +123,14 @@ Status LocateEntry(std::string_view toolPath, Folder* folder, std::string* name)
 // (when given) is then its lstat.
 std::string ResolveName(const Folder& folder, std::string_view name, bool* exists = nullptr,
                         struct stat* st = nullptr);
+
+// A file or folder the tools make (open as `fd` in `folder`) belongs, as the
+// server's own files do, to whoever owns the folder it is made in: made by
+// root it would be root's, and the server's account could no longer rewrite
+// its own data. Only what root makes in a folder of another owner changes;
+// anyone else's files are left as the system made them. A refusal changes
+// nothing and is not an error: the file is complete either way.
+void AdoptFolderOwner(const Folder& folder, int fd);
 
 // Tells the case rule's listing of `folder` that the caller made `name`
 // there, so that the listing stays valid without being read again.

@@ -256,7 +256,7 @@ void MakeConvertedMapsFolder(const common::ServerFolder& server) {
   std::string_view name = common::layout::kNewMapsFolder;  // "\Newmaps\"
   name.remove_prefix(1);
   name.remove_suffix(1);
-  common::CreateFolderIn(root, name).IgnoreError();
+  common::CreateFolderIn(root, name, 0777, true).IgnoreError();
 }
 
 common::JobResult ConvertMaps(const common::ServerFolder& server, ConverterState& state,

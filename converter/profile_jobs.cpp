@@ -90,7 +90,7 @@ void MakeOutputFolder(const common::ServerFolder& server, std::string_view name)
   std::string_view plain = name;
   while (!plain.empty() && common::IsSeparator(plain.front())) plain.remove_prefix(1);
   while (!plain.empty() && common::IsSeparator(plain.back())) plain.remove_suffix(1);
-  common::CreateFolderIn(root, plain).IgnoreError();
+  common::CreateFolderIn(root, plain, 0777, true).IgnoreError();
 }
 
 }  // namespace
