@@ -398,10 +398,12 @@ bool Folder::Owner(uid_t* uid, gid_t* gid) const {
 }
 
 void AdoptFolderOwner(const Folder& folder, int fd) {
-  if (geteuid() != 0 || !folder.valid()) return;
   uid_t uid = 0;
   gid_t gid = 0;
-  if (!folder.Owner(&uid, &gid) || (uid == 0 && gid == 0)) return;
+  // The folder's owner is known after the first file; asking who we are
+  // costs a call, so only where it could matter.
+  if (!folder.valid() || !folder.Owner(&uid, &gid) || (uid == 0 && gid == 0)) return;
+  if (geteuid() != 0) return;
   // Best effort, as the comment in the header says.
   (void)folder.fs().Fchown(fd, uid, gid);
 }
