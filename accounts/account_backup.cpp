@@ -90,6 +90,23 @@ struct Pending {
 
 }  // namespace
 
+common::Status CheckBackupWriter(const struct stat& st, const std::string& host) {
+  if (st.st_uid != 0 && st.st_uid != geteuid()) {
+    return Status::NotSupported(
+        host + " belongs to uid " + common::Dec(static_cast<long long>(st.st_uid)) +
+            ", not to root or to the user running the tool; a backup another account could "
+            "have written is not trusted",
+        EPERM);
+  }
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    return Status::NotSupported(host + " may be written by " +
+                                    ((st.st_mode & S_IWOTH) ? "anyone" : "its group") +
+                                    "; a backup another account could have written is not trusted",
+                                EPERM);
+  }
+  return Status::OK();
+}
+
 std::string ContentHash(std::string_view bytes) {
   const QByteArray hash = QCryptographicHash::hash(
       QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
@@ -132,7 +149,11 @@ common::JobResult BackUpAccountsInto(const common::ServerFolder& server,
     return notStarted(s.WithContext("accounts folder"));
   }
   struct stat a, b;
-  if (::fstat(accounts.fd(), &a) == 0 && ::fstat(backup.fd(), &b) == 0 && a.st_dev == b.st_dev &&
+  if (backup.fs().Fstat(backup.fd(), &b) != 0) {
+    return notStarted(common::PosixError("backup folder " + hostDir, errno));
+  }
+  if (Status s = CheckBackupWriter(b, hostDir); !s.ok()) return notStarted(s);
+  if (::fstat(accounts.fd(), &a) == 0 && a.st_dev == b.st_dev &&
       a.st_ino == b.st_ino) {
     return notStarted(
         Status::InvalidArgument(hostDir + ": the backup folder is the accounts folder"));

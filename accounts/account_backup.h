@@ -25,6 +25,15 @@ std::string ContentHash(std::string_view bytes);
 common::Status ReadCopy(const common::Folder& dir, const std::string& name, std::string* bytes,
                         struct stat* st);
 
+// A restore puts a backup's bytes back with the owner and mode its manifest
+// lists, so a backup is only as trustworthy as whoever could write it. OK
+// when only root or the user running the tool can have written the folder
+// or file `st` describes (`host` names it): it belongs to one of them and
+// has no group or world write bit. Otherwise a refusal naming the owner or
+// the bit: a backup the server's account could have forged is neither made
+// nor put back.
+common::Status CheckBackupWriter(const struct stat& st, const std::string& host);
+
 // What the backup holds of one listed account.
 struct BackedUpAccount {
   bool copied = false;  // a copy of it is in the backup
@@ -71,7 +80,8 @@ inline constexpr char kBackupJob[] = "backup";
 //   an ordinary file (a link, a FIFO, a folder), or one that is an account
 //   file itself fails the backup, so an earlier backup is never lost and the
 //   backup always holds real bytes.
-// - `hostDir` may not be the accounts folder itself.
+// - `hostDir` may not be the accounts folder itself, nor a folder
+//   CheckBackupWriter refuses (a restore would refuse it).
 // - Temporary files a killed backup left in `hostDir` are removed first.
 //
 // The first failure of the backup's own writes ends it: result.status (or

@@ -62,8 +62,11 @@ void GiveBackIdentity(const Folder& accounts, const ManifestFile& f,
     notes->push_back(host + ": mode not checked (" + std::strerror(errno) + ")");
     return;
   }
-  if ((st.st_mode & 07777) != f.mode) {
-    if (fs.Fchmod(fd.get(), static_cast<mode_t>(f.mode)) != 0) {
+  // An account is data: set-id and sticky bits are never put on one, even
+  // if a manifest lists them.
+  const mode_t mode = static_cast<mode_t>(f.mode) & 0777;
+  if ((st.st_mode & 07777) != mode) {
+    if (fs.Fchmod(fd.get(), mode) != 0) {
       notes->push_back(host + ": mode " + std::to_string(f.mode >> 6 & 7) +
                        std::to_string(f.mode >> 3 & 7) + std::to_string(f.mode & 7) +
                        " not given back (" + std::strerror(errno) + ")");

@@ -682,13 +682,15 @@ const cli::Manual& Manual() {
         "--no-backup says otherwise; the folder is named on standard error and in the journal."},
        {"restore", "BACKUP",
         "Put back the accounts a wipe's backup folder BACKUP holds, after asking as the wipe "
-        "does. Its manifest is checked first: when a file is missing or not as listed, nothing "
-        "is restored (status 1). An account whose file is no longer what the wipe wrote (the "
+        "does. Only a backup no other account could have written is trusted: the folder and "
+        "its manifest must belong to root or to the user running Calmet and have no group or "
+        "world write bit. Its manifest is checked first: when a file is missing or not as "
+        "listed, nothing is restored (status 1). An account whose file is no longer what the wipe wrote (the "
         "server changed it since) is left alone and named unless --force is given (status 3; 1 "
         "when "
         "none could be restored). "
         "Each account is written as the wipe writes, then given back the owner, group and mode "
-        "the backup recorded; what the system does not allow is named. Interrupts as for the "
+        "the backup recorded (never a set-id bit); what the system does not allow is named. Interrupts as for the "
         "wipe.",
         cli::Completion::kFolder},
        {"backups", "",
@@ -708,7 +710,8 @@ const cli::Manual& Manual() {
        {"backup", "DIR",
         "wipe: first copy every account file into DIR (relative to the current folder; made "
         "private to its owner when new). A file of the same name with other content is never "
-        "replaced, and the wipe then does not start.",
+        "replaced, and the wipe then does not start; nor does it into a DIR restore would not "
+        "trust (of another user, or writable by its group or by anyone).",
         "wipe", cli::Completion::kFolder},
        {"no-backup", nullptr,
         "wipe: make no backup first (with --yes only): nothing can be restored then.", "wipe"},

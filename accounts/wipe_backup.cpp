@@ -157,9 +157,22 @@ CheckedBackup CheckBackup(const Folder& backup) {
   CheckedBackup checked;
   std::string bytes;
   struct stat st;
+  if (backup.fs().Fstat(backup.fd(), &st) != 0) {
+    checked.status = common::PosixError(backup.host(), errno);
+    return checked;
+  }
+  // Only then is what the manifest lists (owners, modes) what a backup saw.
+  if (Status s = CheckBackupWriter(st, backup.host()); !s.ok()) {
+    checked.status = s;
+    return checked;
+  }
   if (Status s = ReadCopy(backup, kManifestFile, &bytes, &st); !s.ok()) {
     checked.status =
         s.IsNotFound() ? Status::NotFound(backup.HostOf(kManifestFile) + ": no manifest") : s;
+    return checked;
+  }
+  if (Status s = CheckBackupWriter(st, backup.HostOf(kManifestFile)); !s.ok()) {
+    checked.status = s;
     return checked;
   }
   if (Status s = ParseManifest(bytes, &checked.manifest); !s.ok()) {

@@ -4,10 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 
+#include "accounts/account_backup.h"
+#include "accounts/wipe_backup.h"
 #include "tests/support/file_tree.h"
 #include "tests/support/run_as.h"
 #include "tests/support/run_command.h"
@@ -83,6 +88,84 @@ TEST(WipeRestoreAsOperator, GivesBackEveryAccountAndSaysWhatItCouldNotGiveBack) 
   EXPECT_EQ(st.st_uid, tests::kOperatorInServerGroup.uid);
   EXPECT_EQ(st.st_gid, kServerGid);
   EXPECT_EQ(st.st_mode & 07777, 0664u);
+}
+
+// A restore by root gives accounts the owner and mode its manifest lists.
+// A backup the server's account made, or could have changed, would let it
+// hand root's name to a file of its choosing: such a backup is neither put
+// back nor made, and no manifest puts set-id bits on an account.
+TEST(ForgedBackup, OnlyABackupNoOtherAccountCouldWriteIsPutBackAndNeverWithSetIdBits) {
+  if (geteuid() != 0) GTEST_SKIP() << "the case is root restoring";
+  ScratchFolder server;
+  const std::string account = "[CHAR1]\r\nName=Bob\r\n";
+  server.Write("Accounts/bob.ini", account);
+  ServerOwns(server.path(), 0755);
+  ServerOwns(server.At("Accounts"), 0755);
+  ServerOwns(server.At("Accounts/bob.ini"), 0644);
+  const std::string program = "#!/bin/sh\nid\n";
+  // What the wipe would have written is what bob.ini holds now, so only
+  // the backup's trust stands between it and the restore.
+  calmet::Manifest manifest;
+  manifest.files.push_back({"bob.ini", static_cast<int64_t>(program.size()),
+                            calmet::ContentHash(program), 0, 0, 04755,
+                            calmet::ContentHash(account)});
+  const std::string json = calmet::ManifestJson(manifest);
+  auto writeBackup = [&](const std::string& dir) {
+    fs::create_directories(dir);
+    std::ofstream(dir + "/manifest.json", std::ios::binary) << json;
+    std::ofstream(dir + "/bob.ini", std::ios::binary) << program;
+  };
+  auto restore = [&](const std::string& dir) {
+    return tests::RunProgram("Calmet", {"restore", dir, "--yes", "--server-dir", server.path()});
+  };
+  auto bobUntouched = [&](const std::string& what) {
+    struct stat st {};
+    ASSERT_EQ(stat(server.At("Accounts/bob.ini").c_str(), &st), 0);
+    EXPECT_EQ(server.Read("Accounts/bob.ini"), account) << what;
+    EXPECT_EQ(st.st_uid, kServerUid) << what;
+    EXPECT_EQ(st.st_mode & 07777, 0644u) << what;
+  };
+
+  // Made by the server's account, in its own folder.
+  const std::string forged = server.At("Backups/20261207T000000Z-wipe");
+  ASSERT_EQ(tests::RunAs({kServerUid, kServerGid, {}},
+                         [&] {
+                           writeBackup(forged);
+                           return std::string();
+                         }),
+            "");
+  tests::CommandResult r = restore(forged);
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_NE(r.err.find("belongs to uid 1234, not to root"), std::string::npos) << r.err;
+  bobUntouched("a backup of the server's account");
+
+  // Root's, but its group may write it; nor is such a folder backed up into.
+  ScratchFolder shared;
+  writeBackup(shared.path());
+  ASSERT_EQ(chmod(shared.path().c_str(), 0770), 0);
+  r = restore(shared.path());
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_NE(r.err.find("may be written by its group"), std::string::npos) << r.err;
+  bobUntouched("a group-writable backup");
+  ScratchFolder open;
+  ASSERT_EQ(chmod(open.path().c_str(), 0777), 0);
+  r = tests::RunProgram("Calmet",
+                        {"wipe", "--yes", "--backup", open.path(), "--server-dir", server.path()});
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_NE(r.err.find("may be written by anyone"), std::string::npos) << r.err;
+  bobUntouched("a wipe with a backup anyone may write");
+
+  // Root's own backup listing set-id bits: the bytes and owner come back,
+  // the set-id bits do not.
+  ScratchFolder trusted;
+  writeBackup(trusted.path());
+  r = restore(trusted.path());
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  struct stat st {};
+  ASSERT_EQ(stat(server.At("Accounts/bob.ini").c_str(), &st), 0);
+  EXPECT_EQ(server.Read("Accounts/bob.ini"), program);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
 }
 
 }  // namespace
