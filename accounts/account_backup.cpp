@@ -65,16 +65,15 @@ Status MakeFolder(const std::string& dir) {
 
 }  // namespace
 
-Status ReadCopy(const Folder& dir, const std::string& name, std::string* bytes,
-                struct stat* st) {
+Status ReadCopy(const Folder& dir, const std::string& name, std::string* bytes, struct stat* st) {
   common::FileSystem& fs = dir.fs();
   UniqueFd fd(fs.OpenAt(dir.fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0));
   if (!fd.valid()) return common::PosixError(dir.HostOf(name), errno);
   if (fs.Fstat(fd.get(), st) != 0) return common::PosixError(dir.HostOf(name), errno);
   if (!S_ISREG(st->st_mode)) return common::NotOrdinaryFile(dir.HostOf(name));
   bool complete = false;
-  return common::ReadAllAt(fs, fd.get(), dir.HostOf(name), static_cast<size_t>(st->st_size),
-                           bytes, &complete);
+  return common::ReadAllAt(fs, fd.get(), dir.HostOf(name), static_cast<size_t>(st->st_size), bytes,
+                           &complete);
 }
 
 namespace {
@@ -84,7 +83,7 @@ namespace {
 struct Pending {
   common::TempFile temp;
   std::string target;
-  std::string hash;  // of the bytes read from the account, to check the copy
+  std::string hash;     // of the bytes read from the account, to check the copy
   size_t position = 0;  // in the listing
 };
 
@@ -108,9 +107,9 @@ common::Status CheckBackupWriter(const struct stat& st, const std::string& host)
 }
 
 std::string ContentHash(std::string_view bytes) {
-  const QByteArray hash = QCryptographicHash::hash(
-      QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
-      QCryptographicHash::Sha256);
+  const QByteArray hash =
+      QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                               QCryptographicHash::Sha256);
   return hash.toStdString();
 }
 
@@ -153,8 +152,7 @@ common::JobResult BackUpAccountsInto(const common::ServerFolder& server,
     return notStarted(common::PosixError("backup folder " + hostDir, errno));
   }
   if (Status s = CheckBackupWriter(b, hostDir); !s.ok()) return notStarted(s);
-  if (::fstat(accounts.fd(), &a) == 0 && a.st_dev == b.st_dev &&
-      a.st_ino == b.st_ino) {
+  if (::fstat(accounts.fd(), &a) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino) {
     return notStarted(
         Status::InvalidArgument(hostDir + ": the backup folder is the accounts folder"));
   }
@@ -206,11 +204,11 @@ common::JobResult BackUpAccountsInto(const common::ServerFolder& server,
       if (::fstatat(backup.fd(), file.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
         const std::string target = backup.HostOf(file);
         if (!S_ISREG(there.st_mode)) {
-          return fail(Status::InvalidArgument(
-                          target +
-                          " is not an ordinary file (a link, a FIFO or a folder); a backup "
-                          "holds real copies only (choose an empty backup folder)"),
-                      &result.status);
+          return fail(
+              Status::InvalidArgument(
+                  target + " is not an ordinary file (a link, a FIFO or a folder); a backup "
+                           "holds real copies only (choose an empty backup folder)"),
+              &result.status);
         }
         if (there.st_dev == read.st.st_dev && there.st_ino == read.st.st_ino) {
           return fail(Status::InvalidArgument(target + ": is the account file itself"),
@@ -223,9 +221,8 @@ common::JobResult BackUpAccountsInto(const common::ServerFolder& server,
         }
         if (copySt.st_ino != there.st_ino || copy != read.bytes) {
           return fail(Status::InvalidArgument(
-                          target +
-                          ": a different file of that name is there already; it is kept "
-                          "(choose an empty backup folder)"),
+                          target + ": a different file of that name is there already; it is kept "
+                                   "(choose an empty backup folder)"),
                       &result.status);
         }
         account.copied = true;

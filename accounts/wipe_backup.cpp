@@ -13,8 +13,8 @@
 #include <cerrno>
 
 #include "common/atomic_file.h"
-#include "common/host_path.h"
 #include "common/binary_record.h"
+#include "common/host_path.h"
 #include "common/profile.h"
 #include "common/qt/journal.h"
 #include "common/text_util.h"

@@ -325,8 +325,8 @@ Status CheckMayWrite(const Folder& folder, std::string_view name, const struct s
     if ((st.st_mode & S_IWUSR) == 0) return Status::IOError(host + " is read-only", EACCES);
     return Status::OK();
   }
-  if (faccessat(folder.fd(), std::string(name).c_str(), W_OK,
-                AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
+  if (faccessat(folder.fd(), std::string(name).c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) !=
+      0) {
     return PosixError("cannot write " + host, errno);
   }
   return Status::OK();
@@ -410,7 +410,8 @@ Status ReplaceFile(const Folder& folder, std::string_view name, std::string_view
   // A new file gets the mode the umask leaves of 0666, as open() would give
   // it; a replaced file starts with its old bits, which the umask may cut.
   TempFile temp;
-  if (Status s = TempFile::Write(dir, entry, bytes, exists ? (old.st_mode & 0777) : 0666, "", &temp);
+  if (Status s =
+          TempFile::Write(dir, entry, bytes, exists ? (old.st_mode & 0777) : 0666, "", &temp);
       !s.ok()) {
     return s;
   }
@@ -420,8 +421,8 @@ Status ReplaceFile(const Folder& folder, std::string_view name, std::string_view
     UniqueFd ownRead;
     int readFd = options.readFd;
     if (readFd < 0) {
-      ownRead.reset(fs.OpenAt(dir.fd(), entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                              0));
+      ownRead.reset(
+          fs.OpenAt(dir.fd(), entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0));
       readFd = ownRead.get();
     }
     if (readFd < 0 || !TakeOverIdentity(fs, temp.fd(), readFd, host, old, &written)) {

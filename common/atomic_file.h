@@ -84,8 +84,8 @@ struct ReplaceOptions {
 // Puts `bytes` at entry `name` (taken as spelled) of `folder`. A trusted
 // symbolic link is followed and its target replaced, so the link stays a
 // link; an untrusted one is refused. A new file gets the usual mode for new
-// files and the folder's owner (AdoptFolderOwner). An existing file keeps its owner, group, permission bits and
-// extended attributes (ACLs included), and must be one the caller may write
+// files and the folder's owner (AdoptFolderOwner). An existing file keeps its owner, group,
+// permission bits and extended attributes (ACLs included), and must be one the caller may write
 // (CheckMayWrite). Where a replacement could not keep them (an operator
 // cannot give a file to the server's account) or the file has other names
 // (hard links), it is rewritten in place instead: the file never changes

@@ -165,8 +165,7 @@ Status ReadRecordAt(const Folder& folder, std::string_view name, size_t size,
   struct stat st;
   bool created = false;
   Target where;
-  if (Status s = OpenOrdinary(folder, name, O_RDONLY, false, &fd, &st, &created, &where);
-      !s.ok()) {
+  if (Status s = OpenOrdinary(folder, name, O_RDONLY, false, &fd, &st, &created, &where); !s.ok()) {
     return s;
   }
   return ReadRecordFromOpenFile(folder.fs(), fd.release(), where.host(), size, out, delivered);

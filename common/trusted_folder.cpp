@@ -131,14 +131,12 @@ std::string ReadLinkAt(int dirFd, const std::string& name, int* err) {
 
 }  // namespace
 
-bool IsTrustedLink(const struct stat& link) {
-  return link.st_uid == 0 || link.st_uid == geteuid();
-}
+bool IsTrustedLink(const struct stat& link) { return link.st_uid == 0 || link.st_uid == geteuid(); }
 
 Status UntrustedLink(const std::string& hostPath, const struct stat& link) {
   return Status::NotSupported(hostPath + " is a symbolic link of " + OwnerName(link.st_uid) +
-                              "; not followed (only links of root or of the user running the "
-                              "tool are)",
+                                  "; not followed (only links of root or of the user running the "
+                                  "tool are)",
                               ELOOP);
 }
 

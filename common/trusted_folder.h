@@ -27,7 +27,6 @@
 #include <sys/types.h>
 
 #include <cerrno>
-
 #include <string>
 #include <string_view>
 
@@ -101,8 +100,7 @@ Status OpenFolder(std::string_view toolPath, Folder* out);
 // The server folder `root` itself (a host path): the operator named it, so
 // it is opened as the system resolves it; what is walked from it follows
 // the rule.
-Status OpenServerRoot(const std::string& root, Folder* out,
-                      FileSystem& fs = FileSystem::Posix());
+Status OpenServerRoot(const std::string& root, Folder* out, FileSystem& fs = FileSystem::Posix());
 
 // The folder at `relative` ("\"- or "/"-separated, "\Items\" say) below
 // `from`, and the folder and name of the entry at `relative`, walked by

@@ -216,8 +216,9 @@ common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& 
           // The bytes the file lacks were read as zeros, and the map was
           // converted to its full size all the same.
           run.Note({n, sourceOf(name),
-                    "is " + common::Dec(static_cast<long long>(delivered)) + " bytes, shorter "
-                    "than the legacy map layout (" +
+                    "is " + common::Dec(static_cast<long long>(delivered)) +
+                        " bytes, shorter "
+                        "than the legacy map layout (" +
                         common::Dec(static_cast<long long>(kLegacyMapSize)) +
                         " bytes): " + (dryRun ? "would be converted" : "converted") +
                         " as a full map, the missing fields as zeros"});
