@@ -17,6 +17,8 @@
 #include "common/program_folder.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
+#include "common/trusted_folder.h"
+#include "common/unique_fd.h"
 
 extern char** environ;
 
@@ -210,21 +212,50 @@ LaunchPlan PlanLaunch(const std::string& path, const FileFacts& facts, const std
   return plan;
 }
 
-FileFacts ExamineFile(const std::string& path) {
+namespace {
+
+// The facts of the ordinary file open as `fd`.
+FileFacts FactsOf(int fd, bool runnable) {
   FileFacts facts;
+  facts.runnable = runnable;
+  char head[2] = {0, 0};
+  const ssize_t n = pread(fd, head, sizeof head, 0);
+  facts.windowsImage = n == 2 && head[0] == 'M' && head[1] == 'Z';
+  return facts;
+}
+
+}  // namespace
+
+FileFacts ExamineFile(const std::string& path) {
   // What is checked is what was opened: a file swapped for a FIFO or a
   // device after a look by name is neither waited on nor read.
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return facts;
+  const common::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   struct stat st;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    facts.runnable = access(path.c_str(), X_OK) == 0;
-    char head[2] = {0, 0};
-    const ssize_t n = read(fd, head, sizeof head);
-    facts.windowsImage = n == 2 && head[0] == 'M' && head[1] == 'Z';
+  if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return FileFacts();
+  return FactsOf(fd.get(), access(path.c_str(), X_OK) == 0);
+}
+
+common::Status FindServer(std::string* path, FileFacts* facts) {
+  *path = ServerPath();
+  *facts = FileFacts();
+  common::Folder folder;
+  std::string name;
+  if (common::Status s = common::LocateEntry(common::layout::ServerPath(common::layout::kServerExe),
+                                             &folder, &name);
+      !s.ok()) {
+    return s;
   }
-  close(fd);
-  return facts;
+  common::UniqueFd fd;
+  struct stat st;
+  common::Target where;
+  if (common::Status s = common::OpenFile(folder, name, O_RDONLY, 0, &fd, &st, nullptr, &where);
+      !s.ok()) {
+    return s;
+  }
+  *path = where.host();
+  const bool runnable = faccessat(where.folder().fd(), where.name().c_str(), X_OK, AT_EACCESS) == 0;
+  *facts = FactsOf(fd.get(), runnable);
+  return common::Status::OK();
 }
 
 std::string FindOnPath(const std::string& name, const std::string& path) {
@@ -288,6 +319,9 @@ common::Status StartDetached(const LaunchPlan& plan, const std::string& folder, 
       if (fd >= 0) close(fd);
     }
   };
+  // The server folder itself, which the operator named (a link included);
+  // O_DIRECTORY takes nothing but a folder. Every file in it is opened from
+  // this descriptor.
   fds.folder = AboveStdio(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fds.folder < 0) {
     return common::Status::IOError("cannot open the server folder " + folder + ": " +
@@ -384,14 +418,17 @@ std::string ProcessServerStarter::runsAs() const {
 }
 
 common::Status ProcessServerStarter::StartServer() {
-  std::string path = ServerPath();
+  std::string path;
+  FileFacts facts;
+  // A missing file is left to the start, which reports it as the host does.
+  if (common::Status s = FindServer(&path, &facts); !s.ok() && !s.IsNotFound()) return s;
   const char* searchPath = std::getenv("PATH");
   std::string wine = searchPath ? FindOnPath("wine", searchPath) : "";
   if (common::Status s = ChooseServerAccount(common::ProgramFolder(), path, &account_); !s.ok()) {
     return s;
   }
-  return StartDetached(PlanLaunch(path, ExamineFile(path), wine), common::ProgramFolder(),
-                       &started_, &account_);
+  return StartDetached(PlanLaunch(path, facts, wine), common::ProgramFolder(), &started_,
+                       &account_);
 }
 
 }  // namespace ruvane

@@ -38,6 +38,16 @@ LaunchPlan PlanLaunch(const std::string& path, const FileFacts& facts, const std
 // The facts about the file at `path` (all false when it cannot be read).
 FileFacts ExamineFile(const std::string& path);
 
+// The program folder's server.exe, reached as every file of the tools is:
+// by the trusted walk from the folder, whatever the case of its name, a
+// link of another account refused, and anything but an ordinary file
+// refused once open. `path` is where it lies (a trusted link followed), to
+// start it by; `facts` are read from what was opened. NotFound, with
+// ServerPath() in `path`, when there is none. The server's account may
+// still swap the file between this look and the start; what then runs,
+// runs as that account (ChooseServerAccount), never as root for it.
+common::Status FindServer(std::string* path, FileFacts* facts);
+
 // The first executable ordinary file called `name` in the folders of `path`
 // (a PATH-style list); "" when there is none.
 std::string FindOnPath(const std::string& name, const std::string& path);

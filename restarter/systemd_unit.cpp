@@ -122,11 +122,12 @@ common::Status WriteUnit(const UnitSettings& settings, std::string* unit) {
 common::Status ServerUnitSettings(const std::string& user, const std::string& searchPath,
                                   UnitSettings* settings) {
   settings->serverDir = common::ProgramFolder();
-  const std::string path = ServerPath();
-  const FileFacts facts = ExamineFile(path);
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+  std::string path;
+  FileFacts facts;
+  if (common::Status s = FindServer(&path, &facts); s.IsNotFound()) {
     return common::Status::NotFound("there is no server.exe in " + settings->serverDir);
+  } else if (!s.ok()) {
+    return s;
   }
   std::string wine = FindOnPath("wine", searchPath);
   if (facts.windowsImage && wine.empty()) {
@@ -154,6 +155,7 @@ common::Status ServerUnitSettings(const std::string& user, const std::string& se
   }
   // The server's account owns its folder; the root of the system should not
   // run a server that faces the internet unless named on purpose.
+  struct stat st;
   if (stat(settings->serverDir.c_str(), &st) != 0) {
     return common::PosixError("server folder " + settings->serverDir, errno);
   }

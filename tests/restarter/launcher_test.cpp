@@ -278,6 +278,31 @@ TEST(StartServerTest, FallsBackWhenTheKernelTurnsTheFirstAttemptAway) {
   EXPECT_EQ(failed.sysError(), ENOENT) << failed.ToString();
 }
 
+// server.exe is found as every file of the tools: a link the server's
+// account planted is not started, one of root's is.
+TEST(StartServerTest, AServerExeLinkOfAnotherAccountIsNotStarted) {
+  if (geteuid() != 0) GTEST_SKIP() << "a link of another account needs root to make";
+  ScratchFolder elsewhere;
+  elsewhere.Write("real.exe", "#!/bin/sh\ntouch \"$(dirname \"$(readlink -f \"$0\")\")/ran\"\n");
+  MakeRunnable(elsewhere.At("real.exe"));
+  ScratchFolder server;  // the program folder
+  ASSERT_EQ(symlink(elsewhere.At("real.exe").c_str(), server.At("Server.exe").c_str()), 0);
+  ASSERT_EQ(lchown(server.At("Server.exe").c_str(), 1234, 2000), 0);
+
+  ProcessServerStarter starter;
+  common::Status result = starter.StartServer();
+  EXPECT_FALSE(result.ok());
+  EXPECT_NE(result.message().find("symbolic link of uid 1234"), std::string::npos)
+      << result.ToString();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(elsewhere.Exists("ran"));
+
+  ASSERT_EQ(lchown(server.At("Server.exe").c_str(), 0, 0), 0);
+  result = starter.StartServer();
+  ASSERT_TRUE(result.ok()) << result.ToString();
+  EXPECT_TRUE(AwaitFile(elsewhere.At("ran")));
+}
+
 // A server.exe that writes whom it runs as to $RUVANE_TEST_REPORT.
 constexpr const char* kIdentityServer =
     "#!/bin/sh\n"
