@@ -1,6 +1,5 @@
 #include "accounts/account_backup.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "common/atomic_file.h"
+#include "common/binary_record.h"
 #include "common/host_path.h"
 #include "common/profile.h"
 #include "common/server_layout.h"
@@ -34,33 +34,30 @@ Status SyncFolder(const Folder& dir) {
   return Status::OK();
 }
 
-// Creates `dir` and its missing parents; only the last is private.
 // Makes the backup folder `dir` (a host path the operator gave) and any
 // missing folder on the way, each through the trusted walk, so that a link
-// planted below the server folder is not followed; the new entry is flushed
-// to the disk with the copies.
-Status MakeFolder(const std::string& dir) {
+// planted below the server folder is not followed, and opens it into `out`:
+// the copies go where the walk led, not where a second walk might. A new
+// entry is flushed to the disk with the copies; each new folder is private.
+Status MakeFolder(const std::string& dir, Folder* out) {
   Folder parent;
   std::string name;
   if (Status s = common::LocateEntry(dir, &parent, &name); s.IsNotFound()) {
     const size_t cut = dir.find_last_of('/');
     if (cut == std::string::npos || cut == 0) return s;
-    if (Status up = MakeFolder(dir.substr(0, cut)); !up.ok()) return up;
+    Folder up;
+    if (Status made = MakeFolder(dir.substr(0, cut), &up); !made.ok()) return made;
     if (Status again = common::LocateEntry(dir, &parent, &name); !again.ok()) return again;
   } else if (!s.ok()) {
     return s;
   }
   bool exists = false;
   name = common::ResolveName(parent, name, &exists);
-  if (exists) {
-    Folder made;
-    return common::OpenSubFolder(parent, name, &made);
+  if (!exists) {
+    if (Status s = common::CreateFolderIn(parent, name, 0700); !s.ok()) return s;
+    if (Status s = SyncFolder(parent); !s.ok()) return s;
   }
-  if (Status s = common::CreateFolderIn(parent, name, 0700); !s.ok()) return s;
-  UniqueFd flush;
-  if (Status s = common::OpenFolderForReading(parent, &flush); !s.ok()) return s;
-  if (parent.fs().Fsync(flush.get()) != 0) return common::PosixError(parent.host(), errno);
-  return Status::OK();
+  return common::OpenSubFolder(parent, name, out);
 }
 
 }  // namespace
@@ -115,7 +112,7 @@ std::string ContentHash(std::string_view bytes) {
 
 common::JobResult BackUpAccounts(const common::ServerFolder& server, const AccountListing& listing,
                                  const std::string& hostDir, BackupResult* copies,
-                                 common::JobEvents& events) {
+                                 common::JobEvents& events, Folder* opened) {
   copies->accounts.assign(listing.files.size(), BackedUpAccount{});
   auto notStarted = [&](Status s) {
     common::JobRun run(events, kBackupJob, 1, static_cast<int32_t>(listing.files.size()));
@@ -123,12 +120,13 @@ common::JobResult BackUpAccounts(const common::ServerFolder& server, const Accou
     return run.Finish();
   };
   if (hostDir.empty()) return notStarted(Status::InvalidArgument("no backup folder given"));
-  if (Status s = MakeFolder(hostDir); !s.ok()) return notStarted(s.WithContext("backup folder"));
   Folder backup;
-  if (Status s = common::OpenFolder(hostDir, &backup); !s.ok()) {
+  if (Status s = MakeFolder(hostDir, &backup); !s.ok()) {
     return notStarted(s.WithContext("backup folder"));
   }
-  return BackUpAccountsInto(server, listing, backup, copies, events);
+  common::JobResult result = BackUpAccountsInto(server, listing, backup, copies, events);
+  if (opened) *opened = std::move(backup);
+  return result;
 }
 
 common::JobResult BackUpAccountsInto(const common::ServerFolder& server,
@@ -157,19 +155,7 @@ common::JobResult BackUpAccountsInto(const common::ServerFolder& server,
         Status::InvalidArgument(hostDir + ": the backup folder is the accounts folder"));
   }
   // What a killed backup left behind.
-  {
-    UniqueFd listFd;
-    std::vector<std::string> names;
-    if (common::OpenFolderForReading(backup, &listFd).ok()) {
-      if (DIR* dir = ::fdopendir(listFd.release())) {
-        while (dirent* e = ::readdir(dir)) {
-          if (common::LooksLikeTemp(e->d_name)) names.emplace_back(e->d_name);
-        }
-        ::closedir(dir);
-      }
-    }
-    common::RemoveStaleTemps(backup, names);
-  }
+  common::RemoveStaleTempsIn(backup);
   run.Start();
 
   // Temporary files not renamed yet are removed however the backup ends
@@ -253,15 +239,7 @@ common::JobResult BackUpAccountsInto(const common::ServerFolder& server,
   }
   // Each copy is on disk before it takes its name, so a crash leaves a
   // hidden temporary file, never a short copy under an account's name.
-  {
-    UniqueFd fd;
-    if (Status s = common::OpenFolderForReading(backup, &fd); !s.ok()) {
-      return fail(s, &result.flushed);
-    }
-    if (backup.fs().SyncFs(fd.get()) != 0) {
-      return fail(common::PosixError(backup.host(), errno), &result.flushed);
-    }
-  }
+  if (Status s = common::FlushFileSystem(backup); !s.ok()) return fail(s, &result.flushed);
   for (Pending& copy : pending) {
     // Never over anything that appeared meanwhile.
     if (Status s = copy.temp.Publish(copy.target, common::TempFile::Over::kNothing); !s.ok()) {

@@ -88,9 +88,10 @@ inline constexpr char kBackupJob[] = "backup";
 // result.flushed, for a flush) names the file and the reason; no temporary
 // file is left, and copies already renamed stay. The wipe must not start
 // then (BackupFailure).
+// `opened`, when given, receives the backup folder as the job reached it.
 common::JobResult BackUpAccounts(const common::ServerFolder& server, const AccountListing& listing,
                                  const std::string& hostDir, BackupResult* copies,
-                                 common::JobEvents& events);
+                                 common::JobEvents& events, common::Folder* opened = nullptr);
 
 // The same into the open folder `backup` (made by the caller, say below the
 // server folder through the trusted walk).

@@ -214,9 +214,8 @@ Status WipeBackup::Make(const common::ServerFolder& server, const AccountListing
   // to wipe.
   if (listing.files.empty()) return Status::OK();
   if (!hostDir.empty()) {
-    result = BackUpAccounts(server, listing, hostDir, &copies_, events);
+    result = BackUpAccounts(server, listing, hostDir, &copies_, events, &folder_);
     if (Status s = BackupFailure(result); !s.ok()) return s;
-    if (Status s = common::OpenFolder(hostDir, &folder_); !s.ok()) return s;
     host_ = hostDir;
   } else {
     Folder root, backups;
