@@ -88,20 +88,8 @@ Status RestoreAccount(const Folder& accounts, const ManifestFile& f, const std::
       if (!force && (missing || f.wiped.empty() || now != f.wiped)) {
         return Status::Changed(accounts.HostOf(f.name) + ": " + kChangedSinceWipe);
       }
-      common::ReplaceOptions options;
-      common::FileStamp stamp;
-      if (!missing) {
-        stamp = common::FileStamp::Of(read.st);
-        options.expected = &stamp;
-        options.readFd = read.fd.get();
-        options.readStat = &read.st;
-      } else {
-        options.expectMissing = true;
-      }
-      options.flushFolder = false;
-      const Folder& dir = missing ? accounts : read.where.folder();
-      const std::string& entry = missing ? f.name : read.where.name();
-      Status s = common::ReplaceFile(dir, entry, bytes, options);
+      Status s = common::ReplaceReadVersion(accounts, f.name, missing ? nullptr : &read, bytes,
+                                            /*flushFolder=*/false);
       // Saved by the server between the read and the replace: decide again
       // on what it holds now.
       if (s.IsChanged()) continue;

@@ -250,12 +250,12 @@ struct ProfileEdit::Impl {
   // The folder the file is in: the caller's, or one found by the walk.
   Folder ownFolder;
   const Folder* folder = nullptr;
-  std::string name;   // resolved by the case rule
-  std::string host;   // for messages
+  std::string name;  // resolved by the case rule
+  std::string host;  // for messages
   // OK or NotFound: the file can be edited (NotFound: it is made new).
   // Anything else: it could not be read, and is not written either.
   Status load;
-  SteadyFile read;    // the version read (its descriptor, stamp, bytes)
+  SteadyFile read;  // the version read (its descriptor, stamp, bytes)
   bool utf16 = false;
   profile_text::Encoding encoding = profile_text::Encoding::kAnsi;
   bool changed = false;
@@ -369,20 +369,7 @@ struct ProfileEdit::Impl {
     if (profile_text::DetectEncoding(text) != encoding) {
       return Status::InvalidArgument(host + ": the new first line would read as a byte-order mark");
     }
-    ReplaceOptions options;
-    FileStamp stamp;
-    if (load.ok()) {
-      stamp = FileStamp::Of(read.st);
-      options.expected = &stamp;
-      options.readFd = read.fd.get();
-      options.readStat = &read.st;
-    } else {
-      options.expectMissing = true;
-    }
-    options.flushFolder = flushFolder;
-    const Folder& dir = load.ok() ? read.where.folder() : *folder;
-    const std::string& entry = load.ok() ? read.where.name() : name;
-    Status s = ReplaceFile(dir, entry, text, options);
+    Status s = ReplaceReadVersion(*folder, name, load.ok() ? &read : nullptr, text, flushFolder);
     Forget(host);
     if (s.ok()) committed = std::move(text);
     return s;
@@ -445,7 +432,8 @@ void ProfileEdit::DeferFlush() { impl_->flushFolder = false; }
 void ProfileEdit::Require(std::function<Status(std::string_view read)> accept) {
   Impl& im = *impl_;
   im.accept = std::move(accept);
-  if (im.load.ok() && im.accept) im.load = im.accept(im.document ? im.document->Serialize() : im.bytes);
+  if (im.load.ok() && im.accept)
+    im.load = im.accept(im.document ? im.document->Serialize() : im.bytes);
 }
 
 Status ProfileEdit::Commit() {

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "common/atomic_file.h"
 #include "common/file_stamp.h"
 
 namespace common {
@@ -20,8 +21,8 @@ void SleepNs(long long ns) {
 
 }  // namespace
 
-Status ReadAllAt(FileSystem& fs, int fd, const std::string& host, size_t size,
-                 std::string* bytes, bool* complete) {
+Status ReadAllAt(FileSystem& fs, int fd, const std::string& host, size_t size, std::string* bytes,
+                 bool* complete) {
   bytes->resize(size);
   size_t done = 0;
   while (done < size) {
@@ -46,8 +47,8 @@ Status ReadSteady(const Folder& folder, std::string_view name, size_t limit, Ste
     const std::string host = out->where.host();
     if (out->st.st_size > static_cast<off_t>(limit)) {
       return Status::OutOfRange(host + " holds " + std::to_string(out->st.st_size) +
-                                " bytes, more than the tools read (" +
-                                std::to_string(limit >> 20) + " MiB)");
+                                " bytes, more than the tools read (" + std::to_string(limit >> 20) +
+                                " MiB)");
     }
     const FileStamp before = FileStamp::Of(out->st);
     if (const long long wait = before.QuietWaitNs(); wait > 0) {
@@ -67,6 +68,23 @@ Status ReadSteady(const Folder& folder, std::string_view name, size_t limit, Ste
     if (complete && FileStamp::Of(after) == before) return Status::OK();
   }
   return Status::Changed(out->where.host() + " kept changing while it was read");
+}
+
+Status ReplaceReadVersion(const Folder& folder, std::string_view name, const SteadyFile* read,
+                          std::string_view bytes, bool flushFolder) {
+  ReplaceOptions options;
+  FileStamp stamp;
+  if (read) {
+    stamp = FileStamp::Of(read->st);
+    options.expected = &stamp;
+    options.readFd = read->fd.get();
+    options.readStat = &read->st;
+  } else {
+    options.expectMissing = true;
+  }
+  options.flushFolder = flushFolder;
+  if (read) return ReplaceFile(read->where.folder(), read->where.name(), bytes, options);
+  return ReplaceFile(folder, name, bytes, options);
 }
 
 }  // namespace common

@@ -20,10 +20,10 @@ inline constexpr int kSteadyAttempts = 6;
 
 // One version of a file, read whole.
 struct SteadyFile {
-  UniqueFd fd;      // open for reading
-  struct stat st;   // its fstat, the same before and after the read
+  UniqueFd fd;     // open for reading
+  struct stat st;  // its fstat, the same before and after the read
   std::string bytes;
-  Target where;     // where it lies (trusted links followed)
+  Target where;  // where it lies (trusted links followed)
 };
 
 // Reads entry `name` (taken as spelled) of `folder` whole, as it stands
@@ -37,10 +37,18 @@ struct SteadyFile {
 // it.
 Status ReadSteady(const Folder& folder, std::string_view name, size_t limit, SteadyFile* out);
 
+// Puts `bytes` in place of the version ReadSteady gave in `read`, only while
+// the file still is that version (ReplaceFile with its stamp, descriptor and
+// place); with `read` null, the caller found no file at `name` of `folder`,
+// and one that appeared since is not replaced. Changed in either case when
+// another writer came first: the caller reads again and decides again.
+Status ReplaceReadVersion(const Folder& folder, std::string_view name, const SteadyFile* read,
+                          std::string_view bytes, bool flushFolder);
+
 // Reads the rest of `fd` from offset 0, expecting `size` bytes; a file that
 // turns out shorter or longer is reported through `complete` (false), so
 // that the caller reads it again.
-Status ReadAllAt(FileSystem& fs, int fd, const std::string& host, size_t size,
-                 std::string* bytes, bool* complete);
+Status ReadAllAt(FileSystem& fs, int fd, const std::string& host, size_t size, std::string* bytes,
+                 bool* complete);
 
 }  // namespace common
