@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "accounts/account_backup.h"
+#include "accounts/inventory_wipe.h"
 #include "common/atomic_file.h"
 #include "common/binary_record.h"
 #include "common/profile.h"
@@ -23,11 +24,6 @@ namespace {
 
 using common::Folder;
 using common::Status;
-
-common::ItemProblem::Kind KindOf(const Status& s) {
-  return common::IsRefusal(s) || s.IsChanged() ? common::ItemProblem::Kind::kSkipped
-                                               : common::ItemProblem::Kind::kFailed;
-}
 
 // Gives the account back the owner, group and mode the backup recorded,
 // where they differ now; says what the system refused.
@@ -130,7 +126,7 @@ common::JobResult RestoreAccounts(const common::ServerFolder& server, const Chec
       GiveBackIdentity(accounts, f, notes);
       run.Done(item);
     } else {
-      const common::ItemProblem::Kind kind = KindOf(s);
+      const common::ItemProblem::Kind kind = AccountProblemKind(s);
       run.Problem({item, f.name, std::move(s), kind});
     }
     if (item < total && run.StopNow()) break;

@@ -202,8 +202,8 @@ int List(const AccountListing& listing, bool json, bool quiet) {
   return cli::kExitDone;
 }
 
-int Show(const common::ServerFolder& server, const AccountListing& listing,
-         const QString& account, bool json, common::MessagePort& messages) {
+int Show(const common::ServerFolder& server, const AccountListing& listing, const QString& account,
+         bool json, common::MessagePort& messages) {
   const Lookup found = FindAccount(listing, account);
   if (!found.candidates.empty()) {
     std::string names;
@@ -262,10 +262,10 @@ int Find(const common::ServerFolder& server, const AccountListing& listing, cons
       accounts.append(AccountJson(listing, p, view));
     }
     for (const common::ItemProblem& problem : search.problems) {
-      problems.append(QJsonObject{
-          {"name", Text(problem.name)},
-          {"file", Text(listing.files[static_cast<size_t>(problem.item - 1)])},
-          {"reason", Text(problem.why.message())}});
+      problems.append(
+          QJsonObject{{"name", Text(problem.name)},
+                      {"file", Text(listing.files[static_cast<size_t>(problem.item - 1)])},
+                      {"reason", Text(problem.why.message())}});
     }
     PrintJson(QJsonObject{{"version", kJsonVersion},
                           {"folder", HostText(listing.folder)},
@@ -373,7 +373,6 @@ int Wipe(const QCommandLineParser& parser, const common::ServerFolder& server,
   // Without --backup, a new folder below Backups of the server folder.
   const std::string backupDir = parser.isSet(kBackup) ? HostPathOf(parser.value(kBackup)) : "";
   WipeBackup backup;
-  bool backedUp = false;
   // The server check comes first, before the backup and the first write.
   const common::ServerCheck serverCheck =
       parser.isSet(kForce) ? common::ServerCheck::kForce : common::ServerCheck::kRefuse;
@@ -386,7 +385,6 @@ int Wipe(const QCommandLineParser& parser, const common::ServerFolder& server,
           backupEvents.Label("Backup");
           s = backup.Make(server, listing, backupDir, backupEvents);
           if (s.ok()) {
-            backedUp = true;
             PrintError("the accounts are backed up in " + backup.host());
           }
         }
@@ -398,7 +396,9 @@ int Wipe(const QCommandLineParser& parser, const common::ServerFolder& server,
       withBackup ? &backup.copies() : nullptr, withBackup ? backup.written() : nullptr);
   if (const std::optional<Box> box = ClickBox(click, listing)) ShowBox(messages, *box, true);
   if (click.wipe.started) {
-    for (const std::string& warning : RecordWipe(server, click.wipe, backedUp ? &backup : nullptr)) {
+    // A wipe that started had its backup made first, when one was asked for.
+    for (const std::string& warning :
+         RecordWipe(server, click.wipe, withBackup ? &backup : nullptr)) {
       PrintError("warning: " + warning);
     }
   }
@@ -685,12 +685,14 @@ const cli::Manual& Manual() {
         "does. Only a backup no other account could have written is trusted: the folder and "
         "its manifest must belong to root or to the user running Calmet and have no group or "
         "world write bit. Its manifest is checked first: when a file is missing or not as "
-        "listed, nothing is restored (status 1). An account whose file is no longer what the wipe wrote (the "
+        "listed, nothing is restored (status 1). An account whose file is no longer what the wipe "
+        "wrote (the "
         "server changed it since) is left alone and named unless --force is given (status 3; 1 "
         "when "
         "none could be restored). "
         "Each account is written as the wipe writes, then given back the owner, group and mode "
-        "the backup recorded (never a set-id bit); what the system does not allow is named. Interrupts as for the "
+        "the backup recorded (never a set-id bit); what the system does not allow is named. "
+        "Interrupts as for the "
         "wipe.",
         cli::Completion::kFolder},
        {"backups", "",

@@ -18,7 +18,6 @@
 #include "accounts/wipe_backup.h"
 #include "common/file_search.h"
 #include "common/qt/ansi_text.h"
-#include "common/qt/journal.h"
 #include "common/qt/qt_message_port.h"
 #include "common/server_layout.h"
 #include "common/server_process.h"
@@ -241,7 +240,6 @@ void frmMain::cmdClear_Click() {
   // below Backups; the window's texts stay as they were, the folder is named
   // on the console and in the journal.
   WipeBackup backup;
-  bool backedUp = false;
   const WipeClickResult click = WipeClick(
       server_, listing_, *messages_, events,
       [&] {
@@ -256,7 +254,6 @@ void frmMain::cmdClear_Click() {
         if (common::Status s = backup.Make(server_, listing_, std::string(), quiet); !s.ok()) {
           return s;
         }
-        backedUp = true;
         std::fprintf(
             stderr, "%s\n",
             common::VisibleName("Calmet: the accounts are backed up in " + backup.host()).c_str());
@@ -267,7 +264,8 @@ void frmMain::cmdClear_Click() {
   if (const std::optional<Box> box = ClickBox(click, listing_)) ShowBox(*messages_, *box, false);
   if (click.wipe.started) {
     std::string shown;
-    for (const std::string& warning : RecordWipe(server_, click.wipe, backedUp ? &backup : nullptr)) {
+    // A wipe that started had its backup made first.
+    for (const std::string& warning : RecordWipe(server_, click.wipe, &backup)) {
       std::fprintf(stderr, "%s\n", common::VisibleName("Calmet: warning: " + warning).c_str());
       shown += (shown.empty() ? "Warning: " : "; ") + warning;
     }

@@ -163,8 +163,7 @@ AccountReader::AccountReader(const common::ServerFolder& server) {
   }
   // An items folder without an ordinary file names no item: the view then
   // shows no inventory lines at all.
-  if (root.valid() &&
-      common::OpenFolderBelow(root, common::layout::kItemsFolder, &items_).ok() &&
+  if (root.valid() && common::OpenFolderBelow(root, common::layout::kItemsFolder, &items_).ok() &&
       common::FindFirstFileIn(items_, "*").empty()) {
     items_ = common::Folder();
   }
@@ -190,7 +189,8 @@ AccountView AccountReader::Show(std::string_view fileName, ViewDepth depth) cons
   // of a missing file reads every key as "".
   std::array<common::ProfileReader::Section, kCharacters> sections{};
   if (reader) {
-    for (int c = 1; c <= kCharacters; ++c) sections[c - 1] = reader->InSection("CHAR" + common::Dec(c));
+    for (int c = 1; c <= kCharacters; ++c)
+      sections[c - 1] = reader->InSection("CHAR" + common::Dec(c));
   }
 
   for (int c = 1; c <= kCharacters; ++c) {

@@ -29,10 +29,10 @@ std::optional<int32_t> ConvertLong(std::string_view text);
 
 // One inventory slot as values, for callers that want more than its line.
 struct SlotView {
-  int slot = 0;       // 1..100
-  int32_t item = 0;   // 0: a free slot (also for a number that does not convert)
-  std::string name;   // the item's name, "" for a free slot
-  std::string value;  // the InvItemVal text as the file holds it
+  int slot = 0;          // 1..100
+  int32_t item = 0;      // 0: a free slot (also for a number that does not convert)
+  std::string name;      // the item's name, "" for a free slot
+  std::string value;     // the InvItemVal text as the file holds it
   std::string itemText;  // the InvItemNum text as the file holds it
 };
 

@@ -9,7 +9,6 @@
 #include "common/profile.h"
 #include "common/profile_fill.h"
 #include "common/server_layout.h"
-#include "common/steady_read.h"
 #include "common/text_util.h"
 #include "common/trusted_folder.h"
 #include "common/visible_text.h"
@@ -43,14 +42,6 @@ struct NotWiped {
   common::ItemProblem::Kind kind = common::ItemProblem::Kind::kSkipped;
 };
 
-common::ItemProblem::Kind KindOf(const common::Status& s) {
-  // A refusal, an account the server changed or removed: left alone. The
-  // rest are the system's failures (a read-only file, a full disk).
-  return common::IsRefusal(s) || s.IsChanged() || s.IsNotFound()
-             ? common::ItemProblem::Kind::kSkipped
-             : common::ItemProblem::Kind::kFailed;
-}
-
 // One account's 900 inventory keys in one write. When the file cannot be
 // written it is left as it was and the result says why; when it was wiped,
 // `hash` (when given) gets the hash of what it now holds.
@@ -82,7 +73,7 @@ NotWiped WipeAccount(const common::Folder& folder, const std::string& file,
       return {common::Status::Changed(folder.HostOf(file) + ": " + kChangedWhileWiped)};
     }
     if (backupDiffers) return {std::move(s), common::ItemProblem::Kind::kSkipped};
-    const common::ItemProblem::Kind kind = KindOf(s);
+    const common::ItemProblem::Kind kind = AccountProblemKind(s);
     if (s.ok() && hash) *hash = ContentHash(edit.Committed());
     return {std::move(s), kind};
   } catch (const std::exception& e) {
@@ -100,6 +91,14 @@ common::Status NotBackedUp(const std::string& file, const BackedUpAccount* backu
 
 }  // namespace
 
+common::ItemProblem::Kind AccountProblemKind(const common::Status& s) {
+  // A refusal, an account the server changed or removed: left alone. The
+  // rest are the system's failures (a read-only file, a full disk).
+  return common::IsRefusal(s) || s.IsChanged() || s.IsNotFound()
+             ? common::ItemProblem::Kind::kSkipped
+             : common::ItemProblem::Kind::kFailed;
+}
+
 common::JobResult WipeInventories(const common::ServerFolder& server,
                                   const AccountListing& accounts, common::JobEvents& events,
                                   const BackupResult* backup, std::vector<std::string>* written) {
@@ -115,8 +114,8 @@ common::JobResult WipeInventories(const common::ServerFolder& server,
   }
   if (!reached.ok() || total < 1) {
     // Nothing to wipe: no event, the caller says so.
-    result.status = reached.ok() ? common::Status::NotFound(folder.host() + ": no account listed")
-                                 : reached;
+    result.status =
+        reached.ok() ? common::Status::NotFound(folder.host() + ": no account listed") : reached;
     return result;
   }
   common::RemoveStaleTempsIn(folder);
@@ -199,8 +198,8 @@ WipeClickResult WipeClick(const common::ServerFolder& server, const AccountListi
   if (!result.wipe.started) {
     result.outcome = WipeClickOutcome::kNothing;
   } else {
-    result.outcome = result.wipe.complete() ? WipeClickOutcome::kWiped
-                                            : WipeClickOutcome::kIncomplete;
+    result.outcome =
+        result.wipe.complete() ? WipeClickOutcome::kWiped : WipeClickOutcome::kIncomplete;
   }
   return result;
 }
@@ -210,9 +209,9 @@ std::optional<Box> ClickBox(const WipeClickResult& click, const AccountListing& 
     case WipeClickOutcome::kDeclined:
       return std::nullopt;
     case WipeClickOutcome::kNotStarted:
-      return Box{std::string(kWipeNotStarted) + "\n" +
-                     common::VisibleName(click.notStarted.message()),
-                 kWipeNotStartedTitle, common::MsgIcon::Stop, accounts.folder};
+      return Box{
+          std::string(kWipeNotStarted) + "\n" + common::VisibleName(click.notStarted.message()),
+          kWipeNotStartedTitle, common::MsgIcon::Stop, accounts.folder};
     case WipeClickOutcome::kNothing:
       // Say so rather than end with no word.
       return Box{kWipeNothing, kWipeNothingTitle, common::MsgIcon::None, accounts.folder};

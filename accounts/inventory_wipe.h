@@ -41,6 +41,11 @@ inline constexpr char kChangedWhileWiped[] = "changed while being wiped";
 // The job's name in its result.
 inline constexpr char kWipeJob[] = "wipe";
 
+// How an account a rewrite of the accounts did not do counts: a refusal,
+// an account the server changed or removed is left alone on purpose
+// (kSkipped); the rest are the system's failures (kFailed).
+common::ItemProblem::Kind AccountProblemKind(const common::Status& s);
+
 // Sets every inventory key ("InvItemNum", "InvItemVal", "InvItemDur", slots
 // 1..100, sections CHAR1..CHAR3) of every listed account of `server` to
 // "0", one file write per account, leaving every other byte of the file as
@@ -68,10 +73,9 @@ inline constexpr char kWipeJob[] = "wipe";
 // the bytes its backup holds (the same hash); otherwise it is left as it
 // was and named, so that the backup always holds what the wipe removed.
 //
-// With `written`, the file of each account wiped is read again right after
-// its replace, and ContentHash of what it holds then is put at its list
-// position ("" for an account not wiped): a restore later knows whether the
-// server has changed it since.
+// With `written`, ContentHash of the bytes each account's replace put on
+// disk is put at its list position ("" for an account not wiped): a restore
+// later knows whether the server has changed it since.
 common::JobResult WipeInventories(const common::ServerFolder& server,
                                   const AccountListing& accounts, common::JobEvents& events,
                                   const BackupResult* backup = nullptr,

@@ -7,11 +7,10 @@
 #include "common/cli/program_main.h"
 
 int main(int argc, char** argv) {
-  static const common::cli::Program program{
-      calmet::Manual, calmet::RunCommand, [] {
-        calmet::frmMain window;
-        window.show();
-        return QApplication::exec();
-      }};
+  static const common::cli::Program program{calmet::Manual, calmet::RunCommand, [] {
+                                              calmet::frmMain window;
+                                              window.show();
+                                              return QApplication::exec();
+                                            }};
   return common::cli::Main(argc, argv, program);
 }
