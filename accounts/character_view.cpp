@@ -114,7 +114,8 @@ const ItemInfo& LookUpItem(const common::Folder& items, int32_t number,
   const common::ProfileReader itemFile(items, file);
   const common::ProfileReader::Section found = itemFile.InSection(section);
   common::ItemRec rec;
-  if (!found.exists() && ReadConvertedItem(items, file, &rec)) {
+  // A file that is not there is not looked for a second time.
+  if (!found.exists() && !itemFile.status().IsNotFound() && ReadConvertedItem(items, file, &rec)) {
     info.name = TrimPadding(rec.Name);
     info.bracketed = rec.Type == 12;
   } else {
