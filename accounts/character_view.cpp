@@ -214,29 +214,16 @@ AccountView AccountReader::Show(std::string_view fileName, ViewDepth depth) cons
   }
 
   if (depth == ViewDepth::kCharactersOnly) return view;
-  if (depth == ViewDepth::kSlots) {
-    for (int c = 1; c <= kCharacters; ++c) {
-      const common::ProfileReader::Section& section = sections[c - 1];
-      std::vector<SlotView>& slots = view.characters[c - 1].slotValues;
-      slots.reserve(kSlots);
-      for (int slot = 1; slot <= kSlots; ++slot) {
-        const std::string s = common::Dec(slot);
-        SlotView& values = slots.emplace_back();
-        values.slot = slot;
-        values.value = section.Get("InvItemVal" + s);
-        values.itemText = section.Get("InvItemNum" + s);
-        values.item = ConvertLong(values.itemText).value_or(0);
-      }
-    }
-    return view;
-  }
-  if (!items_.valid()) return view;
+  // The slots' values alone, or with the items' names, which need the
+  // Items folder.
+  const bool names = depth == ViewDepth::kFull;
+  if (names && !items_.valid()) return view;
 
   std::unordered_map<int32_t, ItemInfo> itemCache;
   for (int c = 1; c <= kCharacters; ++c) {
     CharacterView& ch = view.characters[c - 1];
     const common::ProfileReader::Section& section = sections[c - 1];
-    ch.inventory.reserve(kSlots);
+    if (names) ch.inventory.reserve(kSlots);
     ch.slotValues.reserve(kSlots);
     for (int slot = 1; slot <= kSlots; ++slot) {
       const std::string s = common::Dec(slot);
@@ -244,13 +231,14 @@ AccountView AccountReader::Show(std::string_view fileName, ViewDepth depth) cons
       values.slot = slot;
       values.value = section.Get("InvItemVal" + s);
       values.itemText = section.Get("InvItemNum" + s);
-      std::optional<int32_t> number = ConvertLong(values.itemText);
+      const std::optional<int32_t> number = ConvertLong(values.itemText);
+      values.item = number.value_or(0);
+      if (!names) continue;
       if (!number || *number == 0) {
         ch.inventory.push_back(s + ": <free item slot>");
         continue;
       }
       const ItemInfo& item = LookUpItem(items_, *number, itemCache);
-      values.item = *number;
       values.name = item.name;
       if (item.bracketed) {
         ch.inventory.push_back(s + ": " + item.name + " (" + values.value + ")");
