@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "common/job.h"
 #include "common/message_port.h"
 #include "common/visible_text.h"
 
@@ -30,5 +31,22 @@ inline void ShowBox(common::MessagePort& messages, const Box& box, bool console)
   }
   messages.Show(prompt, box.title, common::MsgButtons::Ok, box.icon);
 }
+
+// The texts of the box a job over every account (the wipe, the restore)
+// ends with.
+struct AccountJobTexts {
+  const char* done;  // every account done
+  const char* doneTitle;
+  const char* left;  // before the list of the accounts left alone
+  const char* leftTitle;
+  const char* job;         // "wipe": "The wipe was stopped before account ..."
+  const char* doneVerb;    // "wiped": "... were not wiped."
+  const char* notFlushed;  // before the flush's reason
+};
+
+// The box for the end of `result` (about the folder `folder`): done, or
+// what was left alone, where it was stopped and whether it is on disk.
+Box AccountJobReport(const common::JobResult& result, const AccountJobTexts& texts,
+                     const std::string& folder);
 
 }  // namespace calmet

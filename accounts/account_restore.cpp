@@ -135,4 +135,11 @@ common::JobResult RestoreAccounts(const common::ServerFolder& server, const Chec
   return run.Finish();
 }
 
+Box RestoreReport(const common::JobResult& result, const std::string& backup) {
+  static const AccountJobTexts texts{kRestoreDone,        kRestoreDoneTitle, kRestoreFailed,
+                                     kRestoreFailedTitle, "restore",         "restored",
+                                     kRestoreNotFlushed};
+  return AccountJobReport(result, texts, backup);
+}
+
 }  // namespace calmet

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "accounts/account_boxes.h"
 #include "accounts/wipe_backup.h"
 #include "common/job.h"
 #include "common/server_folder.h"
@@ -19,9 +20,12 @@ inline constexpr char kRestoreQuestion[] =
     "If you continue, every account this backup holds is put back as it was before the wipe; "
     "what the players did since on those accounts is lost.";
 inline constexpr char kRestoreQuestionTitle[] = "You are about to restore accounts from a backup.";
-inline constexpr char kRestoreDone[] = "Accounts restored.";
+inline constexpr char kRestoreDone[] = "Every account of the backup is back as it was.";
+inline constexpr char kRestoreDoneTitle[] = "Accounts restored.";
 inline constexpr char kRestoreFailed[] = "These accounts were not restored:";
 inline constexpr char kRestoreFailedTitle[] = "Restore incomplete.";
+inline constexpr char kRestoreNotFlushed[] =
+    "The restored accounts could not be flushed to the disk: ";
 inline constexpr char kBackupMismatchTitle[] = "Backup does not match its manifest.";
 
 // The reason an account is left alone: its file is no longer what the wipe
@@ -45,5 +49,8 @@ inline constexpr char kChangedSinceWipe[] =
 common::JobResult RestoreAccounts(const common::ServerFolder& server, const CheckedBackup& backup,
                                   bool force, common::JobEvents& events,
                                   std::vector<std::string>* notes);
+
+// The box a restore from the backup folder `backup` ends with.
+Box RestoreReport(const common::JobResult& result, const std::string& backup);
 
 }  // namespace calmet

@@ -465,36 +465,7 @@ int Restore(const QCommandLineParser& parser, const common::ServerFolder& server
   std::vector<std::string> notes;
   const common::JobResult result = RestoreAccounts(server, checked, force, events, &notes);
   for (const std::string& note : notes) PrintError(note);
-  if (result.complete()) {
-    ShowBox(messages,
-            {"Every account of the backup is back as it was.", kRestoreDone, common::MsgIcon::None,
-             hostDir},
-            true);
-  } else {
-    std::string text;
-    if (!result.status.ok()) text = common::VisibleName(result.status.message());
-    if (!result.problems.empty()) {
-      text = kRestoreFailed;
-      for (const common::ItemProblem& p : result.problems) {
-        text +=
-            "\n" + common::VisibleName(p.name) + " (" + common::VisibleName(p.why.message()) + ")";
-      }
-    }
-    if (result.stopped) {
-      const int32_t next =
-          result.first + result.done + static_cast<int32_t>(result.problems.size());
-      if (!text.empty()) text += "\n\n";
-      text += "The restore was stopped before account " + common::Dec(next) + " of " +
-              common::Dec(result.last) + "; accounts " + common::Dec(next) + " to " +
-              common::Dec(result.last) + " were not restored.";
-    }
-    if (!result.flushed.ok()) {
-      if (!text.empty()) text += "\n\n";
-      text += "The restored accounts could not be flushed to the disk: " +
-              common::VisibleName(result.flushed.message());
-    }
-    ShowBox(messages, {text, kRestoreFailedTitle, common::MsgIcon::Stop, hostDir}, true);
-  }
+  ShowBox(messages, RestoreReport(result, hostDir), true);
   if (result.started) {
     common::JournalEntry entry = common::JournalEntryOf("restore", result);
     entry.what = "accounts";

@@ -148,30 +148,9 @@ common::JobResult WipeInventories(const common::ServerFolder& server,
 }
 
 Box WipeReport(const common::JobResult& wipe, const std::string& folder) {
-  if (wipe.problems.empty() && wipe.flushed.ok() && !wipe.stopped) {
-    return {kWipeDone, kWipeDoneTitle, common::MsgIcon::None, folder};
-  }
-  std::string text;
-  if (!wipe.problems.empty()) {
-    text = kWipeFailed;
-    for (const common::ItemProblem& account : wipe.problems) {
-      text += "\n" + common::VisibleName(account.name) + " (" +
-              common::VisibleName(account.why.message()) + ")";
-    }
-  }
-  if (wipe.stopped) {
-    // Only a command stops a wipe (an interrupt); the window has no way to.
-    const int32_t next = wipe.first + wipe.done + static_cast<int32_t>(wipe.problems.size());
-    if (!text.empty()) text += "\n\n";
-    text += "The wipe was stopped before account " + common::Dec(next) + " of " +
-            common::Dec(wipe.last) + "; accounts " + common::Dec(next) + " to " +
-            common::Dec(wipe.last) + " were not wiped.";
-  }
-  if (!wipe.flushed.ok()) {
-    if (!text.empty()) text += "\n\n";
-    text += kWipeNotFlushed + common::VisibleName(wipe.flushed.message());
-  }
-  return {text, kWipeFailedTitle, common::MsgIcon::Stop, folder};
+  static const AccountJobTexts texts{kWipeDone, kWipeDoneTitle, kWipeFailed,    kWipeFailedTitle,
+                                     "wipe",    "wiped",        kWipeNotFlushed};
+  return AccountJobReport(wipe, texts, folder);
 }
 
 }  // namespace calmet
