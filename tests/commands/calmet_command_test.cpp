@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -168,12 +169,12 @@ TEST(CalmetCommand, ListShowAndFindPrintWhatTheViewShows) {
   EXPECT_EQ(characters[0]["caption"].toString(), "Bobby - Moderator - 7");
   EXPECT_EQ(characters[1]["name"].toString(), QString::fromUtf8("\xC3\x89lise"));
   const QJsonArray bobSlots = characters[0]["slots"].toArray();
-  EXPECT_EQ(bobSlots[0].toObject(), (QJsonObject{{"slot", 1},
-                                                 {"item", 1},
-                                                 {"name", "Gold"},
-                                                 {"value", 250},
-                                                 {"texts", QJsonObject{{"item", "1"},
-                                                                       {"value", "250"}}}}));
+  EXPECT_EQ(bobSlots[0].toObject(),
+            (QJsonObject{{"slot", 1},
+                         {"item", 1},
+                         {"name", "Gold"},
+                         {"value", 250},
+                         {"texts", QJsonObject{{"item", "1"}, {"value", "250"}}}}));
   EXPECT_EQ(bobSlots[1]["name"].toString(), "Sword");
   // A number that does not convert is a free slot, its text kept.
   EXPECT_EQ(bobSlots[2]["item"].toInt(-1), 0);
@@ -293,9 +294,9 @@ TEST(CalmetCommand, ExitStatusTellsAScriptWhatWentWrong) {
   {
     ScratchFolder unreadable;  // no account could be read: a failure
     unreadable.MakeDir("Accounts/a.ini");
-    EXPECT_EQ(tests::RunProgram("Calmet", {"find", "a", "--server-dir", unreadable.path()})
-                  .exitStatus,
-              1);
+    EXPECT_EQ(
+        tests::RunProgram("Calmet", {"find", "a", "--server-dir", unreadable.path()}).exitStatus,
+        1);
   }
   EXPECT_EQ(status({"show", "Dup.ini"}), 2);
   EXPECT_EQ(status({"show", "dup.INI"}), 0);
@@ -359,31 +360,41 @@ std::string FullAccount(int n) {
   return s;
 }
 
+// Scratch folders made while it lives go to memory where the system has it:
+// on a disk, making and flushing thousands of accounts takes seconds that
+// test nothing.
+struct ScratchInMemory {
+  ScratchInMemory() {
+    if (const char* tmp = std::getenv("TMPDIR")) old = tmp;
+    if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
+  }
+  ~ScratchInMemory() { old ? setenv("TMPDIR", old->c_str(), 1) : unsetenv("TMPDIR"); }
+  std::optional<std::string> old;
+};
+
+// `count` accounts acc0000.ini, ... with every slot full; their names and
+// contents in `names` and `before`.
+void MakeFullAccounts(ScratchFolder& s, int count, std::vector<std::string>* names,
+                      std::vector<std::string>* before) {
+  for (int n = 0; n < count; ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "acc%04d.ini", n);
+    names->push_back(name);
+    before->push_back(FullAccount(n));
+    s.Write(std::string("Accounts/") + name, before->back());
+  }
+}
+
 // Ctrl-C or SIGTERM in the middle of a wipe of many accounts: it stops after
 // the account at hand, says what was wiped and what was not (also with
 // --quiet), leaves no temporary file and ends with 128 + the signal.
 TEST(CalmetCommand, AnInterruptStopsTheWipeBetweenTwoAccountsAndSaysWhere) {
   constexpr int kAccounts = 2000;
-  // In memory where the system has it: on a disk, making and flushing two
-  // thousand accounts takes seconds that test nothing.
-  const char* tmp = std::getenv("TMPDIR");
-  const std::string oldTmp = tmp ? tmp : "";
-  if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
-  struct Restore {
-    const char* was;
-    std::string old;
-    ~Restore() { was ? setenv("TMPDIR", old.c_str(), 1) : unsetenv("TMPDIR"); }
-  } restore{tmp, oldTmp};
+  const ScratchInMemory inMemory;
   for (const auto& [signal, quiet] : {std::pair{SIGINT, false}, std::pair{SIGTERM, true}}) {
     ScratchFolder s;
     std::vector<std::string> names, before;
-    for (int n = 0; n < kAccounts; ++n) {
-      char name[32];
-      std::snprintf(name, sizeof name, "acc%04d.ini", n);
-      names.push_back(name);
-      before.push_back(FullAccount(n));
-      s.Write(std::string("Accounts/") + name, before.back());
-    }
+    MakeFullAccounts(s, kAccounts, &names, &before);
     const std::string first = s.At("Accounts/" + names[0]);
     std::vector<std::string> args = {"wipe", "--yes", "--server-dir", s.path()};
     if (quiet) args.push_back("--quiet");
@@ -419,17 +430,17 @@ TEST(CalmetCommand, AnInterruptStopsTheWipeBetweenTwoAccountsAndSaysWhere) {
     ASSERT_GT(wiped, 0);
     ASSERT_LT(wiped, kAccounts) << "the wipe ended before the signal came";
     const std::string next = std::to_string(wiped + 1);
-    EXPECT_NE(r.err.find("Wipe: " + std::to_string(wiped) + " account" +
-                         (wiped == 1 ? "" : "s") + " wiped, in "),
+    EXPECT_NE(r.err.find("Wipe: " + std::to_string(wiped) + " account" + (wiped == 1 ? "" : "s") +
+                         " wiped, in "),
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("stopped before account " + next + ": " + next + " to " +
                          std::to_string(kAccounts) + " not done"),
               std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find(std::string(kWipeFailedTitle) + ": The wipe was stopped before account " +
-                         next),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find(std::string(kWipeFailedTitle) + ": The wipe was stopped before account " + next),
+        std::string::npos)
         << r.err;
     if (quiet) {
       EXPECT_EQ(r.err.find("%)"), std::string::npos) << "progress with --quiet";
@@ -446,23 +457,10 @@ TEST(CalmetCommand, AnInterruptStopsTheWipeBetweenTwoAccountsAndSaysWhere) {
 
 TEST(CalmetCommand, AnInterruptStopsTheRestoreBetweenTwoAccountsAndSaysWhere) {
   constexpr int kAccounts = 2000;
-  const char* tmp = std::getenv("TMPDIR");
-  const std::string oldTmp = tmp ? tmp : "";
-  if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
-  struct Restore {
-    const char* was;
-    std::string old;
-    ~Restore() { was ? setenv("TMPDIR", old.c_str(), 1) : unsetenv("TMPDIR"); }
-  } restore{tmp, oldTmp};
+  const ScratchInMemory inMemory;
   ScratchFolder s;
   std::vector<std::string> names, before;
-  for (int n = 0; n < kAccounts; ++n) {
-    char name[32];
-    std::snprintf(name, sizeof name, "acc%04d.ini", n);
-    names.push_back(name);
-    before.push_back(FullAccount(n));
-    s.Write(std::string("Accounts/") + name, before.back());
-  }
+  MakeFullAccounts(s, kAccounts, &names, &before);
   ASSERT_EQ(RunCalmet({"wipe", "--yes", "--quiet", "--server-dir", s.path()}).exitStatus, 0);
   std::string backup;
   for (const auto& e : fs::directory_iterator(s.At("Backups"))) backup = e.path();
