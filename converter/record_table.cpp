@@ -40,7 +40,6 @@ RecordJob::RecordJob(const common::layout::ProfileKindFiles& files)
   std::string_view folder;
   SplitPrefix(files.recordPrefix, &folder, &namePrefix_);
   folderPath_ = common::layout::ServerPath(folder);
-  sourceHost_ = common::ResolveHostPath(common::layout::ServerPath(files.source));
 }
 
 RecordJob::RecordJob(const common::ServerFolder& server,
@@ -68,7 +67,15 @@ std::string RecordJob::SectionName(int32_t n) const {
   return files_->sectionPrefix + common::Dec(n);
 }
 
-std::string RecordJob::SourceName(int32_t n) const { return SectionName(n) + " in " + sourceHost_; }
+std::string RecordJob::SourceName(int32_t n) const {
+  // Resolved here for one record, whose convert calls never name the
+  // source: walking the folders on every such call would be wasted.
+  if (!server_) {
+    return SectionName(n) + " in " +
+           common::ResolveHostPath(common::layout::ServerPath(files_->source));
+  }
+  return SectionName(n) + " in " + sourceHost_;
+}
 
 std::string RecordJob::RecordName(int32_t n) const { return namePrefix_ + common::Dec(n) + ".dat"; }
 
@@ -105,9 +112,7 @@ common::Status RecordJob::CheckWrite(int32_t n) const {
   return folder_->CheckWrite(RecordName(n));
 }
 
-bool RecordJob::HasSection(int32_t n) const {
-  return source_.InSection(SectionName(n)).exists();
-}
+bool RecordJob::HasSection(int32_t n) const { return source_.InSection(SectionName(n)).exists(); }
 
 common::Status RecordJob::Flush() const {
   if (folder_ && folder_->folder().valid()) return common::FlushFileSystem(folder_->folder());

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "common/binary_record.h"
-#include "common/record_layout.h"
 #include "common/numeric_text.h"
 #include "common/profile.h"
 #include "common/profile_index.h"
 #include "common/record_folder.h"
+#include "common/record_layout.h"
 #include "common/server_folder.h"
 #include "common/server_layout.h"
 #include "common/status.h"
@@ -102,7 +102,7 @@ class RecordJob {
  private:
   const common::ServerFolder* server_ = nullptr;  // null for one record
   const common::layout::ProfileKindFiles* files_;
-  std::string sourceHost_;  // the source's host path, for messages (set before source_)
+  std::string sourceHost_;  // a whole job's source host path, for messages (set before source_)
   common::ProfileReader source_;
   std::string folderPath_;  // the record prefix up to its last separator
   std::string namePrefix_;  // the rest of it
