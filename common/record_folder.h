@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "common/status.h"
 #include "common/server_folder.h"
+#include "common/status.h"
 #include "common/trusted_folder.h"
 
 namespace common {
@@ -66,6 +66,8 @@ class RecordFolder {
   // The folder, open; not valid() when it could not be reached (every
   // record then goes the general way, which says why).
   const Folder& folder() const { return folder_; }
+  // Why the folder could not be reached; OK when it was.
+  const Status& status() const { return reached_; }
 
  private:
   enum class Known { kNew, kExact, kOneMatch, kUnusual };
@@ -84,7 +86,7 @@ class RecordFolder {
 
   std::string tool_;  // the folder as given, ending in a separator
   Folder folder_;
-  Status reached_;    // why folder_ could not be opened, when it could not
+  Status reached_;  // why folder_ could not be opened, when it could not
   bool isListed_ = false;
   std::vector<std::string> temps_found_;  // names that look like temporary files
   bool cleaned_ = false;

@@ -49,12 +49,6 @@ RecordJob::RecordJob(const common::ServerFolder& server,
   SplitPrefix(files.recordPrefix, &folder, &namePrefix_);
   folderPath_ = server.Path(folder);
   folder_.emplace(server, folder);
-  if (!folder_->folder().valid()) {
-    // Asked again only to say why; every record then fails with it.
-    common::Folder again;
-    folderStatus_ = server.OpenFolder(folder, &again);
-    if (folderStatus_.ok()) folderStatus_ = common::Status::IOError("cannot open " + again.host());
-  }
 }
 
 common::Status RecordJob::SourceStatus() const {

@@ -88,11 +88,9 @@ class RecordJob {
   // True when the source holds section <prefix>N: a record without one is
   // converted blank.
   bool HasSection(int32_t n) const;
-  // The listed record folder; null for one record.
+  // The listed record folder; null for one record. Its status() says why it
+  // could not be opened, and every record then fails with that.
   common::RecordFolder* folder() { return folder_ ? &*folder_ : nullptr; }
-  // Why the listed folder could not be opened (OK when it was, or for one
-  // record).
-  const common::Status& folderStatus() const { return folderStatus_; }
 
   // Flushes what the job wrote to the disk: the file system of the record
   // folder, or of the server folder when the record folder could not be
@@ -107,7 +105,6 @@ class RecordJob {
   std::string folderPath_;  // the record prefix up to its last separator
   std::string namePrefix_;  // the rest of it
   std::optional<common::RecordFolder> folder_;
-  common::Status folderStatus_;
   std::optional<common::KeyList> keys_;
   std::vector<uint8_t> buffer_;
   bool dryRun_ = false;

@@ -84,7 +84,7 @@ common::Status ConvertShop(int32_t n, RecordJob& job) {
   if (job.dryRun()) {
     const common::RecordFolder* folder = job.folder();
     if (folder && !folder->folder().valid() && !job.folderToBeMade()) {
-      return job.folderStatus().WithContext("cannot write " + name);
+      return folder->status().WithContext("cannot write " + name);
     }
     return job.CheckWrite(n).WithContext("cannot write " + name);
   }
@@ -103,7 +103,7 @@ common::Status ConvertShop(int32_t n, RecordJob& job) {
   common::RecordFolder* folder = job.folder();
   std::optional<common::ProfileEdit> edit;
   if (folder) {
-    if (!folder->folder().valid()) return job.folderStatus().WithContext("cannot write " + name);
+    if (!folder->folder().valid()) return folder->status().WithContext("cannot write " + name);
     edit.emplace(folder->folder(), job.RecordName(n));
     edit->DeferFlush();
   } else {

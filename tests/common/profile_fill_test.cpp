@@ -16,6 +16,7 @@
 #include "common/profile_index.h"
 #include "common/program_folder.h"
 #include "common/record_folder.h"
+#include "common/server_folder.h"
 #include "tests/support/scratch_folder.h"
 
 namespace common {
@@ -184,6 +185,20 @@ TEST_F(RecordFolderTest, CreatesNewFilesWholeButNeverOverOneThatAppeared) {
   EXPECT_TRUE(notDone);
   EXPECT_EQ(server.Read("Shops/Shop2.dat"), "theirs");
   EXPECT_EQ(ScratchFolderEntries(server.At("Shops")), 2u);  // no temporary file left
+}
+
+TEST_F(RecordFolderTest, KeepsWhyTheFolderCouldNotBeReached) {
+  server.MakeDir("Items");
+  server.Write("Shops", "a plain file");
+  const ServerFolder serverFolder(server.path());
+  EXPECT_TRUE(RecordFolder(serverFolder, "\\Items\\").status().ok());
+  RecordFolder shops(serverFolder, "\\Shops\\");
+  ASSERT_FALSE(shops.folder().valid());
+  Folder again;
+  const Status why = serverFolder.OpenFolder("\\Shops\\", &again);
+  ASSERT_FALSE(why.ok());
+  EXPECT_EQ(shops.status().message(), why.message());
+  EXPECT_EQ(shops.status().code(), why.code());
 }
 
 }  // namespace
