@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "common/binary_record.h"
-#include "converter/record_table.h"
 
 namespace vostrel {
 

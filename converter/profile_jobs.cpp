@@ -2,11 +2,9 @@
 
 #include <exception>
 
-#include "common/binary_record.h"
 #include "common/file_search.h"
 #include "common/host_path.h"
 #include "common/server_layout.h"
-#include "common/text_util.h"
 #include "common/trusted_folder.h"
 #include "converter/record_table.h"
 #include "converter/shop_record.h"

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "common/binary_record.h"
 #include "common/host_path.h"
 #include "common/text_util.h"
 #include "common/trusted_folder.h"
@@ -39,7 +40,6 @@ RecordJob::RecordJob(const common::layout::ProfileKindFiles& files)
     : files_(&files), source_(common::layout::ServerPath(files.source)) {
   std::string_view folder;
   SplitPrefix(files.recordPrefix, &folder, &namePrefix_);
-  folderPath_ = common::layout::ServerPath(folder);
 }
 
 RecordJob::RecordJob(const common::ServerFolder& server,
@@ -47,7 +47,6 @@ RecordJob::RecordJob(const common::ServerFolder& server,
     : server_(&server), files_(&files), source_(ReadSource(server, files.source, &sourceHost_)) {
   std::string_view folder;
   SplitPrefix(files.recordPrefix, &folder, &namePrefix_);
-  folderPath_ = server.Path(folder);
   folder_.emplace(server, folder);
 }
 
@@ -110,12 +109,9 @@ bool RecordJob::HasSection(int32_t n) const { return source_.InSection(SectionNa
 
 common::Status RecordJob::Flush() const {
   if (folder_ && folder_->folder().valid()) return common::FlushFileSystem(folder_->folder());
-  if (server_) {
-    common::Folder root;
-    if (common::Status s = server_->OpenRoot(&root); !s.ok()) return s;
-    return common::FlushFileSystem(root);
-  }
-  return common::FlushFileSystem(folderPath_);
+  common::Folder root;
+  if (common::Status s = server_->OpenRoot(&root); !s.ok()) return s;
+  return common::FlushFileSystem(root);
 }
 
 common::Status CheckTableNumber(size_t tableSize, int32_t n, const char* kind) {

@@ -1,20 +1,17 @@
-// The one mechanism behind the binary record converters. Each kind describes
-// its record once, as a table of fields in the order its profile keys are
-// read; that table drives reading the keys, checking the numbers and laying
-// out the record's bytes, which may stand in another order on disk.
+// The one mechanism behind the binary record converters: what a kind's
+// records are read from and written to (RecordJob), and the converter every
+// kind shares, driven by the kind's layout (common/record_layout.h), which
+// reads the keys, checks the numbers and lays out the record's bytes.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "common/binary_record.h"
-#include "common/numeric_text.h"
 #include "common/profile.h"
 #include "common/profile_index.h"
 #include "common/record_folder.h"
@@ -22,7 +19,6 @@
 #include "common/server_folder.h"
 #include "common/server_layout.h"
 #include "common/status.h"
-#include "converter/field_value.h"
 
 namespace vostrel {
 
@@ -92,9 +88,9 @@ class RecordJob {
   // could not be opened, and every record then fails with that.
   common::RecordFolder* folder() { return folder_ ? &*folder_ : nullptr; }
 
-  // Flushes what the job wrote to the disk: the file system of the record
-  // folder, or of the server folder when the record folder could not be
-  // reached.
+  // Flushes what a whole job wrote to the disk: the file system of the
+  // record folder, or of the server folder when the record folder could not
+  // be reached. A job made for one record has neither and must not call it.
   common::Status Flush() const;
 
  private:
@@ -102,8 +98,7 @@ class RecordJob {
   const common::layout::ProfileKindFiles* files_;
   std::string sourceHost_;  // a whole job's source host path, for messages (set before source_)
   common::ProfileReader source_;
-  std::string folderPath_;  // the record prefix up to its last separator
-  std::string namePrefix_;  // the rest of it
+  std::string namePrefix_;  // the record prefix after its last separator
   std::optional<common::RecordFolder> folder_;
   std::optional<common::KeyList> keys_;
   std::vector<uint8_t> buffer_;
