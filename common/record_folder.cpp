@@ -172,6 +172,25 @@ bool RecordFolder::IsNew(std::string_view name) const {
   return Look(name, &host) == Known::kNew;
 }
 
+bool RecordFolder::IsMissing(std::string_view name) const {
+  std::string host;
+  switch (Look(name, &host)) {
+    case Known::kNew:
+      return true;
+    case Known::kExact:
+    case Known::kOneMatch:
+      return false;
+    case Known::kUnusual:
+      break;
+  }
+  // Several spellings, a name this job made, a folder not listed: asked of
+  // the folder, by the case rule.
+  if (!folder_.valid()) return false;
+  bool exists = false;
+  ResolveName(folder_, name, &exists);
+  return !exists;
+}
+
 Status RecordFolder::Write(std::string_view name, const std::vector<uint8_t>& bytes) {
   CleanUp();
   std::string& entry = path_;  // reused: no new string per record

@@ -51,6 +51,11 @@ class RecordFolder {
   // is new to the job, and CreateNew may make it.
   bool IsNew(std::string_view name) const;
 
+  // True when the folder holds no entry `name` in any case (a link counts,
+  // wherever it points): what the listing says when it knows, else what
+  // the folder holds now. False when the folder could not be reached.
+  bool IsMissing(std::string_view name) const;
+
   // Makes the file `name`, which IsNew said was not there, holding `bytes`,
   // crash-safely: a temporary file beside it is written, flushed and renamed
   // to the name (refusing to replace a file that appeared meanwhile). The

@@ -104,17 +104,6 @@ common::ItemProblem Refused(int32_t n, const std::string& name, common::Status w
   return {n, name, std::move(why), common::ItemProblem::Kind::kSkipped};
 }
 
-// The one job behind ConvertMaps and ConvertMapsWin98; they differ only in
-// whether layer values are renumbered or copied.
-// True when the folder holds no file `name` in any case.
-bool Missing(const common::RecordFolder& folder, std::string_view name) {
-  if (folder.IsNew(name)) return true;
-  if (!folder.folder().valid()) return false;
-  bool exists = false;
-  common::ResolveName(folder.folder(), name, &exists);
-  return !exists;
-}
-
 // True when the server folder has no newmaps folder yet and the real job
 // would make it (a dry run then counts it as made).
 bool ConvertedFolderMissing(const common::ServerFolder& server) {
@@ -129,6 +118,8 @@ bool ConvertedFolderMissing(const common::ServerFolder& server) {
   return !exists && faccessat(root.fd(), ".", W_OK, AT_EACCESS) == 0;
 }
 
+// The one job behind ConvertMaps and ConvertMapsWin98; they differ only in
+// whether layer values are renumbered or copied.
 common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& state,
                             common::JobEvents& events, bool copyLayers, bool dryRun) {
   const int32_t bound = state.MaxMaps;
@@ -174,7 +165,7 @@ common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& 
     const std::string name = "map" + common::Dec(n) + ".dat";
     // A map with no legacy file becomes a blank map; a dry run makes no
     // legacy file either.
-    const bool missing = Missing(legacyFolder, name);
+    const bool missing = legacyFolder.IsMissing(name);
     size_t delivered = 0;
     common::Status read;
     if (dryRun && missing) {

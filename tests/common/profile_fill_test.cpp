@@ -201,5 +201,26 @@ TEST_F(RecordFolderTest, KeepsWhyTheFolderCouldNotBeReached) {
   EXPECT_EQ(shops.status().code(), why.code());
 }
 
+TEST_F(RecordFolderTest, SaysWhatIsMissingByTheCaseRuleCountingLinks) {
+  server.Write("Maps/map1.dat", "a");
+  server.Write("Maps/MAP2.DAT", "b");
+  server.Write("Maps/map3.dat", "c");
+  server.Write("Maps/MAP3.dat", "d");
+  ASSERT_EQ(symlink("/nowhere", server.At("Maps/map4.dat").c_str()), 0);
+  const ServerFolder serverFolder(server.path());
+  RecordFolder maps(serverFolder, "\\maps\\");
+  EXPECT_FALSE(maps.IsMissing("map1.dat"));
+  EXPECT_FALSE(maps.IsMissing("map2.dat"));  // in another case
+  EXPECT_FALSE(maps.IsMissing("map4.dat"));  // a link, even one to nothing
+  EXPECT_TRUE(maps.IsMissing("map5.dat"));
+  // Several spellings are asked of the folder as it is now.
+  EXPECT_FALSE(maps.IsMissing("Map3.dat"));
+  ASSERT_EQ(unlink(server.At("Maps/map3.dat").c_str()), 0);
+  ASSERT_EQ(unlink(server.At("Maps/MAP3.dat").c_str()), 0);
+  EXPECT_TRUE(maps.IsMissing("Map3.dat"));
+  // A folder that cannot be reached says nothing is missing.
+  EXPECT_FALSE(RecordFolder(serverFolder, "\\NoMaps\\").IsMissing("map5.dat"));
+}
+
 }  // namespace
 }  // namespace common
