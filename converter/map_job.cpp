@@ -1,8 +1,5 @@
 #include "converter/map_job.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
@@ -10,14 +7,13 @@
 #include <string_view>
 #include <vector>
 
-#include "common/binary_record.h"
-#include "common/file_search.h"
 #include "common/host_path.h"
 #include "common/record_folder.h"
 #include "common/server_layout.h"
 #include "common/text_util.h"
 #include "common/trusted_folder.h"
 #include "converter/map_records.h"
+#include "converter/output_folder.h"
 
 namespace vostrel {
 
@@ -104,20 +100,6 @@ common::ItemProblem Refused(int32_t n, const std::string& name, common::Status w
   return {n, name, std::move(why), common::ItemProblem::Kind::kSkipped};
 }
 
-// True when the server folder has no newmaps folder yet and the real job
-// would make it (a dry run then counts it as made).
-bool ConvertedFolderMissing(const common::ServerFolder& server) {
-  common::Folder root;
-  if (!server.OpenRoot(&root).ok()) return false;
-  std::string_view name = common::layout::kNewMapsFolder;  // "\Newmaps\"
-  name.remove_prefix(1);
-  name.remove_suffix(1);
-  bool exists = false;
-  common::ResolveName(root, name, &exists);
-  // Made only where the operator may write.
-  return !exists && faccessat(root.fd(), ".", W_OK, AT_EACCESS) == 0;
-}
-
 // The one job behind ConvertMaps and ConvertMapsWin98; they differ only in
 // whether layer values are renumbered or copied.
 common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& state,
@@ -126,7 +108,9 @@ common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& 
   common::JobRun run(events, JobName(Page::Maps), 1, bound);
   run.Start();
   if (!dryRun) MakeConvertedMapsFolder(server);
-  const bool newFolderToBeMade = dryRun && ConvertedFolderMissing(server);
+  // A dry run counts a newmaps folder the real job would make as made.
+  const bool newFolderToBeMade =
+      dryRun && OutputFolderToBeMade(server, common::layout::kNewMapsFolder);
 
   // Work records and buffers live for the whole job and are reused from map
   // to map. The records are large, so they are kept off the stack.
@@ -222,33 +206,16 @@ common::JobResult RunMapJob(const common::ServerFolder& server, ConverterState& 
   // Completed means on disk: a power cut after this loses nothing. A dry
   // run wrote nothing to flush.
   if (dryRun) return run.Finish();
-  if (newFolder.folder().valid()) {
-    run.result().flushed = common::FlushFileSystem(newFolder.folder());
-  } else {
-    common::Folder root;
-    run.result().flushed = server.OpenRoot(&root);
-    if (run.result().flushed.ok()) run.result().flushed = common::FlushFileSystem(root);
-  }
+  run.result().flushed = FlushOutput(server, newFolder);
   return run.Finish();
 }
 
 }  // namespace
 
 void MakeConvertedMapsFolder(const common::ServerFolder& server) {
-  // An existing newmaps folder without files is found by no search; creating
-  // it then fails, harmlessly: the folder is used as it is. A folder that
-  // truly cannot be made stops the job at its first map, which says why.
-  common::Folder found;
-  if (server.OpenFolder(common::layout::kNewMapsTested, &found).ok() &&
-      !common::FindFirstFileIn(found, "*").empty()) {
-    return;
-  }
-  common::Folder root;
-  if (!server.OpenRoot(&root).ok()) return;
-  std::string_view name = common::layout::kNewMapsFolder;  // "\Newmaps\"
-  name.remove_prefix(1);
-  name.remove_suffix(1);
-  common::CreateFolderIn(root, name, 0777, true).IgnoreError();
+  // A folder that truly cannot be made stops the job at its first map,
+  // which says why.
+  MakeOutputFolder(server, common::layout::kNewMapsTested, common::layout::kNewMapsFolder);
 }
 
 common::JobResult ConvertMaps(const common::ServerFolder& server, ConverterState& state,

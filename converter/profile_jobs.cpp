@@ -2,10 +2,9 @@
 
 #include <exception>
 
-#include "common/file_search.h"
-#include "common/host_path.h"
 #include "common/server_layout.h"
 #include "common/trusted_folder.h"
+#include "converter/output_folder.h"
 #include "converter/record_table.h"
 #include "converter/shop_record.h"
 
@@ -76,21 +75,6 @@ common::ItemProblem::Kind ProblemKind(const common::Status& s) {
   return common::ItemProblem::Kind::kFailed;
 }
 
-// The output folder ("\Items\"), made when it holds no file. One that exists
-// already makes the creation fail, which is harmless: it is used as it is,
-// and a folder that truly cannot be made shows up as a problem for every
-// record, which names it and why.
-void MakeOutputFolder(const common::ServerFolder& server, std::string_view name) {
-  common::Folder out;
-  if (server.OpenFolder(name, &out).ok() && !common::FindFirstFileIn(out, "*").empty()) return;
-  common::Folder root;
-  if (!server.OpenRoot(&root).ok()) return;
-  std::string_view plain = name;
-  while (!plain.empty() && common::IsSeparator(plain.front())) plain.remove_prefix(1);
-  while (!plain.empty() && common::IsSeparator(plain.back())) plain.remove_suffix(1);
-  common::CreateFolderIn(root, plain, 0777, true).IgnoreError();
-}
-
 }  // namespace
 
 void PrepareKind(ConverterState& state, Page page, int16_t max) {
@@ -105,7 +89,9 @@ common::JobResult ConvertKind(const common::ServerFolder& server, Page page, Con
   const int32_t bound = state.*kind.max;
   common::JobRun run(events, JobName(page), 1, bound);
   run.Start();
-  if (!dryRun) MakeOutputFolder(server, kind.files->outputFolder);
+  // A folder that truly cannot be made shows up as a problem for every
+  // record, which names it and why.
+  if (!dryRun) MakeOutputFolder(server, kind.files->outputFolder, kind.files->outputFolder);
 
   // The source is read, and the folder listed, once for the whole job.
   RecordJob job(server, *kind.files);

@@ -1,12 +1,10 @@
 #include "converter/record_table.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "common/binary_record.h"
 #include "common/host_path.h"
 #include "common/text_util.h"
 #include "common/trusted_folder.h"
+#include "converter/output_folder.h"
 
 namespace vostrel {
 
@@ -89,15 +87,7 @@ void RecordJob::SetDryRun() {
   std::string_view folder;
   std::string name;
   SplitPrefix(files_->recordPrefix, &folder, &name);
-  while (!folder.empty() && common::IsSeparator(folder.front())) folder.remove_prefix(1);
-  while (!folder.empty() && common::IsSeparator(folder.back())) folder.remove_suffix(1);
-  common::Folder root;
-  if (!server_->OpenRoot(&root).ok()) return;
-  bool exists = false;
-  common::ResolveName(root, folder, &exists);
-  // Made only where the operator may write; otherwise every record fails
-  // as in the real job, whose folder could not be made.
-  folderToBeMade_ = !exists && faccessat(root.fd(), ".", W_OK, AT_EACCESS) == 0;
+  folderToBeMade_ = OutputFolderToBeMade(*server_, folder);
 }
 
 common::Status RecordJob::CheckWrite(int32_t n) const {
@@ -107,12 +97,7 @@ common::Status RecordJob::CheckWrite(int32_t n) const {
 
 bool RecordJob::HasSection(int32_t n) const { return source_.InSection(SectionName(n)).exists(); }
 
-common::Status RecordJob::Flush() const {
-  if (folder_ && folder_->folder().valid()) return common::FlushFileSystem(folder_->folder());
-  common::Folder root;
-  if (common::Status s = server_->OpenRoot(&root); !s.ok()) return s;
-  return common::FlushFileSystem(root);
-}
+common::Status RecordJob::Flush() const { return FlushOutput(*server_, *folder_); }
 
 common::Status CheckTableNumber(size_t tableSize, int32_t n, const char* kind) {
   if (n < 1 || static_cast<size_t>(n) >= tableSize) {
