@@ -1,6 +1,7 @@
 #include "converter/conversion.h"
 
 #include <algorithm>
+#include <string>
 #include <string_view>
 
 #include "common/file_search.h"
@@ -16,22 +17,11 @@ namespace vostrel {
 
 namespace {
 
-const char* MissingPrompt(Page page) {
-  switch (page) {
-    case Page::Items:
-      return "Please place this in the same folder as items.ini";
-    case Page::Spells:
-      return "Please place this in the same folder as spells.ini";
-    case Page::Signs:
-      return "Please place this in the same folder as signs.ini";
-    case Page::Shops:
-      return "Please place this in the same folder as shops.ini";
-    case Page::NPCs:
-      return "Please place this in the same folder as npcs.ini";
-    case Page::Maps:
-      break;
-  }
-  return "Please place this in the same folder as your maps folder";
+// Names the file the page tested for ("items.ini"), or the maps folder.
+std::string MissingPrompt(Page page) {
+  std::string_view tested = page == Page::Maps ? "your maps folder" : FilesOf(page).sourceTested;
+  while (!tested.empty() && common::IsSeparator(tested.front())) tested.remove_prefix(1);
+  return "Please place this in the same folder as " + std::string(tested);
 }
 
 // True when an ordinary file matches `tested` in the server folder, as the
@@ -114,7 +104,7 @@ std::optional<Notice> CheckSource(const common::ServerFolder& server, Page page)
     if (common::IsUntrustedLink(s)) return Unreadable(s);
     const std::string where = "looked in " + server.root();
     return Notice{MissingPrompt(page), kTitleFileNotFound, common::MsgIcon::None, where,
-                  common::Status::NotFound(std::string(MissingPrompt(page)) + " (" + where + ")")};
+                  common::Status::NotFound(MissingPrompt(page) + " (" + where + ")")};
   }
   if (maps) return std::nullopt;
   // A source that is there but cannot be read would make every record

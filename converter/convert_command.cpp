@@ -30,17 +30,16 @@ const QString kJson = QStringLiteral("json");
 // The shape of `show --json` (docs/json.md).
 constexpr int kShowJsonVersion = 1;
 
+// A KIND on the command line is its page's job name ("items").
 struct KindName {
-  const char* name;
   Page page;
   const char* label;  // the progress line's name
 };
 
 // In the window's tab order, which `all` follows.
 const KindName kKindNames[] = {
-    {"items", Page::Items, "Items"}, {"spells", Page::Spells, "Spells"},
-    {"signs", Page::Signs, "Signs"}, {"shops", Page::Shops, "Shops"},
-    {"npcs", Page::NPCs, "NPCs"},    {"maps", Page::Maps, "Maps"},
+    {Page::Items, "Items"}, {Page::Spells, "Spells"}, {Page::Signs, "Signs"},
+    {Page::Shops, "Shops"}, {Page::NPCs, "NPCs"},     {Page::Maps, "Maps"},
 };
 
 constexpr cli::ItemWords kRecords{"record", "records", "written",
@@ -105,7 +104,7 @@ class KindConsole : public cli::ConsoleJob {
 const KindName* ShownKind(const QString& arg) {
   const std::string wanted = arg.toLower().toStdString();
   for (const KindName& k : kKindNames) {
-    const std::string plural = k.name;
+    const std::string plural = JobName(k.page);
     if (wanted == plural || wanted == plural.substr(0, plural.size() - 1)) return &k;
   }
   return nullptr;
@@ -113,7 +112,7 @@ const KindName* ShownKind(const QString& arg) {
 
 // The singular a record's JSON names its kind by ("item").
 std::string Singular(const KindName& k) {
-  const std::string plural = k.name;
+  const std::string plural = JobName(k.page);
   return plural.substr(0, plural.size() - 1);
 }
 
@@ -163,7 +162,8 @@ int RunShow(QCommandLineParser& parser, const QStringList& args) {
     o["file"] = QString::fromStdString(shown.file);
     o["path"] = QString::fromLocal8Bit(shown.host.c_str());
     // A shop file is text, of no fixed size.
-    o["size"] = kind->page == Page::Shops ? QJsonValue() : QJsonValue(static_cast<qint64>(shown.size));
+    o["size"] =
+        kind->page == Page::Shops ? QJsonValue() : QJsonValue(static_cast<qint64>(shown.size));
     o["fields"] = fields;
     cli::PrintJson(QJsonDocument(o));
     return cli::kExitDone;
@@ -245,7 +245,7 @@ const cli::Manual& Manual() {
         "show"}},
       [] {
         std::vector<const char*> words;
-        for (const KindName& k : kKindNames) words.push_back(k.name);
+        for (const KindName& k : kKindNames) words.push_back(JobName(k.page));
         words.push_back("all");
         return words;
       }(),
@@ -309,7 +309,7 @@ int RunCommand(QCommandLineParser& parser) {
     const QString wanted = arg.toLower();
     bool known = false;
     for (const KindName& k : kKindNames) {
-      if (wanted == "all" || wanted == k.name) {
+      if (wanted == "all" || wanted == JobName(k.page)) {
         add(k);
         known = true;
       }
@@ -354,7 +354,8 @@ int RunCommand(QCommandLineParser& parser) {
       continue;
     }
     // A dry run writes nothing, so a running server is no reason to refuse.
-    if (const common::Status s = dryRun ? common::Status::OK() : CheckServer(server, messages, mode);
+    if (const common::Status s =
+            dryRun ? common::Status::OK() : CheckServer(server, messages, mode);
         !s.ok()) {
       // The server stays up for the jobs after this one too: none of them
       // runs.
@@ -367,8 +368,7 @@ int RunCommand(QCommandLineParser& parser) {
     if (dryRun) continue;
     // The change is made whatever becomes of its entry in the journal.
     if (const common::Status s = JournalConversion(server, results.back()); !s.ok()) {
-      cli::PrintErr(std::string(k.label) + ": warning: not entered in the journal: " +
-                    s.message());
+      cli::PrintErr(std::string(k.label) + ": warning: not entered in the journal: " + s.message());
     }
   }
   cli::ConsoleJob(quiet, dryRun ? kDryRecords : kRecords).PrintTotal(results);

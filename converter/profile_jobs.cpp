@@ -14,8 +14,7 @@ namespace {
 
 // Everything that differs between the five profile-file jobs.
 struct Kind {
-  Page page;
-  const common::layout::ProfileKindFiles* files;
+  Page page;  // its files are FilesOf(page)
   int16_t ConverterState::*max;
   void (*makeTable)(ConverterState& state, int16_t max);  // null for a kind without a table
   common::Status (*convert)(ConverterState& state, int32_t n, RecordJob& job);
@@ -28,22 +27,22 @@ void MakeTable(std::vector<Rec>& table, int16_t max) {
 }
 
 const Kind kKinds[] = {
-    {Page::Items, &common::layout::kItems, &ConverterState::MaxItems,
+    {Page::Items, &ConverterState::MaxItems,
      [](ConverterState& s, int16_t max) { MakeTable(s.ItemTable, max); },
      [](ConverterState& s, int32_t n, RecordJob& job) { return ConvertItem(s, n, job); }},
-    {Page::Spells, &common::layout::kSpells, &ConverterState::MaxSpells,
+    {Page::Spells, &ConverterState::MaxSpells,
      [](ConverterState& s, int16_t max) { MakeTable(s.SpellTable, max); },
      [](ConverterState& s, int32_t n, RecordJob& job) { return ConvertSpell(s, n, job); }},
     // The sign converter takes a 16-bit number; the bound is a 16-bit
     // maximum, so the counter always fits.
-    {Page::Signs, &common::layout::kSigns, &ConverterState::MaxSigns,
+    {Page::Signs, &ConverterState::MaxSigns,
      [](ConverterState& s, int16_t max) { MakeTable(s.SignTable, max); },
      [](ConverterState& s, int32_t n, RecordJob& job) {
        return ConvertSign(s, static_cast<int16_t>(n), job);
      }},
-    {Page::Shops, &common::layout::kShops, &ConverterState::MaxShops, nullptr,
+    {Page::Shops, &ConverterState::MaxShops, nullptr,
      [](ConverterState&, int32_t n, RecordJob& job) { return ConvertShop(n, job); }},
-    {Page::NPCs, &common::layout::kNPCs, &ConverterState::MaxNPCs,
+    {Page::NPCs, &ConverterState::MaxNPCs,
      [](ConverterState& s, int16_t max) { MakeTable(s.NPCTable, max); },
      [](ConverterState& s, int32_t n, RecordJob& job) { return ConvertNPC(s, n, job); }},
 };
@@ -86,15 +85,16 @@ void PrepareKind(ConverterState& state, Page page, int16_t max) {
 common::JobResult ConvertKind(const common::ServerFolder& server, Page page, ConverterState& state,
                               common::JobEvents& events, bool dryRun) {
   const Kind& kind = KindOf(page);
+  const common::layout::ProfileKindFiles& files = FilesOf(kind.page);
   const int32_t bound = state.*kind.max;
   common::JobRun run(events, JobName(page), 1, bound);
   run.Start();
   // A folder that truly cannot be made shows up as a problem for every
   // record, which names it and why.
-  if (!dryRun) MakeOutputFolder(server, kind.files->outputFolder, kind.files->outputFolder);
+  if (!dryRun) MakeOutputFolder(server, files.outputFolder, files.outputFolder);
 
   // The source is read, and the folder listed, once for the whole job.
-  RecordJob job(server, *kind.files);
+  RecordJob job(server, files);
   if (dryRun) job.SetDryRun();
   // A source that cannot be read fails every record; none of them is blank.
   const bool sourceReads = job.SourceStatus().ok();
