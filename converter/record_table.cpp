@@ -95,7 +95,20 @@ common::Status RecordJob::CheckWrite(int32_t n) const {
   return folder_->CheckWrite(RecordName(n));
 }
 
-bool RecordJob::HasSection(int32_t n) const { return source_.InSection(SectionName(n)).exists(); }
+common::ProfileReader::Section RecordJob::FindSection(int32_t n, std::string_view name) {
+  common::ProfileReader::Section section = source_.InSection(name);
+  sectionKnown_ = true;
+  sectionNumber_ = n;
+  sectionFound_ = section.exists();
+  return section;
+}
+
+bool RecordJob::HasSection(int32_t n) const {
+  // The source does not change during the job: the converter's own look-up
+  // of the record's section answers.
+  if (sectionKnown_ && sectionNumber_ == n) return sectionFound_;
+  return source_.InSection(SectionName(n)).exists();
+}
 
 common::Status RecordJob::Flush() const { return FlushOutput(*server_, *folder_); }
 

@@ -52,6 +52,9 @@ class RecordJob {
 
   // Section <prefix>N of the source, and of a shop's own file.
   std::string SectionName(int32_t n) const;
+  // That section of the source, `name` being SectionName(n). Whether it is
+  // there is kept, so that HasSection(n) right after asks nothing again.
+  common::ProfileReader::Section FindSection(int32_t n, std::string_view name);
   // Where record N comes from, for messages: "ITEM5 in /srv/game/items.ini".
   std::string SourceName(int32_t n) const;
   // Record N's file name in its folder, and its whole tool path.
@@ -104,6 +107,10 @@ class RecordJob {
   std::vector<uint8_t> buffer_;
   bool dryRun_ = false;
   bool folderToBeMade_ = false;
+  // The section FindSection looked up last, and whether it was there.
+  bool sectionKnown_ = false;
+  int32_t sectionNumber_ = 0;
+  bool sectionFound_ = false;
 };
 
 // OutOfRange unless 1 <= n < table size: the table has no element 0, and a
@@ -125,7 +132,7 @@ common::Status ConvertRecord(const RecordLayout<Rec, N>& layout, std::vector<Rec
   const common::KeyList* keys = job.keys();
   if (!keys) keys = &job.SetKeys(layout.KeyNames());
   std::array<std::string_view, N> values;
-  job.source().InSection(job.SectionName(n)).GetAll(*keys, values.data());
+  job.FindSection(n, job.SectionName(n)).GetAll(*keys, values.data());
   size_t read = 0;
   for (const Field<Rec>& f : layout.fields()) {
     if (f.type == FieldType::kReserved) continue;

@@ -65,7 +65,7 @@ std::string NewShopFileText(std::string_view section,
 common::Status ConvertShop(int32_t n, RecordJob& job) {
   if (common::Status s = job.SourceStatus(); !s.ok()) return s;
   const std::string sectionName = job.SectionName(n);
-  const common::ProfileReader::Section section = job.source().InSection(sectionName);
+  const common::ProfileReader::Section section = job.FindSection(n, sectionName);
 
   const std::array<std::string, kShopKeys>& keys = ShopKeys();
   // The 52 keys are read in one pass over the section.

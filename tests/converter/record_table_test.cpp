@@ -77,6 +77,19 @@ TEST_F(RecordTableTest, NumbersOutsideTheTableAreRefusedFirst) {
   EXPECT_FALSE(server.Exists("Probes/Probe4.dat"));
 }
 
+TEST_F(RecordTableTest, AJobSaysWhichRecordsHadASection) {
+  server.Write("probes.ini", "[PROBE2]\nTitle=Two\n");
+  const common::ServerFolder folder(server.path());
+  RecordJob job(folder, kProbeFiles);
+  for (int32_t n = 1; n <= 3; ++n) {
+    ASSERT_TRUE(ConvertRecord(kProbeLayout, table, n, job).ok()) << n;
+    EXPECT_EQ(job.HasSection(n), n == 2) << n;
+  }
+  // Also of a record other than the one converted last.
+  EXPECT_TRUE(job.HasSection(2));
+  EXPECT_FALSE(job.HasSection(1));
+}
+
 TEST_F(RecordTableTest, SourceThatCannotBeReadWritesNothing) {
   // A missing source reads as empty values, as the server's tools read it.
   ASSERT_TRUE(ConvertRecord(kProbeLayout, table, 1).ok());
