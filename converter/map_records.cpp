@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "common/binary_record.h"
+#include "common/text_util.h"
 
 namespace vostrel {
 
@@ -132,9 +133,9 @@ std::vector<FieldValue> MapFieldValues(const MapRec& rec) {
   FieldValue name;
   name.name = "Name";
   name.isText = true;
-  name.text.assign(reinterpret_cast<const char*>(rec.Name), sizeof rec.Name);
   // Cut at its first NUL and its space padding, as the server shows it.
-  name.text = name.text.substr(0, name.text.find('\0'));
+  name.text =
+      common::TrimAtNul(std::string_view(reinterpret_cast<const char*>(rec.Name), sizeof rec.Name));
   while (!name.text.empty() && name.text.back() == ' ') name.text.pop_back();
   values.push_back(std::move(name));
   number("UpdateCount", rec.UpdateCount);

@@ -204,5 +204,15 @@ TEST(ConvertedMapDecode, ReadsBackWhatWasWritten) {
   EXPECT_EQ(12345, back->Tile[2][9].Data2);
 }
 
+TEST(ConvertedMapShow, NameEndsAtItsFirstNulAndLosesItsPadding) {
+  auto rec = std::make_unique<MapRec>();
+  FillHeader(*rec);
+  EXPECT_EQ(MapFieldValues(*rec).front().text, "Dark Forest");
+  std::memcpy(rec->Name, "Cave  \0 Old name   ", 20);
+  EXPECT_EQ(MapFieldValues(*rec).front().text, "Cave");
+  std::memcpy(rec->Name, "A full twenty bytes!", 20);  // no NUL at all
+  EXPECT_EQ(MapFieldValues(*rec).front().text, "A full twenty bytes!");
+}
+
 }  // namespace
 }  // namespace vostrel
