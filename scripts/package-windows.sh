@@ -18,7 +18,7 @@ fail() {
   echo "package-windows: FAILED: $*" >&2
   exit 1
 }
-for tool in xvfb-run xdotool xprop cc apt-get dpkg-query; do
+for tool in Xvfb xauth xdotool xprop cc apt-get dpkg-query; do
   command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
 
@@ -59,7 +59,7 @@ while IFS='|' read -r program title dir; do
 done <"$work/windows"
 SESSION
 say "opening the windows under Xvfb"
-xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/session.sh" "$work" >"$work/xvfb.log" 2>&1 ||
+bash "$SOURCE_DIR/scripts/with-xvfb.sh" bash "$work/session.sh" "$work" >"$work/xvfb.log" 2>&1 ||
   true
 
 status=0

@@ -17,4 +17,4 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 echo "No display found: running Vostrel under Xvfb (a virtual screen). Close it with Ctrl+C,"
 echo "or look at it with: DISPLAY=<shown below> xwd -root | convert xwd:- shot.png"
-exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c 'echo "DISPLAY=$DISPLAY"; exec ./Vostrel'
+exec bash "$root/scripts/with-xvfb.sh" sh -c 'echo "DISPLAY=$DISPLAY"; exec ./Vostrel'

@@ -13,7 +13,7 @@ NAME=calmet_run
 
 # Run the rest inside a private X server.
 if [ -z "${CALMET_RUN_IN_XVFB:-}" ]; then
-  CALMET_RUN_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+  CALMET_RUN_IN_XVFB=1 exec bash "$SYSTEM_LIB_DIR/../../../scripts/with-xvfb.sh" bash "$0" "$@"
 fi
 
 WORK=$(mktemp -d /tmp/calmet-run-XXXXXX)

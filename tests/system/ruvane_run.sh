@@ -66,7 +66,7 @@ echo "rc=\$?" >> "$dir/result"
 echo "t0=\$t0" >> "$dir/result"
 echo "t1=\$t1" >> "$dir/result"
 EOF
-  xvfb-run -a bash "$WORK/run.inner" > "$WORK/run.out" 2>&1
+  bash "$SYSTEM_LIB_DIR/../../../scripts/with-xvfb.sh" bash "$WORK/run.inner" > "$WORK/run.out" 2>&1
 }
 
 check_run() {
@@ -127,7 +127,7 @@ if kill -0 \$pid 2>/dev/null; then echo "still_running=1" >> "$dir/result"; kill
 wait \$pid
 echo "rc=\$?" >> "$dir/result"
 EOF
-  xvfb-run -a bash "$WORK/missing.inner" > "$WORK/missing.out" 2>&1
+  bash "$SYSTEM_LIB_DIR/../../../scripts/with-xvfb.sh" bash "$WORK/missing.inner" > "$WORK/missing.out" 2>&1
 }
 
 check_missing() {
@@ -164,7 +164,7 @@ if kill -0 \$pid 2>/dev/null; then echo "still_running=1" >> "$dir/result"; kill
 wait \$pid
 echo "rc=\$?" >> "$dir/result"
 EOF
-  xvfb-run -a bash "$WORK/close.inner" > "$WORK/close.out" 2>&1
+  bash "$SYSTEM_LIB_DIR/../../../scripts/with-xvfb.sh" bash "$WORK/close.inner" > "$WORK/close.out" 2>&1
 }
 
 check_close() {

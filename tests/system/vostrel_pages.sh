@@ -11,7 +11,7 @@ NAME=vostrel_pages
 
 # Run the rest inside a private X server.
 if [ -z "${VOSTREL_PAGES_IN_XVFB:-}" ]; then
-  VOSTREL_PAGES_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+  VOSTREL_PAGES_IN_XVFB=1 exec bash "$SYSTEM_LIB_DIR/../../../scripts/with-xvfb.sh" bash "$0" "$@"
 fi
 
 SERVER=$(mktemp -d /tmp/vostrel-pages-XXXXXX)

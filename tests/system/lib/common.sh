@@ -35,7 +35,7 @@ build_closer() {
 scratch_server() {
   [ -x "$1" ] || fail "no executable at $1"
   local tool
-  for tool in xvfb-run xdotool python3; do
+  for tool in Xvfb xauth xdotool python3; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
   done
   SERVER=$(mktemp -d "${TMPDIR:-/tmp}/$2-XXXXXX")
@@ -46,7 +46,7 @@ scratch_server() {
 
 end_scratch_server() {
   if [ -n "$RUNNER_PID" ] && kill -0 "$RUNNER_PID" 2>/dev/null; then
-    # xvfb-run runs in its own process group: end the group it leads
+    # The session runs in its own process group: end the group it leads
     # (the X server and the program with it).
     kill -TERM -- "-$RUNNER_PID" 2>/dev/null || kill -TERM "$RUNNER_PID" 2>/dev/null
     wait "$RUNNER_PID" 2>/dev/null
@@ -57,7 +57,7 @@ end_scratch_server() {
 # run_session <driver script>: runs the driver (given $SERVER as its argument)
 # under a private Xvfb, logging to $SERVER/xvfb.log; fails after a minute.
 run_session() {
-  setsid xvfb-run -a -s "-screen 0 800x600x24" bash "$1" "$SERVER" > "$SERVER/xvfb.log" 2>&1 &
+  setsid bash "$SYSTEM_LIB_DIR/../../../scripts/with-xvfb.sh" -s "-screen 0 800x600x24" bash "$1" "$SERVER" > "$SERVER/xvfb.log" 2>&1 &
   RUNNER_PID=$!
   wait_for 600 eval '! kill -0 "$RUNNER_PID"' || fail "the session did not end within a minute"
   wait "$RUNNER_PID"
