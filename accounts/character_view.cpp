@@ -72,26 +72,29 @@ struct ItemInfo {
   bool bracketed = false;  // type 12: the slot value is shown in brackets
 };
 
-// The item record the converter wrote at `name`: an ordinary file of
-// exactly the record's size, read without following a link the operator
-// did not make and without waiting on a FIFO. False for anything else.
+// The item record the converter wrote at `name`, read without following a
+// link the operator did not make and without waiting on a FIFO: an ordinary
+// file of the record's size, or a longer one (the converter writes over an
+// older file without shortening it) whose start is the record, as the
+// server reads it. False for anything else.
 bool ReadConvertedItem(const common::Folder& items, const std::string& name, common::ItemRec* rec) {
   common::UniqueFd fd;
   struct stat st;
-  if (!common::OpenFile(items, common::ResolveName(items, name), O_RDONLY, 0, &fd, &st).ok() ||
-      st.st_size != static_cast<off_t>(common::kItemRecSize)) {
+  if (!common::OpenFile(items, common::ResolveName(items, name), O_RDONLY, 0, &fd, &st).ok()) {
     return false;
   }
+  // The record and one byte more, which tells whether a tail follows; the
+  // tail itself, however long, is not read.
   std::string bytes;
   bool complete = false;
-  if (!common::ReadAllAt(items.fs(), fd.get(), items.HostOf(name), common::kItemRecSize, &bytes,
-                         &complete)
-           .ok() ||
-      !complete) {
+  if (!common::ReadAllAt(items.fs(), fd.get(), items.HostOf(name), common::kItemRecSize + 1,
+                         &bytes, &complete)
+           .ok()) {
     return false;
   }
+  size_t used = 0;
   return common::kItemLayout
-      .Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), rec)
+      .Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), rec, &used)
       .ok();
 }
 

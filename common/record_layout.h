@@ -111,7 +111,8 @@ struct Field {
 
   // Reads the field from its place on disk, as Append laid it out. Fails
   // only for a variable text whose count runs past the record's `size`.
-  Status Read(RecordReader& in, size_t size, Rec* rec) const {
+  // Reserved bytes that are not zero clear `*reservedZero`.
+  Status Read(RecordReader& in, size_t size, bool* reservedZero, Rec* rec) const {
     switch (type) {
       case FieldType::kFixedText:
         rec->*text = in.FixedText(width);
@@ -136,7 +137,9 @@ struct Field {
         rec->*longValue = in.Long();
         break;
       case FieldType::kReserved:
-        for (size_t i = 0; i < width; ++i) in.Byte();
+        for (size_t i = 0; i < width; ++i) {
+          if (in.Byte() != 0) *reservedZero = false;
+        }
         break;
     }
     return Status::OK();
@@ -227,28 +230,42 @@ class RecordLayout {
   // record: a size other than the record's, or texts whose counts do not
   // add up to it. The message follows the file's name ("is 40 bytes; an
   // item record is 92 bytes").
-  Status Decode(const uint8_t* data, size_t size, Rec* rec) const {
+  //
+  // With `used`, the record is the one at the start and bytes may follow
+  // it: a record written over a longer old file keeps that file's tail,
+  // which the server, reading one record from the start, never sees.
+  // *used is then the record's own size. Since a tail makes any long file
+  // look like a record, its reserved bytes must then be zero, as the
+  // conversion writes them.
+  Status Decode(const uint8_t* data, size_t size, Rec* rec, size_t* used = nullptr) const {
     const std::string article =
         std::string_view("aeiouAEIOU").find(kind_[0]) != std::string_view::npos ||
                 std::string_view(kind_) == "NPC"
             ? "an "
             : "a ";
     const std::string is = "is " + std::to_string(size) + " bytes; ";
-    if (!variable_ && size != fixedBytes_) {
+    const bool tailAllowed = used != nullptr;
+    if (!variable_ && (tailAllowed ? size < fixedBytes_ : size != fixedBytes_)) {
       return Status::InvalidArgument(is + article + kind_ + " record is " +
                                      std::to_string(fixedBytes_) + " bytes");
     }
     Rec read{};
     RecordReader in(data, size);
+    bool reservedZero = true;
     for (size_t i : diskOrder_) {
-      if (Status s = fields_[i].Read(in, size, &read); !s.ok()) {
+      if (Status s = fields_[i].Read(in, size, &reservedZero, &read); !s.ok()) {
         return Status::InvalidArgument(is + "not " + article + kind_ + " record: " + s.message());
       }
     }
-    if (in.position() != size) {
+    if (tailAllowed ? in.position() > size : in.position() != size) {
       return Status::InvalidArgument(is + article + kind_ + " record of these texts is " +
                                      std::to_string(in.position()) + " bytes");
     }
+    if (in.position() < size && !reservedZero) {
+      return Status::InvalidArgument(is + "not " + article + kind_ +
+                                     " record: its reserved bytes are not zero");
+    }
+    if (tailAllowed) *used = in.position();
     *rec = std::move(read);
     return Status::OK();
   }
@@ -288,9 +305,10 @@ class RecordLayout {
   }
 
   // Decode, then Values: the fields of a record file's bytes.
-  Status ReadFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out) const {
+  Status ReadFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
+                    size_t* used = nullptr) const {
     Rec rec{};
-    if (Status s = Decode(bytes.data(), bytes.size(), &rec); !s.ok()) return s;
+    if (Status s = Decode(bytes.data(), bytes.size(), &rec, used); !s.ok()) return s;
     *out = Values(rec);
     return Status::OK();
   }

@@ -164,11 +164,17 @@ int RunShow(QCommandLineParser& parser, const QStringList& args) {
     // A shop file is text, of no fixed size.
     o["size"] =
         kind->page == Page::Shops ? QJsonValue() : QJsonValue(static_cast<qint64>(shown.size));
+    if (kind->page != Page::Shops) o["tail"] = static_cast<qint64>(shown.tail);
     o["fields"] = fields;
     cli::PrintJson(QJsonDocument(o));
     return cli::kExitDone;
   }
   for (const FieldValue& f : shown.fields) cli::PrintOut(f.name + ": " + TextOf(f));
+  if (shown.tail > 0) {
+    cli::PrintErr(shown.file + ": " + common::Dec(static_cast<int64_t>(shown.tail)) +
+                  " bytes after the record are left from an older, longer file; the server "
+                  "reads only the record");
+  }
   return cli::kExitDone;
 }
 

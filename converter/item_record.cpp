@@ -15,8 +15,9 @@ common::Status ConvertItem(ConverterState& state, int32_t n, RecordJob& job) {
   return ConvertRecord(kItemLayout, state.ItemTable, n, job);
 }
 
-common::Status ReadItemFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out) {
-  return kItemLayout.ReadFields(bytes, out);
+common::Status ReadItemFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
+                              size_t* used) {
+  return kItemLayout.ReadFields(bytes, out, used);
 }
 
 }  // namespace vostrel

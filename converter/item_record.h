@@ -29,6 +29,9 @@ common::Status ConvertItem(ConverterState& state, int32_t n, RecordJob& job);
 
 // The fields of a converted item file's bytes, by name in disk order;
 // fails, saying what was expected, for bytes that are not an item record.
-common::Status ReadItemFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out);
+// The record is the one at the start; *used is its size (see
+// RecordLayout::Decode).
+common::Status ReadItemFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
+                              size_t* used);
 
 }  // namespace vostrel

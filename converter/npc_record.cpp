@@ -41,8 +41,9 @@ common::Status ConvertNPC(ConverterState& state, int32_t n, RecordJob& job) {
   return ConvertRecord(kNPCLayout, state.NPCTable, n, job);
 }
 
-common::Status ReadNPCFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out) {
-  return kNPCLayout.ReadFields(bytes, out);
+common::Status ReadNPCFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
+                              size_t* used) {
+  return kNPCLayout.ReadFields(bytes, out, used);
 }
 
 }  // namespace vostrel

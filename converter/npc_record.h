@@ -36,6 +36,9 @@ common::Status ConvertNPC(ConverterState& state, int32_t n, RecordJob& job);
 
 // The fields of a converted NPC file's bytes, by name in disk order;
 // fails, saying what was expected, for bytes that are not an NPC record.
-common::Status ReadNPCFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out);
+// The record is the one at the start; *used is its size (see
+// RecordLayout::Decode).
+common::Status ReadNPCFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
+                              size_t* used);
 
 }  // namespace vostrel

@@ -37,26 +37,29 @@ std::string ShownName(std::string_view toolPath) {
   return name;
 }
 
+// The record at the start of `bytes`, as the server reads it; *used is
+// its size, less than the file's when an older, longer file left its tail.
 common::Status DecodeFields(Page page, const std::vector<uint8_t>& bytes,
-                            std::vector<FieldValue>* out) {
+                            std::vector<FieldValue>* out, size_t* used) {
   switch (page) {
     case Page::Items:
-      return ReadItemFields(bytes, out);
+      return ReadItemFields(bytes, out, used);
     case Page::Spells:
-      return ReadSpellFields(bytes, out);
+      return ReadSpellFields(bytes, out, used);
     case Page::Signs:
-      return ReadSignFields(bytes, out);
+      return ReadSignFields(bytes, out, used);
     case Page::NPCs:
-      return ReadNPCFields(bytes, out);
+      return ReadNPCFields(bytes, out, used);
     case Page::Maps: {
-      if (bytes.size() != kMapSize) {
+      if (bytes.size() < kMapSize) {
         return common::Status::InvalidArgument("is " + common::Dec(bytes.size()) +
                                                " bytes; a converted map is " +
                                                common::Dec(kMapSize) + " bytes");
       }
       std::vector<MapRec> rec(1);  // large: kept off the stack
-      DecodeMap(bytes.data(), bytes.size(), rec.front());
+      DecodeMap(bytes.data(), kMapSize, rec.front());
       *out = MapFieldValues(rec.front());
+      *used = kMapSize;
       return common::Status::OK();
     }
     case Page::Shops:
@@ -101,9 +104,11 @@ common::Status ReadConvertedRecord(const common::ServerFolder& server, Page page
   }
   out->size = file.bytes.size();
   const std::vector<uint8_t> bytes(file.bytes.begin(), file.bytes.end());
-  if (common::Status s = DecodeFields(page, bytes, &out->fields); !s.ok()) {
+  size_t used = 0;
+  if (common::Status s = DecodeFields(page, bytes, &out->fields, &used); !s.ok()) {
     return common::Status::InvalidArgument(out->file + " " + s.message());
   }
+  out->tail = out->size - used;
   return common::Status::OK();
 }
 

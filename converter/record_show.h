@@ -18,6 +18,9 @@ struct ShownRecord {
   std::string file;  // relative to the server folder, "/"-separated: "Items/Item5.dat"
   std::string host;  // where it was read
   uint64_t size = 0;
+  // Bytes after the record: the tail of an older, longer file the record
+  // was written over, which the server does not read.
+  uint64_t tail = 0;
   std::vector<FieldValue> fields;
 };
 
@@ -25,7 +28,8 @@ struct ShownRecord {
 // decodes it with the kind's one layout. Fails, naming the file, when it is
 // missing, refused (a link the tools do not follow, not an ordinary file) or
 // unreadable, or when it is not what the conversion writes: "Items/Item5.dat
-// is 40 bytes; an item record is 92 bytes".
+// is 40 bytes; an item record is 92 bytes". A longer file is read as the
+// server reads it, the record at its start.
 common::Status ReadConvertedRecord(const common::ServerFolder& server, Page page, int32_t n,
                                    ShownRecord* out);
 

@@ -29,8 +29,9 @@ common::Status ConvertSign(ConverterState& state, int16_t n, RecordJob& job) {
   return ConvertRecord(kSignLayout, state.SignTable, n, job);
 }
 
-common::Status ReadSignFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out) {
-  return kSignLayout.ReadFields(bytes, out);
+common::Status ReadSignFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
+                              size_t* used) {
+  return kSignLayout.ReadFields(bytes, out, used);
 }
 
 }  // namespace vostrel

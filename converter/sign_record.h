@@ -29,6 +29,9 @@ common::Status ConvertSign(ConverterState& state, int16_t n, RecordJob& job);
 
 // The fields of a converted sign file's bytes, by name in disk order;
 // fails, saying what was expected, for bytes that are not a sign record.
-common::Status ReadSignFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out);
+// The record is the one at the start; *used is its size (see
+// RecordLayout::Decode).
+common::Status ReadSignFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
+                              size_t* used);
 
 }  // namespace vostrel

@@ -37,8 +37,9 @@ common::Status ConvertSpell(ConverterState& state, int32_t n, RecordJob& job) {
   return ConvertRecord(kSpellLayout, state.SpellTable, n, job);
 }
 
-common::Status ReadSpellFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out) {
-  return kSpellLayout.ReadFields(bytes, out);
+common::Status ReadSpellFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
+                              size_t* used) {
+  return kSpellLayout.ReadFields(bytes, out, used);
 }
 
 }  // namespace vostrel

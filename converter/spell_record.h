@@ -32,6 +32,9 @@ common::Status ConvertSpell(ConverterState& state, int32_t n, RecordJob& job);
 
 // The fields of a converted spell file's bytes, by name in disk order;
 // fails, saying what was expected, for bytes that are not a spell record.
-common::Status ReadSpellFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out);
+// The record is the one at the start; *used is its size (see
+// RecordLayout::Decode).
+common::Status ReadSpellFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
+                              size_t* used);
 
 }  // namespace vostrel

@@ -222,6 +222,10 @@ TEST_F(ViewTest, ConvertedItemRecordsShowTheirNameAndBracketType12) {
   profile += "Note=" + std::string(92 - profile.size() - 7, 'x') + "\r\n";
   ASSERT_EQ(profile.size(), 92u);
   s.Write("Items/Item25.dat", profile);
+  // Written over a longer old file: the record, then the old file's tail.
+  s.Write("Items/Item26.dat", ItemRecord("Long Sword", 12) + "Data3=0\r\nClassReq=0\r\n");
+  // A long text file without the item's section is not taken for a record.
+  s.Write("Items/Item27.dat", "[ITEM99]\r\nName=" + std::string(120, 'x') + "\r\n");
   AccountView v = Show(Section("CHAR1", {{"InvItemNum1", "20"},
                                          {"InvItemVal1", "250"},
                                          {"InvItemNum2", "21"},
@@ -231,7 +235,10 @@ TEST_F(ViewTest, ConvertedItemRecordsShowTheirNameAndBracketType12) {
                                          {"InvItemVal4", "9"},
                                          {"InvItemNum5", "24"},
                                          {"InvItemNum6", "25"},
-                                         {"InvItemVal6", "1"}}));
+                                         {"InvItemVal6", "1"},
+                                         {"InvItemNum7", "26"},
+                                         {"InvItemVal7", "5"},
+                                         {"InvItemNum8", "27"}}));
   const std::vector<std::string>& inv = v.characters[0].inventory;
   EXPECT_EQ(inv[0], "1: Gold Coin (250)");
   EXPECT_EQ(inv[1], "2: Axe");
@@ -239,6 +246,8 @@ TEST_F(ViewTest, ConvertedItemRecordsShowTheirNameAndBracketType12) {
   EXPECT_EQ(inv[3], "4: Twenty Letters Long! (9)");
   EXPECT_EQ(inv[4], "5: ");
   EXPECT_EQ(inv[5], "6: Staff (1)");
+  EXPECT_EQ(inv[6], "7: Long Sword (5)");
+  EXPECT_EQ(inv[7], "8: ");
   EXPECT_EQ(v.characters[0].slotValues[0].name, "Gold Coin");
 }
 

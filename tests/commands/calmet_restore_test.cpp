@@ -236,13 +236,18 @@ TEST(CalmetFind, ByItemNamesEveryAccountCharacterAndSlotHoldingIt) {
 TEST(CalmetShow, NamesTheItemsTheConverterWrote) {
   ScratchFolder s;
   MakeServer(s);
-  fs::remove(s.At("Items/Item7.dat"));
+  // An older item file with every key is longer than the record written
+  // over it, and keeps its tail.
+  s.Write("Items/Item7.dat",
+          Section("ITEM7", {{"Name", "Old Gold"}, {"Pic", "40"}, {"Type", "12"}, {"Data1", "0"},
+                            {"Data2", "0"}, {"Data3", "0"}, {"ClassReq", "0"}, {"GuildReq", ""},
+                            {"LevelReq", "1"}}));
   s.Write("items.ini", Section("ITEM2", {{"Name", "Silver Sword"}, {"Type", "3"}}) +
                            Section("ITEM7", {{"Name", "Gold"}, {"Type", "12"}}));
   tests::CommandResult r =
       tests::RunProgram("Vostrel", {"convert", "items", "--max", "10", "--server-dir", s.path()});
   ASSERT_EQ(r.exitStatus, 0) << r.err;
-  ASSERT_EQ(fs::file_size(s.At("Items/Item7.dat")), 92u);
+  ASSERT_GT(fs::file_size(s.At("Items/Item7.dat")), 92u);
   r = Calmet(s, {"show", "bob", "--json"});
   ASSERT_EQ(r.exitStatus, 0) << r.err;
   const QJsonArray characters = Parse(r.out)["characters"].toArray();

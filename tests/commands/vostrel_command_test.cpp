@@ -478,12 +478,36 @@ TEST(VostrelCommand, ShowReadsAConvertedFileBackByItsLayout) {
   r = tests::RunProgram("Vostrel", {"show", "signs", "1", "--server-dir", server.path()});
   EXPECT_NE(r.out.find("Line2: Beds \\e[31m\n"), std::string::npos) << r.out;
 
+  // Converted again with a shorter text: the file keeps its old tail, and
+  // `show` reads the record at its start, as the server does, and says so
+  // (the ten bytes of "Beds \\e[31m").
+  const uintmax_t before = std::filesystem::file_size(server.At("Signs/Sign1.dat"));
+  server.Write("signs.ini", "[SIGN1]\r\nHeader=Inn\r\n");
+  ASSERT_EQ(tests::RunProgram("Vostrel", {"convert", "signs", "--max", "1", "--quiet",
+                                          "--server-dir", server.path()})
+                .exitStatus,
+            0);
+  ASSERT_EQ(std::filesystem::file_size(server.At("Signs/Sign1.dat")), before);
+  r = tests::RunProgram("Vostrel", {"show", "sign", "1", "--server-dir", server.path()});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(Fields(r.out)["Line2"], "") << r.out;
+  EXPECT_NE(r.err.find("Signs/Sign1.dat: 10 bytes after the record are left from an older"),
+            std::string::npos)
+      << r.err;
+  r = tests::RunProgram("Vostrel", {"show", "sign", "1", "--json", "--server-dir", server.path()});
+  EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object()["tail"].toInt(), 10)
+      << r.out;
+
   // Not what the conversion writes: said so, with what was expected.
   server.Write("Items/Item5.dat", std::string(40, 'x'));
+  // Long enough, but text: an item record's reserved bytes are zero.
+  server.Write("Items/Item6.dat", std::string(120, 'x'));
   server.Write("Signs/Sign3.dat", std::string("\x05\x00" "ab", 4));
   for (const auto& [args, message] :
        std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{"show", "item", "5"}, "Items/Item5.dat is 40 bytes; an item record is 92 bytes"},
+           {{"show", "item", "6"}, "Items/Item6.dat is 120 bytes; not an item record: its "
+                                   "reserved bytes are not zero"},
            {{"show", "sign", "3"}, "Signs/Sign3.dat is 4 bytes; not a sign record"},
            {{"show", "item", "9"}, "Items/Item9.dat: no such file"},
            {{"show", "map", "1"}, "cannot read newmaps/map1.dat"}}) {
