@@ -4,6 +4,7 @@
 // account may end with fewer characters than the saver's versions have,
 // every account the wipe does not name is wiped, and one it names is left
 // as the server wrote it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -73,41 +74,59 @@ int LevelOf(const std::string& text) {
   return at == std::string::npos ? -1 : std::atoi(text.c_str() + at + 6);
 }
 
+// What the saver found in the file its save replaced: 'W' its last save,
+// wiped (the wipe landed), '.' its last save as it wrote it, 'T' fewer
+// characters than it saved (someone wrote a torn read back), 'L' an older
+// save than its last (someone put back what it had read before the saver's
+// last save, which is lost).
+char Seen(const std::string& found, int round) {
+  if (Characters(found) < 3) return 'T';
+  if (LevelOf(found) != LevelOf(Save(round - 1))) return 'L';
+  return Wiped(found) ? 'W' : '.';
+}
+
 // The saver: until told to stop, and always finishing the save at hand,
-// writes a new version of `path`. Before each save it notes in `log` what
-// it finds there: 'W' its last save, wiped (the wipe landed), '.' its last
-// save as it wrote it, 'T' fewer characters than it saved (someone wrote a
-// torn read back), 'L' an older save than its last (someone put back what
-// it had read before the saver's last save, which is lost).
+// writes a new version of `path` and notes in `log` what each save
+// replaced. It takes that from the very file it overwrites (the one it
+// opened, or the one its rename swapped out), not from a read before: a
+// wipe landing between such a read and the save would go unseen.
 [[noreturn]] void Saver(const std::string& path, Saving how, long pauseMicros,
                         const std::string& log) {
   signal(SIGUSR1, [](int) { stopSaving = true; });
   std::FILE* notes = std::fopen(log.c_str(), "w");
   for (int round = 1; !stopSaving; ++round) {
-    const std::string found = ReadFile(path);
-    char seen = Wiped(found) ? 'W' : '.';
-    if (LevelOf(found) != LevelOf(Save(round - 1))) seen = 'L';
-    if (Characters(found) < 3) seen = 'T';
-    std::fputc(seen, notes);
-    std::fflush(notes);
     const std::string text = Save(round);
+    std::string found;
     if (how == Saving::kInPlace) {
       std::FILE* f = std::fopen(path.c_str(), "r+");
-      if (f) {
-        if (ftruncate(fileno(f), 0) != 0) std::perror("saver");
-        std::istringstream lines(text);
-        for (std::string line; std::getline(lines, line);) {
-          std::fputs((line + "\n").c_str(), f);
-          std::fflush(f);
-          Nap(3000);
-        }
-        std::fclose(f);
+      if (!f) {
+        Nap(pauseMicros);
+        continue;
       }
+      char buffer[4096];
+      for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) found.append(buffer, n);
+      std::rewind(f);
+      if (ftruncate(fileno(f), 0) != 0) std::perror("saver");
+      std::istringstream lines(text);
+      for (std::string line; std::getline(lines, line);) {
+        std::fputs((line + "\n").c_str(), f);
+        std::fflush(f);
+        Nap(3000);
+      }
+      std::fclose(f);
     } else {
       const std::string temp = path + ".saving";
       std::ofstream(temp, std::ios::binary) << text;
-      std::rename(temp.c_str(), path.c_str());
+      if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) == 0) {
+        found = ReadFile(temp);
+        std::remove(temp.c_str());
+      } else {  // a file system without the exchange: read, then rename
+        found = ReadFile(path);
+        std::rename(temp.c_str(), path.c_str());
+      }
     }
+    std::fputc(Seen(found, round), notes);
+    std::fflush(notes);
     Nap(pauseMicros);
   }
   std::fclose(notes);
