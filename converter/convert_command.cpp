@@ -222,9 +222,11 @@ const cli::Manual& Manual() {
         "the plural and any case are taken too): Items/ItemN.dat, Spells/SpellN.dat, "
         "Signs/SignN.dat, NPCs/NPCN.dat, the 52 keys of section SHOPN of Shops/ShopN.dat, "
         "or newmaps/mapN.dat, whose tiles are summed up by how many set each field. One "
-        "\"name: value\" a line, as the record's layout names its fields; a file of another "
-        "size or layout than the conversion writes is an error (status 1) that says what "
-        "was expected.",
+        "\"name: value\" a line, as the record's layout names its fields; a file shorter "
+        "than its record, or of another layout than the conversion writes, is an error "
+        "(status 1) that says what was expected. A file longer than its record is read as "
+        "the server reads it, the record at its start, and standard error says how many "
+        "bytes of an older file follow it.",
         cli::Completion::kWords}},
       {{"max", "N",
         "Convert records 1 to N, a whole decimal number from 1 to 32767 and nothing else "
