@@ -87,8 +87,8 @@ bool ReadConvertedItem(const common::Folder& items, const std::string& name, com
   // tail itself, however long, is not read.
   std::string bytes;
   bool complete = false;
-  if (!common::ReadAllAt(items.fs(), fd.get(), items.HostOf(name), common::kItemRecSize + 1,
-                         &bytes, &complete)
+  if (!common::ReadAllAt(items.fs(), fd.get(), items.HostOf(name), common::kItemRecSize + 1, &bytes,
+                         &complete)
            .ok()) {
     return false;
   }

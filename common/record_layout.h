@@ -122,7 +122,8 @@ struct Field {
         const size_t count = static_cast<uint16_t>(in.Integer());
         if (at + 2 > size || count > size - at - 2) {
           return Status::OutOfRange("the count of " + std::string(key) + " (" +
-                                    std::to_string(count) + " bytes) runs past the end of the record");
+                                    std::to_string(count) +
+                                    " bytes) runs past the end of the record");
         }
         rec->*text = in.FixedText(count);
         break;

@@ -42,7 +42,7 @@ common::Status ConvertNPC(ConverterState& state, int32_t n, RecordJob& job) {
 }
 
 common::Status ReadNPCFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
-                              size_t* used) {
+                             size_t* used) {
   return kNPCLayout.ReadFields(bytes, out, used);
 }
 

@@ -39,6 +39,6 @@ common::Status ConvertNPC(ConverterState& state, int32_t n, RecordJob& job);
 // The record is the one at the start; *used is its size (see
 // RecordLayout::Decode).
 common::Status ReadNPCFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
-                              size_t* used);
+                             size_t* used);
 
 }  // namespace vostrel

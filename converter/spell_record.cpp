@@ -38,7 +38,7 @@ common::Status ConvertSpell(ConverterState& state, int32_t n, RecordJob& job) {
 }
 
 common::Status ReadSpellFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
-                              size_t* used) {
+                               size_t* used) {
   return kSpellLayout.ReadFields(bytes, out, used);
 }
 

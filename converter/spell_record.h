@@ -35,6 +35,6 @@ common::Status ConvertSpell(ConverterState& state, int32_t n, RecordJob& job);
 // The record is the one at the start; *used is its size (see
 // RecordLayout::Decode).
 common::Status ReadSpellFields(const std::vector<uint8_t>& bytes, std::vector<FieldValue>* out,
-                              size_t* used);
+                               size_t* used);
 
 }  // namespace vostrel

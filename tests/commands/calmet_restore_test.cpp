@@ -238,10 +238,15 @@ TEST(CalmetShow, NamesTheItemsTheConverterWrote) {
   MakeServer(s);
   // An older item file with every key is longer than the record written
   // over it, and keeps its tail.
-  s.Write("Items/Item7.dat",
-          Section("ITEM7", {{"Name", "Old Gold"}, {"Pic", "40"}, {"Type", "12"}, {"Data1", "0"},
-                            {"Data2", "0"}, {"Data3", "0"}, {"ClassReq", "0"}, {"GuildReq", ""},
-                            {"LevelReq", "1"}}));
+  s.Write("Items/Item7.dat", Section("ITEM7", {{"Name", "Old Gold"},
+                                               {"Pic", "40"},
+                                               {"Type", "12"},
+                                               {"Data1", "0"},
+                                               {"Data2", "0"},
+                                               {"Data3", "0"},
+                                               {"ClassReq", "0"},
+                                               {"GuildReq", ""},
+                                               {"LevelReq", "1"}}));
   s.Write("items.ini", Section("ITEM2", {{"Name", "Silver Sword"}, {"Type", "3"}}) +
                            Section("ITEM7", {{"Name", "Gold"}, {"Type", "12"}}));
   tests::CommandResult r =

@@ -11,8 +11,8 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -281,10 +281,11 @@ std::vector<std::string> Report(const std::string& err) {
   std::istringstream in(err);
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || std::isdigit(static_cast<unsigned char>(line[0]))) continue;
-    for (const auto& [from, to] : {std::pair<std::string, std::string>{"would be written", "written"},
-                                   {"would be skipped", "skipped"},
-                                   {"would fail", "failed"},
-                                   {"would be converted", "converted"}}) {
+    for (const auto& [from, to] :
+         {std::pair<std::string, std::string>{"would be written", "written"},
+          {"would be skipped", "skipped"},
+          {"would fail", "failed"},
+          {"would be converted", "converted"}}) {
       line = Replaced(line, from, to);
     }
     line = line.substr(0, line.find(", in "));
@@ -303,8 +304,8 @@ TEST(VostrelCommand, ADryRunWritesNothingAndForetellsTheRealRun) {
   ASSERT_EQ(lchown(server.At("Spells/Spell5.dat").c_str(), 65534, 65534), 0);
   server.Write("NPCs/NPC4.dat", "old");
   ASSERT_EQ(chmod(server.At("NPCs/NPC4.dat").c_str(), 0444), 0);
-  const std::vector<std::string> args = {"convert", "all", "--max", "30", "--server-dir",
-                                         server.path()};
+  const std::vector<std::string> args = {"convert", "all",          "--max",
+                                         "30",      "--server-dir", server.path()};
 
   const auto before = Stamps(server.path());
   std::vector<std::string> dryArgs = args;
@@ -329,8 +330,8 @@ TEST(VostrelCommand, ADryRunEndsAsTheRealRunWould) {
     std::function<void(const ScratchFolder&)> make;
     int status;
   } cases[] = {
-      {"all written", [](const ScratchFolder& s) { s.Write("signs.ini", "[SIGN1]\r\nHeader=Hi\r\n"); },
-       0},
+      {"all written",
+       [](const ScratchFolder& s) { s.Write("signs.ini", "[SIGN1]\r\nHeader=Hi\r\n"); }, 0},
       {"some skipped",
        [](const ScratchFolder& s) {
          s.Write("signs.ini", "[SIGN1]\r\nHeader=Hi\r\n");
@@ -348,8 +349,8 @@ TEST(VostrelCommand, ADryRunEndsAsTheRealRunWould) {
     SCOPED_TRACE(c.what);
     ScratchFolder server;
     c.make(server);
-    const std::vector<std::string> args = {"convert", "signs", "--max", "3", "--server-dir",
-                                           server.path()};
+    const std::vector<std::string> args = {"convert", "signs",        "--max",
+                                           "3",       "--server-dir", server.path()};
     std::vector<std::string> dryArgs = args;
     dryArgs.push_back("--dry-run");
     const auto before = Stamps(server.path());
@@ -403,9 +404,9 @@ TEST(VostrelCommand, SaysWhatWasWrittenBlankOrShortAndEntersEachJobInTheJournal)
 
   // A job that did not start changed nothing and is not entered.
   ASSERT_EQ(std::remove(server.At("items.ini").c_str()), 0);
-  EXPECT_EQ(tests::RunProgram("Vostrel", {"convert", "items", "--server-dir", server.path()})
-                .exitStatus,
-            1);
+  EXPECT_EQ(
+      tests::RunProgram("Vostrel", {"convert", "items", "--server-dir", server.path()}).exitStatus,
+      1);
   EXPECT_EQ(JournalOf(server).size(), 2u);
 }
 
@@ -454,9 +455,9 @@ TEST(VostrelCommand, ShowReadsAConvertedFileBackByItsLayout) {
       tests::RunProgram("Vostrel", {"show", "Item", "2", "--server-dir", server.path()});
   EXPECT_EQ(r.exitStatus, 0) << r.err;
   const std::map<std::string, std::string> expected = {
-      {"Name", "Axe"},     {"Pic", "-7"},       {"Type", "3"},       {"Data1", "70000"},
-      {"Data2", "0"},      {"Data3", "0"},      {"GuildReq", "Smiths"}, {"LevelReq", "12"},
-      {"ClassReq", "2"}};
+      {"Name", "Axe"},        {"Pic", "-7"},      {"Type", "3"},
+      {"Data1", "70000"},     {"Data2", "0"},     {"Data3", "0"},
+      {"GuildReq", "Smiths"}, {"LevelReq", "12"}, {"ClassReq", "2"}};
   EXPECT_EQ(Fields(r.out), expected) << r.out;
 
   // The example of docs/json.md is this very item.
@@ -464,12 +465,13 @@ TEST(VostrelCommand, ShowReadsAConvertedFileBackByItsLayout) {
   QJsonObject item = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
   EXPECT_EQ(item["path"].toString().toStdString(), server.At("Items/Item2.dat"));
   std::ifstream docFile(std::string(TOOLS_SOURCE_DIR) + "/docs/json.md");
-  const std::string doc((std::istreambuf_iterator<char>(docFile)), std::istreambuf_iterator<char>());
+  const std::string doc((std::istreambuf_iterator<char>(docFile)),
+                        std::istreambuf_iterator<char>());
   const size_t at = doc.find("<!-- example: vostrel show -->\n```json\n");
   ASSERT_NE(at, std::string::npos);
   const size_t begin = doc.find('\n', doc.find("```json", at)) + 1;
-  QJsonObject example = QJsonDocument::fromJson(QByteArray::fromStdString(
-                                                    doc.substr(begin, doc.find("\n```", begin) - begin)))
+  QJsonObject example = QJsonDocument::fromJson(QByteArray::fromStdString(doc.substr(
+                                                    begin, doc.find("\n```", begin) - begin)))
                             .object();
   item.remove("path");
   example.remove("path");
@@ -502,12 +504,14 @@ TEST(VostrelCommand, ShowReadsAConvertedFileBackByItsLayout) {
   server.Write("Items/Item5.dat", std::string(40, 'x'));
   // Long enough, but text: an item record's reserved bytes are zero.
   server.Write("Items/Item6.dat", std::string(120, 'x'));
-  server.Write("Signs/Sign3.dat", std::string("\x05\x00" "ab", 4));
-  for (const auto& [args, message] :
-       std::vector<std::pair<std::vector<std::string>, std::string>>{
+  server.Write("Signs/Sign3.dat", std::string("\x05\x00"
+                                              "ab",
+                                              4));
+  for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{"show", "item", "5"}, "Items/Item5.dat is 40 bytes; an item record is 92 bytes"},
-           {{"show", "item", "6"}, "Items/Item6.dat is 120 bytes; not an item record: its "
-                                   "reserved bytes are not zero"},
+           {{"show", "item", "6"},
+            "Items/Item6.dat is 120 bytes; not an item record: its "
+            "reserved bytes are not zero"},
            {{"show", "sign", "3"}, "Signs/Sign3.dat is 4 bytes; not a sign record"},
            {{"show", "item", "9"}, "Items/Item9.dat: no such file"},
            {{"show", "map", "1"}, "cannot read newmaps/map1.dat"}}) {

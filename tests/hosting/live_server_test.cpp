@@ -13,8 +13,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -134,11 +134,11 @@ char Seen(const std::string& found, int round) {
 }
 
 struct WipeRun {
-  bool named = false;     // the wipe named the saved account as not wiped
-  bool landed = false;    // the saver found it wiped at some point
-  std::string seen;       // what the saver found before each save
-  std::string final;      // the account once both have ended
-  std::string otherFinal; // an account nobody else writes
+  bool named = false;      // the wipe named the saved account as not wiped
+  bool landed = false;     // the saver found it wiped at some point
+  std::string seen;        // what the saver found before each save
+  std::string final;       // the account once both have ended
+  std::string otherFinal;  // an account nobody else writes
   int exitStatus = -1;
   std::string err;
 };
@@ -197,9 +197,10 @@ void Check(const WipeRun& run) {
 // own), even in a slow sanitizer build.
 // What the runs came to, for docs/reliability.md.
 void Tally(const char* what, int runs, int wiped, int overwritten) {
-  std::printf("[ tally    ] %s: %d runs: %d wiped (%d of them saved over by the server "
-              "afterwards), %d left alone and named\n",
-              what, runs, wiped, overwritten, runs - wiped);
+  std::printf(
+      "[ tally    ] %s: %d runs: %d wiped (%d of them saved over by the server "
+      "afterwards), %d left alone and named\n",
+      what, runs, wiped, overwritten, runs - wiped);
 }
 
 TEST(LiveServer, AWipeBesideASaverInPlaceLosesNothing) {
