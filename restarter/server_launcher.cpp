@@ -226,13 +226,20 @@ FileFacts FactsOf(int fd, bool runnable) {
 
 }  // namespace
 
-FileFacts ExamineFile(const std::string& path) {
-  // What is checked is what was opened: a file swapped for a FIFO or a
-  // device after a look by name is neither waited on nor read.
-  const common::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+common::Status ExamineFile(const common::Folder& folder, std::string_view name, std::string* host,
+                           FileFacts* facts) {
+  *facts = FileFacts();
+  common::UniqueFd fd;
   struct stat st;
-  if (!fd.valid() || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return FileFacts();
-  return FactsOf(fd.get(), access(path.c_str(), X_OK) == 0);
+  common::Target where;
+  if (common::Status s = common::OpenFile(folder, name, O_RDONLY, 0, &fd, &st, nullptr, &where);
+      !s.ok()) {
+    return s;
+  }
+  *host = where.host();
+  const bool runnable = faccessat(where.folder().fd(), where.name().c_str(), X_OK, AT_EACCESS) == 0;
+  *facts = FactsOf(fd.get(), runnable);
+  return common::Status::OK();
 }
 
 common::Status FindServer(std::string* path, FileFacts* facts) {
@@ -245,17 +252,7 @@ common::Status FindServer(std::string* path, FileFacts* facts) {
       !s.ok()) {
     return s;
   }
-  common::UniqueFd fd;
-  struct stat st;
-  common::Target where;
-  if (common::Status s = common::OpenFile(folder, name, O_RDONLY, 0, &fd, &st, nullptr, &where);
-      !s.ok()) {
-    return s;
-  }
-  *path = where.host();
-  const bool runnable = faccessat(where.folder().fd(), where.name().c_str(), X_OK, AT_EACCESS) == 0;
-  *facts = FactsOf(fd.get(), runnable);
-  return common::Status::OK();
+  return ExamineFile(folder, name, path, facts);
 }
 
 std::string FindOnPath(const std::string& name, const std::string& path) {

@@ -4,10 +4,12 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/server_layout.h"
 #include "common/status.h"
+#include "common/trusted_folder.h"
 
 namespace ruvane {
 
@@ -35,8 +37,12 @@ struct FileFacts {
 // Anything else is started directly so that the host reports why it cannot.
 LaunchPlan PlanLaunch(const std::string& path, const FileFacts& facts, const std::string& wine);
 
-// The facts about the file at `path` (all false when it cannot be read).
-FileFacts ExamineFile(const std::string& path);
+// The facts about file `name` of `folder`, opened as every file of the
+// tools is (no link of another account, nothing but an ordinary file, never
+// waiting on a FIFO); *host is where it lies. All false when it cannot be
+// opened, and the status says why.
+common::Status ExamineFile(const common::Folder& folder, std::string_view name, std::string* host,
+                           FileFacts* facts);
 
 // The program folder's server.exe, reached as every file of the tools is:
 // by the trusted walk from the folder, whatever the case of its name, a

@@ -32,6 +32,17 @@ namespace {
 
 void MakeRunnable(const std::string& path) { ASSERT_EQ(chmod(path.c_str(), 0755), 0); }
 
+// The facts about file `name` of the scratch folder `dir`.
+FileFacts ExamineIn(const ScratchFolder& dir, const std::string& name) {
+  common::Folder folder;
+  std::string host;
+  FileFacts facts;
+  if (common::OpenServerRoot(dir.path(), &folder).ok()) {
+    (void)ExamineFile(folder, name, &host, &facts);
+  }
+  return facts;
+}
+
 // Waits until the started script has written `path` (it renames its output
 // into place when done). The limit only guards against a hang.
 bool AwaitFile(const std::string& path) {
@@ -99,19 +110,19 @@ TEST(ExamineFileTest, RecognisesWindowsProgramsAndTheRunBit) {
   MakeRunnable(dir.At("script"));
   dir.MakeDir("folder.exe");
 
-  FileFacts win = ExamineFile(dir.At("win.exe"));
+  FileFacts win = ExamineIn(dir, "win.exe");
   EXPECT_TRUE(win.windowsImage);
   EXPECT_FALSE(win.runnable);
-  EXPECT_FALSE(ExamineFile(dir.At("zm.exe")).windowsImage);
-  EXPECT_FALSE(ExamineFile(dir.At("short.exe")).windowsImage);
+  EXPECT_FALSE(ExamineIn(dir, "zm.exe").windowsImage);
+  EXPECT_FALSE(ExamineIn(dir, "short.exe").windowsImage);
 
-  FileFacts script = ExamineFile(dir.At("script"));
+  FileFacts script = ExamineIn(dir, "script");
   EXPECT_TRUE(script.runnable);
   EXPECT_FALSE(script.windowsImage);
 
-  FileFacts folder = ExamineFile(dir.At("folder.exe"));
+  FileFacts folder = ExamineIn(dir, "folder.exe");
   EXPECT_FALSE(folder.runnable);
-  FileFacts missing = ExamineFile(dir.At("missing.exe"));
+  FileFacts missing = ExamineIn(dir, "missing.exe");
   EXPECT_FALSE(missing.runnable);
   EXPECT_FALSE(missing.windowsImage);
 }
@@ -264,8 +275,8 @@ TEST(StartServerTest, FallsBackWhenTheKernelTurnsTheFirstAttemptAway) {
                "mv \"$(dirname \"$0\")/ran.tmp\" \"$(dirname \"$0\")/ran.txt\"\n");
   MakeRunnable(server.At("runner"));
 
-  LaunchPlan plan = PlanLaunch(server.At("server.exe"), ExamineFile(server.At("server.exe")),
-                               server.At("runner"));
+  LaunchPlan plan =
+      PlanLaunch(server.At("server.exe"), ExamineIn(server, "server.exe"), server.At("runner"));
   common::Status result = StartDetached(plan, server.path());
   ASSERT_TRUE(result.ok()) << result.ToString();
   ASSERT_TRUE(AwaitFile(server.At("ran.txt")));
